@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the player needs. Usage: deps.sh [build|test|e2e]
+#   build: compile and run the player
+#   test:  also what the test run needs (sox and ffmpeg for fixtures, fonts,
+#          clang for the fuzz target)
+#   e2e:   also the X server, window manager and sound server of the
+#          end-to-end checks
+# Quick when everything is there already: nothing is downloaded then.
+set -euo pipefail
+
+level=${1:-build}
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6
+          libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
+          libsdl2-dev fonts-liberation)
+if [[ $level == test || $level == e2e ]]; then
+  packages+=(ffmpeg sox clang libclang-rt-14-dev)
+fi
+if [[ $level == e2e ]]; then
+  packages+=(xvfb x11-utils xdotool openbox imagemagick pulseaudio pulseaudio-utils xcompmgr)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=()
+[[ $(id -u) -ne 0 ]] && sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -q
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,34 @@
+// Composition root: builds the real platform services and the main window.
+#include "core/form1.h"
+#include "persist/app_folder.h"
+#include "persist/qt_settings_store.h"
+#include "platform/engine_adapter.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+
+int main(int argc, char *argv[])
+{
+    // Wayland gives programs no always-on-top and no window opacity; use
+    // XWayland unless the user chose a platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(tarn::kProgramTitle);
+    QApplication::setOrganizationName(tarn::kProgramTitle);
+    Q_INIT_RESOURCE(resources);
+
+    tarn::EngineAdapter engine;
+    tarn::QtFileDialogs dialogs;
+    tarn::QtMessageBoxes messages;
+    tarn::QtSettingsStore settings;
+    tarn::Form1 form1({engine, dialogs, messages, settings, tarn::resolveAppFolder(),
+                       [&engine] {
+                           engine.Stop();
+                           QApplication::exit(0);
+                       }});
+    form1.show();
+    return app.exec();
+}

@@ -1,0 +1,123 @@
+#include "core/form1.h"
+#include "core/hot_spot.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTimer>
+
+namespace tarn {
+
+Form1::Form1(Form1Services services, QWidget *parent)
+    : QMainWindow(parent), mp(services.mp), services_(std::move(services))
+{
+    setObjectName(QStringLiteral("Form1"));
+    buildLayout();
+    buildMenus();
+    wire();
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::wire()
+{
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command11, &QPushButton::clicked, this, &Form1::Command11_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+    connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
+    connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
+    connect(Command8, &QPushButton::clicked, this, &Form1::Command8_Click);
+    connect(Command9, &QPushButton::clicked, this, &Form1::Command9_Click);
+    connect(Command10, &QPushButton::clicked, this, &Form1::Command10_Click);
+    connect(Show_play, &QPushButton::clicked, this, &Form1::Show_play_Click);
+
+    connect(Back1, &HotSpot::clicked, this, &Form1::Back1_Click);
+    connect(Play1, &HotSpot::clicked, this, &Form1::Play1_Click);
+    connect(pause1, &HotSpot::clicked, this, &Form1::pause1_Click);
+    connect(stop1, &HotSpot::clicked, this, &Form1::stop1_Click);
+    connect(next1, &HotSpot::clicked, this, &Form1::next1_Click);
+
+    connect(List1, &QListWidget::itemDoubleClicked, this, &Form1::List1_DblClick);
+    connect(List2, &QListWidget::itemDoubleClicked, this, &Form1::List2_DblClick);
+    connect(List2, &QListWidget::itemClicked, this, &Form1::List2_Click);
+    connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
+    Text1->installEventFilter(this);
+    Text2->installEventFilter(this);
+
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(Slider1, &QSlider::sliderPressed, this, [this] { sliderHeld_ = true; });
+    connect(Slider1, &QSlider::sliderReleased, this, [this] {
+        sliderHeld_ = false;
+        Slider1_Scroll();
+    });
+    connect(Slider1, &QSlider::sliderMoved, this, &Form1::Slider1_Scroll);
+    connect(Slider1, &QSlider::actionTriggered, this, [this](int action) {
+        // Clicks on the groove and keys move the value after this signal.
+        if (action != QAbstractSlider::SliderMove && action != QAbstractSlider::SliderNoAction)
+            QTimer::singleShot(0, this, &Form1::Slider1_Scroll);
+    });
+    connect(HScroll1, &QScrollBar::valueChanged, this, &Form1::HScroll1_Change);
+
+    connect(Mnu_Add, &QAction::triggered, this, &Form1::Mnu_Add_Click);
+    connect(Mnu_Rem, &QAction::triggered, this, &Form1::Mnu_Rem_Click);
+    connect(Mnu_Exit, &QAction::triggered, this, &Form1::Mnu_Exit_Click);
+    connect(Lst_Show, &QAction::triggered, this, &Form1::Lst_Show_Click);
+    connect(Lst_Hide, &QAction::triggered, this, &Form1::Lst_Hide_Click);
+    connect(Ctl_Mini, &QAction::triggered, this, &Form1::Ctl_Mini_Click);
+
+    mp.setEndOfStreamHandler([this] { mp_EndOfStream(); });
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        if (watched == Text1)
+            Text1_GotFocus();
+        else if (watched == Text2)
+            Text2_GotFocus();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+int Form1::selectedIndex(const QListWidget *list)
+{
+    const QList<QListWidgetItem *> selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->row(selected.first());
+}
+
+void Form1::setSelectedIndex(QListWidget *list, int index)
+{
+    if (index >= 0 && index < list->count()) {
+        list->setCurrentRow(index);
+    } else {
+        list->clearSelection();
+        list->setCurrentRow(-1);
+    }
+}
+
+QString Form1::selectedText(const QListWidget *list)
+{
+    const int index = selectedIndex(list);
+    return index < 0 ? QString() : list->item(index)->text();
+}
+
+void Form1::showFileSize()
+{
+    // A missing file shows 0.
+    const qint64 bytes = QFileInfo(mp.FileName()).size();
+    Label4->setText(QStringLiteral("File Size: ") + QString::number(bytes / 1000) +
+                    QStringLiteral(" KB's"));
+}
+
+} // namespace tarn

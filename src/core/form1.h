@@ -1,0 +1,187 @@
+// The main window: playlist, transport, position/time/volume display, the two
+// views and the menu bar, start-up and exit.
+//
+// The window keeps its state in its widgets: the playlist is the two parallel
+// lists List1 (full paths, hidden) and List2 (display names), the current entry
+// is their selection, the current-track text is Text1. Handlers are grouped by
+// concern in form1_*.cpp files. Everything here runs on the UI thread.
+//
+// The widgets are public because the mini player and the tray drive this same
+// window through them (its volume bar, its current-track text, its handlers).
+#pragma once
+
+#include "platform/file_dialogs.h"
+#include "platform/media_engine.h"
+#include "platform/message_boxes.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QSlider;
+class QTimer;
+
+namespace tarn {
+
+class HotSpot;
+class SettingsStore;
+
+// Everything the main window reaches outside itself, injected so tests can
+// pass fakes. The referenced objects outlive the window.
+struct Form1Services {
+    MediaEngine &mp;
+    FileDialogs &dialogs;
+    MessageBoxes &messages;
+    SettingsStore &settings;
+    QString appFolder;                // where the state files live
+    std::function<void()> endProgram; // ends the run at once (no close handling)
+};
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // Converts a design position in twips to pixels at 96 dpi.
+    static constexpr int twips(int t) { return t / 15; }
+    static constexpr int kMaxEntries = 32767;
+
+    explicit Form1(Form1Services services, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // ---- Playlist (form1_playlist.cpp)
+    void Command1_Click();  // Add
+    void Command11_Click(); // Add Multi
+    QString GetFiles(const QString &title);
+    void Command2_Click(); // Remove
+
+    // ---- Transport (form1_transport.cpp)
+    void Play1_Click();
+    void pause1_Click();
+    void stop1_Click();
+    void next1_Click();
+    void Back1_Click();
+    void List1_DblClick(); // play the selected entry
+    void List2_DblClick();
+    void List2_Click(); // keeps List1's selection on the entry the user picked
+    void mp_EndOfStream();
+    void Text1_Change();
+    void Text1_GotFocus();
+    void Text2_GotFocus();
+
+    // ---- Position, time and volume (form1_display.cpp)
+    void Timer1_Timer();
+    void Slider1_Scroll();
+    void HScroll1_Change();
+
+    // ---- Views and menus (form1_views.cpp)
+    void Show_play_Click();
+    void Mnu_Add_Click();
+    void Mnu_Rem_Click();
+    void Mnu_Exit_Click();
+    void Lst_Show_Click();
+    void Lst_Hide_Click();
+    void Ctl_Mini_Click();
+
+    // ---- Start-up and exit (form1_startup.cpp)
+    void Form_Load();
+    void Command10_Click(); // writes vol.ini
+    void Command7_Click();  // Exit
+
+    // ---- Playlist files (form1_playlist_file.cpp)
+    void Command8_Click(); // Save Playlist
+    void Command9_Click(); // Load Playlist
+
+    // ---- Windows of their own (wired when those windows exist)
+    void Command3_Click(); // Mini Controls
+    void Command4_Click(); // Visualisation
+    void Command5_Click(); // Options
+    void Command6_Click(); // About
+
+    // ---- Selection of the playlist lists (-1 when none)
+    static int selectedIndex(const QListWidget *list);
+    static void setSelectedIndex(QListWidget *list, int index);
+    static QString selectedText(const QListWidget *list);
+
+    MediaEngine &mp;
+
+    // Controls, named as the design names them. Created in form1_layout.cpp.
+    QWidget *client = nullptr; // the client area (central widget)
+    QLabel *Image5 = nullptr;
+    QPushButton *Command7 = nullptr;
+    QLabel *txtTime = nullptr;
+    QLabel *Label3 = nullptr;
+    QPushButton *Command3 = nullptr;
+    QPushButton *Show_play = nullptr;
+    QLabel *lbl_track = nullptr;
+    QSlider *Slider1 = nullptr;
+    QLabel *Image2 = nullptr;
+    HotSpot *Back1 = nullptr;
+    HotSpot *Play1 = nullptr;
+    HotSpot *pause1 = nullptr;
+    HotSpot *stop1 = nullptr;
+    HotSpot *next1 = nullptr;
+    QLabel *lbl_vol = nullptr;
+    QLabel *Image1 = nullptr;
+    QCheckBox *Check1 = nullptr;
+    QScrollBar *HScroll1 = nullptr;
+    QPushButton *Command8 = nullptr;
+    QPushButton *Command9 = nullptr;
+    QPushButton *Command11 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+    QPushButton *Command4 = nullptr;
+    QPushButton *Command5 = nullptr;
+    QPushButton *Command6 = nullptr;
+    QListWidget *List2 = nullptr;
+    QListWidget *List1 = nullptr;
+    QGroupBox *Frame1 = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QLineEdit *Text2 = nullptr;
+    QLabel *Label4 = nullptr;
+    QPushButton *Command10 = nullptr;
+    QRadioButton *optRES = nullptr;
+    QTimer *Timer1 = nullptr;
+    QTimer *tmr_chk = nullptr;
+
+    // Menu bar
+    QMenu *File = nullptr;
+    QAction *Mnu_Add = nullptr;
+    QAction *Mnu_Rem = nullptr;
+    QAction *Mnu_Exit = nullptr;
+    QMenu *Mnu_View = nullptr;
+    QAction *Lst_Show = nullptr;
+    QAction *Lst_Hide = nullptr;
+    QAction *Sep1 = nullptr;
+    QAction *Ctl_Mini = nullptr;
+    QMenu *mnuPop = nullptr; // the tray's popup; never in the menu bar
+
+    // 1 while the full view (with the playlist) is on, 0 for the compact view.
+    std::int16_t playlistShown = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildLayout(); // form1_layout.cpp
+    void buildMenus();  // form1_layout.cpp
+    void wire();        // form1.cpp: every signal connection, in one place
+    void showFileSize(); // Label4 "File Size: N KB's" for the engine's file
+
+    Form1Services services_;
+    bool sliderHeld_ = false; // the user holds Slider1's thumb: ticks leave it alone
+    int failedAdvances_ = 0;  // unplayable entries skipped in a row by the automatic advance
+};
+
+} // namespace tarn

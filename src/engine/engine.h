@@ -1,0 +1,92 @@
+// Tarn Player playback engine: one audio file at a time, decoded with FFmpeg
+// and played through SDL2 on the system's default output device.
+//
+// EVENT MODEL
+//   The engine raises one event: end-of-stream, once per natural end of the
+//   current file, after the last sample of that file was handed to the output.
+//   It is reported through the callback given to setEndOfStreamCallback(),
+//   which runs on an engine thread (never the caller's) and must only post the
+//   notice elsewhere: it must not call back into the engine. The notice carries
+//   the generation it belongs to; a receiver on the UI thread checks it with
+//   isCurrentGeneration() before acting, so a notice that was overtaken by
+//   setFileName(), Stop() or a seek is dropped.
+//
+// THREADS
+//   All public members are called from one thread (the owner's, normally the
+//   UI thread). Internally one decoder thread fills a bounded ring buffer and
+//   SDL's callback thread drains it; the owner never waits on either beyond
+//   opening a file. Several Engine instances may live at once, each with its
+//   own output stream.
+//
+// GENERATIONS
+//   Every setFileName(), Stop() and seek starts a new generation. Audio,
+//   positions and end-of-stream notices of an older generation are dropped.
+//
+// ERRORS
+//   Nothing throws across this interface. A file that cannot be opened leaves
+//   the engine empty (Length() 0, PlayStatus() 0) and setFileName() returns
+//   false; LastError() gives the reason as text. An output device that cannot
+//   be opened makes Play() a no-op apart from LastError(); the next Play()
+//   tries again.
+//
+// PATHS
+//   UTF-8 encoded file system paths.
+//
+// UNITS
+//   Position and length in seconds. Volume in hundredths of a decibel, 0 the
+//   loudest: gain = 10^(Volume / 2000); -2500 and below is silence.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tarn::engine {
+
+enum PlayState : int { Stopped = 0, Paused = 1, Playing = 2 };
+
+class Engine {
+public:
+    using EndOfStreamCallback = std::function<void(std::uint64_t generation)>;
+
+    Engine();
+    ~Engine();
+    Engine(const Engine &) = delete;
+    Engine &operator=(const Engine &) = delete;
+
+    // Closes the current file and opens `path`, leaving it stopped at 0 with
+    // Length() known. Returns false (engine empty, LastError() set) when the
+    // file cannot be played.
+    bool setFileName(const std::string &path);
+    // The path last set, whether or not it opened.
+    const std::string &FileName() const;
+
+    void Play();  // start, or resume after Pause(); opens the device the first time
+    void Pause(); // hold, keeping the position
+    void Stop();  // halt and rewind to 0
+
+    double Position() const;         // seconds of the sample being heard now
+    void setPosition(double seconds); // seek (clamped to 0..Length())
+    double Length() const;           // seconds; 0 with no file
+
+    void setVolume(std::int32_t hundredthsOfDb);
+    std::int32_t Volume() const;
+
+    int PlayStatus() const; // PlayState
+
+    void setFlag1017(bool on); // stored; no audible effect
+    bool flag1017() const;
+
+    // Reason the last setFileName() or Play() failed; empty after a success.
+    std::string LastError() const;
+
+    void setEndOfStreamCallback(EndOfStreamCallback callback);
+    bool isCurrentGeneration(std::uint64_t generation) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace tarn::engine

@@ -1,0 +1,55 @@
+#include "platform/file_dialogs.h"
+#include "platform/message_boxes.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace tarn {
+
+namespace {
+
+QWidget *dialogParent()
+{
+    return QApplication::activeWindow();
+}
+
+QFileDialog::Options dialogOptions()
+{
+    return QFileDialog::DontUseNativeDialog;
+}
+
+} // namespace
+
+QString QtFileDialogs::getOpenFileName(const QString &title, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(dialogParent(), title, QString(), filter, nullptr,
+                                        dialogOptions());
+}
+
+QStringList QtFileDialogs::getOpenFileNames(const QString &title, const QString &filter)
+{
+    return QFileDialog::getOpenFileNames(dialogParent(), title, QString(), filter, nullptr,
+                                         dialogOptions());
+}
+
+QString QtFileDialogs::getSaveFileName(const QString &title, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(dialogParent(), title, QString(), filter, nullptr,
+                                        dialogOptions());
+}
+
+void QtMessageBoxes::show(const QString &text, MessageIcon icon, const QString &title)
+{
+    QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
+    switch (icon) {
+    case MessageIcon::None: break;
+    case MessageIcon::Information: qtIcon = QMessageBox::Information; break;
+    case MessageIcon::Exclamation: qtIcon = QMessageBox::Warning; break;
+    case MessageIcon::Critical: qtIcon = QMessageBox::Critical; break;
+    }
+    QMessageBox box(qtIcon, title, text, QMessageBox::Ok, dialogParent());
+    box.exec();
+}
+
+} // namespace tarn

@@ -1,0 +1,35 @@
+// A main window built on fakes, with a temporary application folder.
+#pragma once
+
+#include "core/form1.h"
+#include "fakes/fake_dialogs.h"
+#include "fakes/fake_engine.h"
+#include "fakes/fake_settings.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace tarn::test {
+
+struct Form1Harness {
+    FakeEngine engine;
+    FakeDialogs dialogs;
+    FakeMessages messages;
+    FakeSettings settings;
+    QTemporaryDir appFolder;
+    int endProgramCalls = 0;
+    std::unique_ptr<Form1> form;
+
+    // Builds the window (running its start-up) with whatever the test put
+    // into the fakes beforehand.
+    Form1 &create()
+    {
+        form = std::make_unique<Form1>(Form1Services{engine, dialogs, messages, settings,
+                                                     appFolder.path(),
+                                                     [this] { ++endProgramCalls; }});
+        return *form;
+    }
+};
+
+} // namespace tarn::test
