@@ -3,7 +3,12 @@
 
 namespace tarn {
 
-void Form1::Show_play_Click() {}
+void Form1::applyView(bool full)
+{
+    playlistShown = full ? 1 : 0;
+}
+
+void Form1::Show_play_Click() { applyView(playlistShown != 1); }
 void Form1::Mnu_Add_Click() { Command1_Click(); }
 void Form1::Mnu_Rem_Click() { Command2_Click(); }
 void Form1::Mnu_Exit_Click() { Command7_Click(); }
