@@ -176,6 +176,9 @@ protected:
 private:
     void buildLayout(); // form1_layout.cpp
     void buildMenus();  // form1_layout.cpp
+    // form1_views.cpp: puts the window into the full view (playlist shown) or
+    // the compact view: height, Show_play's caption, menu states and the flag.
+    void applyView(bool full);
     void wire();        // form1.cpp: every signal connection, in one place
     void showFileSize(); // Label4 "File Size: N KB's" for the engine's file
 
