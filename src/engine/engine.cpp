@@ -25,4 +25,6 @@ bool Engine::flag1017() const { return d->flag; }
 std::string Engine::LastError() const { return "engine not built yet"; }
 void Engine::setEndOfStreamCallback(EndOfStreamCallback) {}
 bool Engine::isCurrentGeneration(std::uint64_t) const { return false; }
+OutputSpec Engine::outputSpec() const { return {}; }
+std::int64_t Engine::firstSampleLatencyNs() const { return -1; }
 }

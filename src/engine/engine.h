@@ -46,6 +46,15 @@ namespace tarn::engine {
 
 enum PlayState : int { Stopped = 0, Paused = 1, Playing = 2 };
 
+// The sample format the output device granted (all zero before the first
+// successful Play()). Samples are interleaved, in the machine's byte order.
+struct OutputSpec {
+    int rate = 0;           // frames per second
+    int channels = 0;       // samples per frame
+    bool isFloat = false;   // 32-bit float when true, signed/unsigned integer otherwise
+    int bytesPerSample = 0; // 1, 2 or 4
+};
+
 class Engine {
 public:
     using EndOfStreamCallback = std::function<void(std::uint64_t generation)>;
@@ -83,6 +92,12 @@ public:
 
     void setEndOfStreamCallback(EndOfStreamCallback callback);
     bool isCurrentGeneration(std::uint64_t generation) const;
+
+    // For checks and benchmarks.
+    OutputSpec outputSpec() const;
+    // Nanoseconds from the last Play() to the output callback that first
+    // handed a sample of the current generation to the device; -1 until then.
+    std::int64_t firstSampleLatencyNs() const;
 
 private:
     struct Impl;
