@@ -50,7 +50,8 @@ void Form1::wire()
 
     connect(List1, &QListWidget::itemDoubleClicked, this, &Form1::List1_DblClick);
     connect(List2, &QListWidget::itemDoubleClicked, this, &Form1::List2_DblClick);
-    connect(List2, &QListWidget::itemClicked, this, &Form1::List2_Click);
+    // Clicks and arrow keys alike: List1 always follows List2's selection.
+    connect(List2, &QListWidget::itemSelectionChanged, this, &Form1::List2_Click);
     connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
     Text1->installEventFilter(this);
     Text2->installEventFilter(this);

@@ -181,10 +181,13 @@ private:
     void applyView(bool full);
     void wire();        // form1.cpp: every signal connection, in one place
     void showFileSize(); // Label4 "File Size: N KB's" for the engine's file
+    void showUnplayable(); // track line: the selected entry cannot be played, and why
+    void endOfPlaylist();  // stops and shows the end-of-playlist line
 
     Form1Services services_;
     bool sliderHeld_ = false; // the user holds Slider1's thumb: ticks leave it alone
     int failedAdvances_ = 0;  // unplayable entries skipped in a row by the automatic advance
+    bool playlistEnded_ = false; // the end-of-playlist line stays until something plays again
 };
 
 } // namespace tarn

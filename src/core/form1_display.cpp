@@ -1,10 +1,83 @@
 // Position slider, elapsed time, length, track text and volume.
+//
+// Timer1 polls the engine every 50 ms; everything it shows changes once a
+// second. Second counts are 64-bit, so long files show e.g. 600:00.
 #include "core/form1.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QSlider>
+
+#include <climits>
+#include <cmath>
 
 namespace tarn {
 
-void Form1::Timer1_Timer() {}
-void Form1::Slider1_Scroll() {}
-void Form1::HScroll1_Change() {}
+namespace {
+
+// Seconds to the nearest whole second, an exact half to the even neighbour;
+// nothing below 0 and nothing that is not a number.
+qint64 wholeSeconds(double seconds)
+{
+    if (!(seconds > 0))
+        return 0;
+    return static_cast<qint64>(std::min(std::nearbyint(seconds), double(LLONG_MAX / 2)));
+}
+
+// A whole number with at least two digits: 5 -> "05", 125 -> "125".
+QString twoDigits(qint64 n)
+{
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+
+// The slider works in ints; a longer position pins it at its end.
+int sliderUnits(qint64 seconds)
+{
+    return static_cast<int>(std::min<qint64>(seconds, INT_MAX));
+}
+
+} // namespace
+
+void Form1::Timer1_Timer()
+{
+    const double position = mp.Position();
+    const double length = mp.Length();
+    if (!sliderHeld_) {
+        // The maximum first, so that the value is never clamped to last tick's.
+        Slider1->setMaximum(sliderUnits(wholeSeconds(length)));
+        Slider1->setValue(sliderUnits(wholeSeconds(position)));
+    }
+    if (!(length > 0))
+        return;
+
+    const qint64 p = wholeSeconds(position);
+    txtTime->setText(twoDigits(p / 60) + QLatin1Char(':') + twoDigits(p % 60));
+
+    const qint64 d = wholeSeconds(length);
+    const QString duration = twoDigits(d / 60) + QLatin1Char(':') + twoDigits(d % 60);
+    Label3->setText(QStringLiteral("/  ") + duration);
+    if (playlistEnded_)
+        return;
+    // Under a minute the track text has two blanks after the dash.
+    const QString dash = d > 59 ? QStringLiteral(" - ") : QStringLiteral(" -  ");
+    Text1->setText(selectedText(List2) + dash + duration);
+}
+
+// Seeks to the slider's position in whole seconds. Reads the thumb's position,
+// which during a drag is ahead of the value.
+void Form1::Slider1_Scroll()
+{
+    mp.setPosition(static_cast<double>(Slider1->sliderPosition()));
+}
+
+// Volume: bar 0..2500 to the engine's -2500..0 hundredths of a decibel.
+void Form1::HScroll1_Change()
+{
+    const int v = HScroll1->value();
+    mp.setVolume(v - 2500);
+    lbl_vol->setText(QStringLiteral("Volume ") + QString::number(v / 25) + QStringLiteral(" %"));
+}
 
 } // namespace tarn
