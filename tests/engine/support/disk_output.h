@@ -1,0 +1,122 @@
+// Listening to what an Engine plays, with no sound card: SDL's "disk" audio
+// driver writes every buffer the output callback fills to a raw file, in the
+// format the device granted (Engine::outputSpec()). record() plays files
+// through a fresh engine exactly as the player's automatic advance does and
+// returns those samples as float; the functions below measure level,
+// frequency and silences in them.
+//
+// Two speeds. Fast (SDL_DISKAUDIODELAY=0): the device thread spins about 250
+// times faster than real time, so the engine writes silence whenever its
+// decoder falls behind; removeUnderruns() takes those runs of exact zeros out
+// again, which leaves the stream exactly as the engine handed it over. Real
+// time (the driver's own delay of one buffer per period): the timeline of the
+// file is the timeline a listener would hear, which is what gap measurements
+// need.
+//
+// Everything here runs on the test's main thread, apart from the
+// end-of-stream callback, which only hands its generation to EndOfStreamWaiter.
+#pragma once
+
+#include "engine/engine.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarn::test {
+
+// Full path of a file in the test media folder (TARN_FIXTURES).
+std::string fixture(const std::string &name);
+
+enum class Speed { Fast, RealTime };
+
+// Points SDL's disk driver at a fresh temporary file for the lifetime of this
+// object. Construct it before the engine opens its device (its first Play());
+// the file is removed on destruction.
+class DiskCapture {
+public:
+    explicit DiskCapture(Speed speed);
+    ~DiskCapture();
+    DiskCapture(const DiskCapture &) = delete;
+    DiskCapture &operator=(const DiskCapture &) = delete;
+
+    const std::string &path() const { return path_; }
+    std::uintmax_t bytesWritten() const;
+    // Whole file converted to float samples, interleaved as the device wrote them.
+    std::vector<float> read(const engine::OutputSpec &spec) const;
+
+private:
+    std::string path_;
+};
+
+// Takes end-of-stream notices from the engine's thread and hands them to the
+// thread that owns the engine. mutex_ guards queue_.
+class EndOfStreamWaiter {
+public:
+    void attach(engine::Engine &engine);
+    // The next notice, or nothing when `timeout` passes first.
+    std::optional<std::uint64_t> wait(std::chrono::milliseconds timeout);
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::uint64_t> queue_;
+};
+
+struct RecordOptions {
+    std::int32_t volume = 0;
+    Speed speed = Speed::Fast;
+    std::chrono::milliseconds timeoutPerFile{10000};
+};
+
+struct Recording {
+    bool finished = false; // every file opened and its end-of-stream arrived
+    std::string error;     // why not, when not
+    engine::OutputSpec spec{};
+    std::int64_t firstSampleLatencyNs = -1;
+    std::vector<float> samples; // interleaved, spec.channels per frame
+
+    std::size_t frames() const;
+    std::vector<float> channel(int index) const;
+    double seconds(std::size_t frames) const;
+};
+
+// Plays `paths` one after another through a new Engine on the disk driver: at
+// each end-of-stream of the current generation, setFileName(next) and Play().
+// Returns once the last file ended (or failed, or timed out) and the device
+// was closed.
+Recording record(const std::vector<std::string> &paths, const RecordOptions &options = {});
+
+// ---- analysis of one channel -------------------------------------------------
+
+// Drops every run of at least `minFrames` exact zeros: the silence the engine
+// writes when the fast disk device outruns its decoder.
+std::vector<float> removeUnderruns(const std::vector<float> &x, std::size_t minFrames = 8);
+
+struct Span {
+    std::size_t begin = 0;
+    std::size_t end = 0; // one past the last
+    std::size_t size() const { return end - begin; }
+};
+
+// First to last sample whose magnitude exceeds `threshold`; empty if none.
+Span soundingSpan(const std::vector<float> &x, float threshold);
+// The middle `fraction` of `span`, away from fades at either end.
+Span middleOf(Span span, double fraction);
+// Runs of samples with magnitude below `threshold` inside `span`, in order.
+std::vector<Span> quietRuns(const std::vector<float> &x, Span span, float threshold);
+
+double rmsDb(const std::vector<float> &x, Span span); // dBFS of a full-scale square; -inf for zeros
+float peak(const std::vector<float> &x, Span span);
+// Frequency of a steady tone from its interpolated zero crossings (mean removed).
+double zeroCrossingFrequency(const std::vector<float> &x, Span span, int rate);
+// Share of the power of `span` that lies in the tone at `hz` (Goertzel); 1 for
+// a pure tone, near 0 for noise or a different tone.
+double tonePurity(const std::vector<float> &x, Span span, int rate, double hz);
+
+} // namespace tarn::test
