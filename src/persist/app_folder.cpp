@@ -2,17 +2,36 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace tarn {
 
+namespace {
+
+// Permission bits do not tell the whole story (read-only mounts, ACLs, root),
+// so try to create a file there.
+bool canCreateFilesIn(const QString &folder)
+{
+    if (folder.isEmpty() || !QDir(folder).exists())
+        return false;
+    QTemporaryFile probe(appFile(folder, QStringLiteral(".tarn-probe-XXXXXX")));
+    return probe.open();
+}
+
+} // namespace
+
 QString resolveAppFolder()
 {
-    const QString exeFolder = QCoreApplication::applicationDirPath();
-    if (QFileInfo(exeFolder).isWritable())
-        return exeFolder;
+    return resolveAppFolder(QCoreApplication::applicationDirPath());
+}
+
+QString resolveAppFolder(const QString &preferred)
+{
+    if (canCreateFilesIn(preferred))
+        return preferred;
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    // If this fails too, the writes report their failure and reads find nothing.
     QDir().mkpath(data);
     return data;
 }

@@ -2,38 +2,34 @@
 
 #include <QSettings>
 
-#include <memory>
-
 namespace tarn {
 
 namespace {
 
-std::unique_ptr<QSettings> open(const QString &iniPath, const QString &app)
+QString settingKey(const QString &section, const QString &key)
 {
-    if (iniPath.isEmpty())
-        return std::make_unique<QSettings>(QSettings::UserScope, app, app);
-    return std::make_unique<QSettings>(iniPath, QSettings::IniFormat);
+    return section + QLatin1Char('/') + key;
 }
 
 } // namespace
 
-QtSettingsStore::QtSettingsStore(QString iniPath) : iniPath_(std::move(iniPath)) {}
-
-QString QtSettingsStore::getSetting(const QString &app, const QString &section,
-                                    const QString &key, int defaultValue)
+QString QtSettingsStore::getSetting(const QString &app, const QString &section, const QString &key,
+                                    int defaultValue)
 {
-    auto settings = open(iniPath_, app);
-    return settings->value(section + QLatin1Char('/') + key, QString::number(defaultValue))
-        .toString();
+    const QSettings settings(QSettings::UserScope, app, app);
+    const QVariant value = settings.value(settingKey(section, key));
+    // A value someone edited into a list ("1, 2") has no single text: treat it
+    // like any other unreadable text rather than as the default.
+    return value.isValid() ? value.toString() : QString::number(defaultValue);
 }
 
 bool QtSettingsStore::saveSetting(const QString &app, const QString &section, const QString &key,
                                   const QString &value)
 {
-    auto settings = open(iniPath_, app);
-    settings->setValue(section + QLatin1Char('/') + key, value);
-    settings->sync();
-    return settings->status() == QSettings::NoError;
+    QSettings settings(QSettings::UserScope, app, app);
+    settings.setValue(settingKey(section, key), value);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 } // namespace tarn

@@ -1,0 +1,236 @@
+// Record shapes, the first-number rule, atomic state-file writes and the
+// choice of the application folder.
+#include "persist/app_folder.h"
+#include "persist/record_file.h"
+#include "persist/support/file_size_limit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tarn;
+using tarn::test::FileSizeLimit;
+
+Q_DECLARE_METATYPE(std::optional<std::int16_t>)
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeRaw(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+const std::optional<std::int16_t> kFails = std::nullopt;
+std::optional<std::int16_t> n(int v)
+{
+    return static_cast<std::int16_t>(v);
+}
+
+} // namespace
+
+class RecordFileTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Guards: a wrong sign position, missing trailing blank or LF-only line end.
+    void numberLineBytes_data()
+    {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("60") << 60 << QByteArray::fromHex("203630200d0a");
+        QTest::newRow("0") << 0 << QByteArray::fromHex("2030200d0a");
+        QTest::newRow("-5") << -5 << QByteArray::fromHex("2d35200d0a");
+        QTest::newRow("2500") << 2500 << QByteArray::fromHex("2032353030200d0a");
+        QTest::newRow("32767") << 32767 << QByteArray::fromHex("203332373637200d0a");
+        QTest::newRow("-32768") << -32768 << QByteArray::fromHex("2d3332373638200d0a");
+    }
+    void numberLineBytes()
+    {
+        QFETCH(int, value);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(numberLine(static_cast<std::int16_t>(value)), bytes);
+    }
+
+    // Guards: a text line that gains a sign blank or loses its CR.
+    void textLineBytes()
+    {
+        QCOMPARE(textLine("1"), QByteArray::fromHex("310d0a"));
+        QCOMPARE(textLine("2"), QByteArray::fromHex("320d0a"));
+        QCOMPARE(textLine(""), QByteArray::fromHex("0d0a"));
+    }
+
+    // Guards: a reader that misreads the item's end, treats junk as a failure
+    // or accepts a number that does not fit 16 bits.
+    void firstNumberRule_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<std::optional<std::int16_t>>("expected");
+        QTest::newRow("37 35, no line end") << QByteArray::fromHex("3735") << n(75);
+        QTest::newRow("number line 60") << QByteArray::fromHex("203630200d0a") << n(60);
+        QTest::newRow("number line -5") << QByteArray("-5 \r\n") << n(-5);
+        QTest::newRow("text line 1") << QByteArray::fromHex("310d0a") << n(1);
+        QTest::newRow("31 2C 30: comma ends item") << QByteArray::fromHex("312c30") << n(1);
+        QTest::newRow("tab before, LF only") << QByteArray("\t7\n") << n(7);
+        QTest::newRow("second item ignored") << QByteArray(" 12 99\r\n") << n(12);
+        QTest::newRow("letters") << QByteArray("abc\r\n") << n(0);
+        QTest::newRow("digits then letters") << QByteArray("12abc") << n(0);
+        QTest::newRow("nan is not a number") << QByteArray("nan") << n(0);
+        QTest::newRow("inf is not a number") << QByteArray("inf") << n(0);
+        QTest::newRow("empty item before comma") << QByteArray(",5") << n(0);
+        QTest::newRow("fraction rounds half to even") << QByteArray("2.5") << n(2);
+        QTest::newRow("fraction rounds up") << QByteArray("3.5") << n(4);
+        QTest::newRow("lowest") << QByteArray("-32768") << n(-32768);
+        QTest::newRow("empty file") << QByteArray() << kFails;
+        QTest::newRow("blanks only") << QByteArray(" \r\n") << kFails;
+        QTest::newRow("first line empty") << QByteArray("\r\n5") << kFails;
+        QTest::newRow("40000 out of range") << QByteArray(" 40000 \r\n") << kFails;
+        QTest::newRow("-32769 out of range") << QByteArray("-32769") << kFails;
+        QTest::newRow("32767.5 rounds out of range") << QByteArray("32767.5") << kFails;
+    }
+    void firstNumberRule()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(std::optional<std::int16_t>, expected);
+        QCOMPARE(firstNumber(bytes), expected);
+    }
+
+    // Guards: a settings value converted loosely (clamped, truncated, or a
+    // non-ASCII digit taken for a number).
+    void settingConversion_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<std::optional<std::int16_t>>("expected");
+        QTest::newRow("2500") << "2500" << n(2500);
+        QTest::newRow("blanks around") << " 60 " << n(60);
+        QTest::newRow("3000 converts; range is the caller's") << "3000" << n(3000);
+        QTest::newRow("negative") << "-1" << n(-1);
+        QTest::newRow("fraction") << "1.5" << n(2);
+        QTest::newRow("letters") << "abc" << kFails;
+        QTest::newRow("empty") << "" << kFails;
+        QTest::newRow("40000") << "40000" << kFails;
+        QTest::newRow("hex") << "0x10" << kFails;
+        QTest::newRow("arabic-indic digits") << QString::fromUtf8("\u0661\u0662") << kFails;
+    }
+    void settingConversion()
+    {
+        QFETCH(QString, text);
+        QFETCH(std::optional<std::int16_t>, expected);
+        QCOMPARE(toInt16(text), expected);
+    }
+
+    // Guards: a written line that does not read back as the value written.
+    void writeThenRead_data()
+    {
+        QTest::addColumn<int>("value");
+        for (int v : {60, 0, -5, 2500, 32767, -32768})
+            QTest::newRow(qPrintable(QString::number(v))) << v;
+    }
+    void writeThenRead()
+    {
+        QFETCH(int, value);
+        QTemporaryDir dir;
+        QVERIFY(writeNumberLine(dir.path(), QStringLiteral("vol.ini"),
+                                static_cast<std::int16_t>(value)));
+        QCOMPARE(readAll(appFile(dir.path(), QStringLiteral("vol.ini"))),
+                 numberLine(static_cast<std::int16_t>(value)));
+        QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("vol.ini")), n(value));
+    }
+
+    // Guards: a write that appends to or leaves the tail of an older, longer line.
+    void writeReplacesLongerContent()
+    {
+        QTemporaryDir dir;
+        const QString path = appFile(dir.path(), QStringLiteral("rep.ini"));
+        writeRaw(path, QByteArray(" 32767 \r\n 5 \r\n"));
+        QVERIFY(writeTextLine(dir.path(), QStringLiteral("rep.ini"), "1"));
+        QCOMPARE(readAll(path), QByteArray::fromHex("310d0a"));
+        QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("rep.ini")), n(1));
+    }
+
+    // Guards: a reader that crashes or invents a value for a file it cannot read.
+    void unreadableFilesFail()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("missing.ini")), kFails);
+        writeRaw(appFile(dir.path(), QStringLiteral("empty.ini")), QByteArray());
+        QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("empty.ini")), kFails);
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.ini")));
+        QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("folder.ini")), kFails);
+    }
+
+    // Guards: a write cut short by a full disk that leaves a half-written file
+    // or reports success.
+    void failedWriteKeepsPreviousContent()
+    {
+        QTemporaryDir dir;
+        const QString path = appFile(dir.path(), QStringLiteral("Trans.ini"));
+        const QByteArray before = numberLine(60);
+        writeRaw(path, before);
+        QString reason;
+        {
+            FileSizeLimit full(2);
+            QVERIFY(!writeNumberLine(dir.path(), QStringLiteral("Trans.ini"), 100, &reason));
+        }
+        QVERIFY(!reason.isEmpty());
+        QCOMPARE(readAll(path), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("Trans.ini")}); // no temporary file left
+    }
+
+    // Guards: a write into a folder that is not there reported as success.
+    void writeIntoMissingFolderFails()
+    {
+        QTemporaryDir dir;
+        const QString missing = appFile(dir.path(), QStringLiteral("gone"));
+        QString reason;
+        QVERIFY(!writeTextLine(missing, QStringLiteral("rep.ini"), "2", &reason));
+        QVERIFY(!reason.isEmpty());
+        QVERIFY(!QFile::exists(appFile(missing, QStringLiteral("rep.ini"))));
+    }
+
+    // Guards: state files sent to a folder where nothing can be created.
+    void appFolderFallsBackToDataFolder_data()
+    {
+        QTest::addColumn<bool>("usable");
+        QTest::addColumn<QString>("candidate"); // relative to a temporary folder
+        QTest::newRow("writable executable folder") << true << "bin";
+        QTest::newRow("missing folder") << false << "nothing/here";
+        QTest::newRow("a file, not a folder") << false << "file";
+    }
+    void appFolderFallsBackToDataFolder()
+    {
+        QFETCH(bool, usable);
+        QFETCH(QString, candidate);
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkdir(QStringLiteral("bin")));
+        writeRaw(appFile(root.path(), QStringLiteral("file")), "x");
+        const QString dataHome = appFile(root.path(), QStringLiteral("data"));
+        const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
+
+        const QString preferred = appFile(root.path(), candidate);
+        const QString chosen = resolveAppFolder(preferred);
+        qputenv("XDG_DATA_HOME", savedDataHome);
+
+        if (usable) {
+            QCOMPARE(chosen, preferred);
+            QCOMPARE(QDir(preferred).entryList(QDir::Files | QDir::Hidden), QStringList());
+        } else {
+            QVERIFY2(chosen.startsWith(dataHome + QLatin1Char('/')), qPrintable(chosen));
+            QVERIFY(QFileInfo(chosen).isDir());
+            QVERIFY(writeNumberLine(chosen, QStringLiteral("vol.ini"), 1));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(RecordFileTest)
+#include "test_record_file.moc"
