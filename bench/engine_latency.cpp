@@ -1,0 +1,57 @@
+// Latency from Play() to the output callback that first hands a sample of the
+// new file to the device (Engine::firstSampleLatencyNs()), on whatever SDL
+// driver SDL_AUDIODRIVER names. The first Play() also opens the device and is
+// reported on its own; the rest are the cost of starting a file on an open
+// device, as at every automatic advance.
+//
+//   bench_engine_latency FILE [REPEATS]
+#include "engine/engine.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s FILE [REPEATS]\n", argv[0]);
+        return 2;
+    }
+    const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 30;
+    tarn::engine::Engine engine;
+    std::vector<double> ms;
+    for (int i = 0; i <= repeats; ++i) {
+        if (!engine.setFileName(argv[1])) {
+            std::fprintf(stderr, "%s: %s\n", argv[1], engine.LastError().c_str());
+            return 1;
+        }
+        engine.Play();
+        if (engine.PlayStatus() != tarn::engine::Playing) {
+            std::fprintf(stderr, "Play: %s\n", engine.LastError().c_str());
+            return 1;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        std::int64_t ns = -1;
+        while ((ns = engine.firstSampleLatencyNs()) < 0 &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        if (ns < 0) {
+            std::fprintf(stderr, "no sample reached the device within 2 s\n");
+            return 1;
+        }
+        if (i == 0)
+            std::printf("first Play (opens the device): %.2f ms\n", ns / 1e6);
+        else
+            ms.push_back(ns / 1e6);
+        // Let it play a moment so the next Play() does not land on the same period.
+        std::this_thread::sleep_for(std::chrono::milliseconds(37));
+        engine.Stop();
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("Play to first sample, %d runs: median %.2f ms, p90 %.2f ms, max %.2f ms\n",
+                repeats, ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back());
+    return 0;
+}

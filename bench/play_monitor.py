@@ -1,0 +1,93 @@
+#!/usr/bin/env python3
+"""Runs a command (normally tarn-engine-play) and reports what it cost.
+
+    play_monitor.py [--label TEXT] [--memory-at SECONDS] -- COMMAND...
+
+Prints one summary: wall time, the CPU time of the process from wait4()
+(user + system, all threads, exact), CPU seconds per minute of wall time, the
+CPU of each thread (from /proc/PID/task/TID/schedstat, sampled every 0.5 s,
+so the last half second may be missing), and resident and proportional set
+size (/proc/PID/smaps_rollup) sampled at --memory-at seconds and the largest
+seen. The command's own output goes to stderr so that stdout stays a report.
+"""
+import argparse
+import os
+import subprocess
+import sys
+import time
+
+
+def thread_cpu(pid):
+    """{tid: (name, seconds on CPU)} for every thread of pid."""
+    out = {}
+    try:
+        tids = os.listdir(f"/proc/{pid}/task")
+    except OSError:
+        return out
+    for tid in tids:
+        try:
+            with open(f"/proc/{pid}/task/{tid}/comm") as f:
+                name = f.read().strip()
+            with open(f"/proc/{pid}/task/{tid}/schedstat") as f:
+                ns = int(f.read().split()[0])
+        except (OSError, ValueError, IndexError):
+            continue
+        out[int(tid)] = (name, ns / 1e9)
+    return out
+
+
+def memory_kb(pid):
+    """(Rss, Pss) in kB from smaps_rollup, or None once the process is gone."""
+    try:
+        with open(f"/proc/{pid}/smaps_rollup") as f:
+            fields = dict(line.split(":", 1) for line in f if ":" in line)
+        return int(fields["Rss"].split()[0]), int(fields["Pss"].split()[0])
+    except (OSError, KeyError, ValueError):
+        return None
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--label", default="run")
+    parser.add_argument("--memory-at", type=float, default=30.0)
+    parser.add_argument("command", nargs=argparse.REMAINDER)
+    args = parser.parse_args()
+    command = args.command[1:] if args.command[:1] == ["--"] else args.command
+    if not command:
+        parser.error("no command")
+
+    start = time.monotonic()
+    child = subprocess.Popen(command, stdout=sys.stderr)
+    threads, at_mark, largest = {}, None, (0, 0)
+    while True:
+        waited, status, usage = os.wait4(child.pid, os.WNOHANG)
+        if waited:
+            break
+        threads.update(thread_cpu(child.pid))
+        mem = memory_kb(child.pid)
+        if mem:
+            largest = max(largest, mem)
+            if at_mark is None and time.monotonic() - start >= args.memory_at:
+                at_mark = mem
+        time.sleep(0.5)
+    wall = time.monotonic() - start
+    cpu = usage.ru_utime + usage.ru_stime
+    code = os.waitstatus_to_exitcode(status)
+
+    print(f"[{args.label}] exit {code}, wall {wall:.1f} s, CPU {cpu:.3f} s "
+          f"(user {usage.ru_utime:.3f}, system {usage.ru_stime:.3f}), "
+          f"{cpu * 60 / wall:.3f} CPU s per minute, "
+          f"{usage.ru_nvcsw} voluntary context switches")
+    for tid, (name, secs) in sorted(threads.items(), key=lambda t: -t[1][1]):
+        role = "main" if tid == child.pid else "thread"
+        print(f"[{args.label}]   {role:6} {name:16} {secs:.3f} s")
+    if at_mark:
+        print(f"[{args.label}] memory at {args.memory_at:.0f} s: RSS {at_mark[0] / 1024:.1f} MB, "
+              f"PSS {at_mark[1] / 1024:.1f} MB")
+    print(f"[{args.label}] memory largest: RSS {largest[0] / 1024:.1f} MB, "
+          f"PSS {largest[1] / 1024:.1f} MB")
+    return 0 if code == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

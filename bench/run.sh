@@ -1,0 +1,107 @@
+#!/bin/bash
+# Engine benchmarks. Results and how to read them: bench/README.md.
+#
+#   bench/run.sh [BUILD_DIR] [all|cpu|pulse|gap|latency]
+#
+# BUILD_DIR (default build) must hold tarn-engine-play and the bench_engine_*
+# programs (ninja tarn-engine-play bench/all). Parts:
+#   cpu      3-minute 192 kbit/s MP3 in real time on SDL's dummy driver, set
+#            against the floor (decode + resample as fast as possible), same run
+#   pulse    the same file through a private PulseAudio server into a null
+#            sink: CPU seconds per minute, resident and proportional memory
+#   gap      silence at 10 automatic advances, on the disk driver's output
+#   latency  Play() to first sample handed to the device (dummy and PulseAudio)
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+build=$(cd "${1:-$root/build}" && pwd)
+part=${2:-all}
+player=$build/src/tarn-engine-play
+monitor=$here/play_monitor.py
+export TARN_FIXTURES=$root/tests/fixtures
+export SDL_NO_SIGNAL_HANDLERS=1
+
+work=$(mktemp -d /tmp/tarn-bench.XXXXXX)
+pulse_pid=
+cleanup() {
+    if [ -n "$pulse_pid" ]; then
+        kill "$pulse_pid" 2>/dev/null || true
+        wait "$pulse_pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Three minutes of music-like stereo sound (two moving tones over pink noise),
+# encoded at 192 kbit/s CBR: made here, never committed.
+song=$work/song.mp3
+make_song() {
+    ffmpeg -nostdin -v error -y \
+        -f lavfi -i "aevalsrc=0.3*sin(2*PI*220*t)*sin(2*PI*0.5*t)|0.2*sin(2*PI*330*t+sin(2*PI*5*t)):s=44100:d=180" \
+        -f lavfi -i "anoisesrc=color=pink:amplitude=0.1:d=180:r=44100" \
+        -filter_complex "[1]pan=stereo|c0=c0|c1=c0[n];[0][n]amix=inputs=2:normalize=0" \
+        -c:a libmp3lame -b:a 192k "$song"
+}
+
+# A PulseAudio server of our own with a null sink as its only (default) sink,
+# so nothing is heard and no desktop session is needed.
+start_pulse() {
+    mkdir -p "$work/pulse"
+    export PULSE_RUNTIME_PATH=$work/pulse XDG_RUNTIME_DIR=$work/pulse
+    export PULSE_SERVER=unix:$work/pulse/native
+    pulseaudio --daemonize=no -n --exit-idle-time=-1 --use-pid-file=no \
+        --load="module-null-sink sink_name=tarn_null" \
+        --load="module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
+        >"$work/pulse/log" 2>&1 &
+    pulse_pid=$!
+    for _ in $(seq 50); do
+        pactl info >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    echo "PulseAudio did not start:" >&2
+    cat "$work/pulse/log" >&2
+    return 1
+}
+
+pulse_cpu() { # CPU seconds the server has used so far
+    awk '{ printf "%.3f\n", ($14 + $15) / '"$(getconf CLK_TCK)"' }' "/proc/$pulse_pid/stat"
+}
+
+run_cpu() {
+    echo "== cpu: real-time playback on the dummy driver vs. the floor"
+    "$build/bench/bench_engine_decode_floor" "$song" 5
+    SDL_AUDIODRIVER=dummy python3 "$monitor" --label dummy --memory-at 60 -- "$player" "$song"
+}
+
+run_pulse() {
+    echo "== pulse: playback into a null sink"
+    start_pulse
+    local before after
+    before=$(pulse_cpu)
+    SDL_AUDIODRIVER=pulseaudio python3 "$monitor" --label pulse --memory-at 60 -- "$player" "$song"
+    after=$(pulse_cpu)
+    echo "[pulse] the server itself used $(awk "BEGIN { printf \"%.3f\", $after - $before }") CPU s meanwhile"
+}
+
+run_gap() {
+    echo "== gap: silence at the automatic advance (disk driver, real time)"
+    "$build/bench/bench_engine_gap" 10
+}
+
+run_latency() {
+    echo "== latency: Play() to first sample handed to the device"
+    echo "-- dummy driver"
+    SDL_AUDIODRIVER=dummy "$build/bench/bench_engine_latency" "$TARN_FIXTURES/tone440_cbr128_id3.mp3" 30
+    echo "-- PulseAudio null sink"
+    [ -n "$pulse_pid" ] || start_pulse
+    SDL_AUDIODRIVER=pulseaudio "$build/bench/bench_engine_latency" "$TARN_FIXTURES/tone440_cbr128_id3.mp3" 30
+}
+
+case "$part" in
+cpu) make_song && run_cpu ;;
+pulse) make_song && run_pulse ;;
+gap) run_gap ;;
+latency) run_latency ;;
+all) make_song && run_cpu && run_pulse && run_gap && run_latency ;;
+*) echo "unknown part: $part" >&2 && exit 2 ;;
+esac
