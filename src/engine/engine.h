@@ -75,9 +75,9 @@ public:
     void Pause(); // hold, keeping the position
     void Stop();  // halt and rewind to 0
 
-    double Position() const;         // seconds of the sample being heard now
+    double Position() const;          // seconds of the sample being heard now
     void setPosition(double seconds); // seek (clamped to 0..Length())
-    double Length() const;           // seconds; 0 with no file
+    double Length() const;            // seconds; 0 with no file
 
     void setVolume(std::int32_t hundredthsOfDb);
     std::int32_t Volume() const;

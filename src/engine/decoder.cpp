@@ -1,0 +1,309 @@
+#include "engine/decoder.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+}
+
+#include <algorithm>
+#include <cmath>
+
+namespace tarn::engine {
+
+namespace {
+
+// A file that yields this many damaged packets or frames in a row without one
+// good frame is treated as ended, so garbage cannot keep the decoder busy.
+constexpr int kMaxConsecutiveErrors = 500;
+// Packets read at open before giving up on finding a decodable frame.
+constexpr int kMaxPacketsToFirstFrame = 200;
+
+} // namespace
+
+Decoder::~Decoder()
+{
+    av_channel_layout_uninit(&inLayout_);
+}
+
+std::unique_ptr<Decoder> Decoder::open(const std::string &path, AudioFormat format,
+                                       std::string &error)
+{
+    std::unique_ptr<Decoder> d(new Decoder);
+    d->out_ = format;
+
+    AVFormatContext *rawFormat = nullptr;
+    int rc = avformat_open_input(&rawFormat, path.c_str(), nullptr, nullptr);
+    if (rc < 0) {
+        error = "cannot open the file: " + averrorText(rc);
+        return nullptr;
+    }
+    d->format_.reset(rawFormat);
+    rc = avformat_find_stream_info(d->format_.get(), nullptr);
+    if (rc < 0) {
+        error = "cannot read the file's format: " + averrorText(rc);
+        return nullptr;
+    }
+    const AVCodec *codec = nullptr;
+    rc = av_find_best_stream(d->format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (rc == AVERROR_DECODER_NOT_FOUND) {
+        error = "the file's audio format is not supported";
+        return nullptr;
+    }
+    if (rc < 0) {
+        error = "the file holds no audio";
+        return nullptr;
+    }
+    d->stream_ = rc;
+    AVStream *stream = d->format_->streams[d->stream_];
+    for (unsigned i = 0; i < d->format_->nb_streams; ++i) {
+        if (static_cast<int>(i) != d->stream_)
+            d->format_->streams[i]->discard = AVDISCARD_ALL;
+    }
+    d->timeBase_ = stream->time_base;
+
+    d->codec_.reset(avcodec_alloc_context3(codec));
+    d->packet_.reset(av_packet_alloc());
+    d->frame_.reset(av_frame_alloc());
+    if (!d->codec_ || !d->packet_ || !d->frame_) {
+        error = "out of memory";
+        return nullptr;
+    }
+    rc = avcodec_parameters_to_context(d->codec_.get(), stream->codecpar);
+    if (rc >= 0) {
+        d->codec_->thread_count = 1; // audio decodes far faster than real time on one thread
+        d->codec_->pkt_timebase = stream->time_base;
+        rc = avcodec_open2(d->codec_.get(), codec, nullptr);
+    }
+    if (rc < 0) {
+        error = "cannot start the audio decoder: " + averrorText(rc);
+        return nullptr;
+    }
+
+    // Decode the first frame now: some files open and then hold nothing
+    // playable. Note the samples the demuxer asks the decoder to trim first
+    // (MP3 encoder delay), which the container's duration still counts.
+    std::int64_t trimmed = 0;
+    int packets = 0;
+    for (;;) {
+        rc = avcodec_receive_frame(d->codec_.get(), d->frame_.get());
+        if (rc == 0 && d->frame_->nb_samples > 0)
+            break;
+        if (rc == 0) {
+            av_frame_unref(d->frame_.get());
+            continue;
+        }
+        if (rc != AVERROR(EAGAIN) || d->draining_ || ++packets > kMaxPacketsToFirstFrame) {
+            error = "no audio could be decoded from the file";
+            return nullptr;
+        }
+        rc = av_read_frame(d->format_.get(), d->packet_.get());
+        if (rc < 0) {
+            d->draining_ = true;
+            avcodec_send_packet(d->codec_.get(), nullptr);
+            continue;
+        }
+        if (d->packet_->stream_index == d->stream_) {
+            size_t size = 0;
+            const uint8_t *skip =
+                av_packet_get_side_data(d->packet_.get(), AV_PKT_DATA_SKIP_SAMPLES, &size);
+            if (skip && size >= 4)
+                trimmed += skip[0] | skip[1] << 8 | skip[2] << 16 | std::int64_t{skip[3]} << 24;
+            avcodec_send_packet(d->codec_.get(), d->packet_.get()); // damaged: try the next
+        }
+        av_packet_unref(d->packet_.get());
+    }
+    d->framePending_ = true;
+    d->origin_ = d->frame_->best_effort_timestamp;
+
+    const int rate = d->codec_->sample_rate > 0 ? d->codec_->sample_rate : d->frame_->sample_rate;
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+        d->estimatedLength_ = stream->duration * av_q2d(stream->time_base);
+    else if (d->format_->duration != AV_NOPTS_VALUE && d->format_->duration > 0)
+        d->estimatedLength_ = d->format_->duration / double(AV_TIME_BASE);
+    if (rate > 0)
+        d->estimatedLength_ = std::max(0.0, d->estimatedLength_ - double(trimmed) / rate);
+    return d;
+}
+
+void Decoder::setOutputFormat(AudioFormat format)
+{
+    if (format == out_)
+        return;
+    out_ = format;
+    resampler_.reset(); // made again for the next frame
+}
+
+double Decoder::frameTime(const AVFrame &frame) const
+{
+    if (frame.best_effort_timestamp == AV_NOPTS_VALUE || origin_ == AV_NOPTS_VALUE)
+        return -1;
+    return (frame.best_effort_timestamp - origin_) * av_q2d(timeBase_);
+}
+
+bool Decoder::receiveFrame()
+{
+    if (framePending_) {
+        framePending_ = false;
+        return true;
+    }
+    int errors = 0;
+    for (;;) {
+        int rc = avcodec_receive_frame(codec_.get(), frame_.get());
+        if (rc == 0) {
+            if (frame_->nb_samples > 0)
+                return true;
+            av_frame_unref(frame_.get());
+            continue;
+        }
+        if (rc == AVERROR_EOF)
+            return false;
+        if (rc != AVERROR(EAGAIN)) {
+            if (++errors > kMaxConsecutiveErrors)
+                return false;
+            continue;
+        }
+        if (draining_)
+            return false; // nothing more will come
+        rc = av_read_frame(format_.get(), packet_.get());
+        if (rc < 0) {
+            // The end of the file, or a read error (the file vanished or was
+            // cut short under us): play out what the decoder holds.
+            draining_ = true;
+            avcodec_send_packet(codec_.get(), nullptr);
+            continue;
+        }
+        if (packet_->stream_index == stream_) {
+            rc = avcodec_send_packet(codec_.get(), packet_.get());
+            if (rc < 0 && rc != AVERROR(EAGAIN) && ++errors > kMaxConsecutiveErrors) {
+                av_packet_unref(packet_.get());
+                return false;
+            }
+        }
+        av_packet_unref(packet_.get());
+    }
+}
+
+bool Decoder::configureResampler(const AVFrame &frame)
+{
+    if (resampler_ && frame.sample_rate == inRate_ && frame.format == inFormat_ &&
+        av_channel_layout_compare(&frame.ch_layout, &inLayout_) == 0)
+        return true;
+    resampler_.reset();
+    av_channel_layout_uninit(&inLayout_);
+    if (av_channel_layout_copy(&inLayout_, &frame.ch_layout) < 0)
+        return false;
+    inRate_ = frame.sample_rate;
+    inFormat_ = frame.format;
+
+    AVChannelLayout in{};
+    if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+        av_channel_layout_default(&in, frame.ch_layout.nb_channels);
+    else if (av_channel_layout_copy(&in, &frame.ch_layout) < 0)
+        return false;
+    AVChannelLayout outLayout{};
+    av_channel_layout_default(&outLayout, out_.channels);
+    SwrContext *raw = nullptr;
+    int rc = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_FLT, out_.rate, &in,
+                                 static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0,
+                                 nullptr);
+    resampler_.reset(raw);
+    if (rc >= 0 && in.nb_channels == 1 && out_.channels >= 2) {
+        // Mono plays at full level on the two front speakers, not 3 dB down.
+        std::vector<double> matrix(out_.channels, 0.0);
+        matrix[0] = matrix[1] = 1.0;
+        rc = swr_set_matrix(raw, matrix.data(), 1);
+    }
+    av_channel_layout_uninit(&in);
+    av_channel_layout_uninit(&outLayout);
+    if (rc >= 0)
+        rc = swr_init(raw);
+    if (rc < 0) {
+        resampler_.reset();
+        return false;
+    }
+    return true;
+}
+
+void Decoder::resample(const AVFrame &frame, int skip, std::vector<float> &out)
+{
+    const int count = frame.nb_samples - skip;
+    const int bytes = av_get_bytes_per_sample(static_cast<AVSampleFormat>(frame.format));
+    const int channels = frame.ch_layout.nb_channels;
+    const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame.format));
+    std::vector<const uint8_t *> planes(planar ? channels : 1);
+    for (size_t i = 0; i < planes.size(); ++i)
+        planes[i] = frame.extended_data[i] + std::size_t(skip) * bytes * (planar ? 1 : channels);
+
+    const int room = swr_get_out_samples(resampler_.get(), count);
+    if (room <= 0)
+        return;
+    const std::size_t at = out.size();
+    out.resize(at + std::size_t(room) * out_.channels);
+    uint8_t *dest = reinterpret_cast<uint8_t *>(out.data() + at);
+    const int got = swr_convert(resampler_.get(), &dest, room, planes.data(), count);
+    out.resize(at + std::size_t(std::max(got, 0)) * out_.channels);
+}
+
+bool Decoder::decode(std::vector<float> &out, std::int64_t &firstFrame)
+{
+    firstFrame = nextFrame_;
+    const std::size_t start = out.size();
+    while (out.size() == start) {
+        if (!receiveFrame()) {
+            if (resampler_) { // the resampler's tail
+                const int room = swr_get_out_samples(resampler_.get(), 0);
+                if (room > 0) {
+                    out.resize(start + std::size_t(room) * out_.channels);
+                    uint8_t *dest = reinterpret_cast<uint8_t *>(out.data() + start);
+                    const int got = swr_convert(resampler_.get(), &dest, room, nullptr, 0);
+                    out.resize(start + std::size_t(std::max(got, 0)) * out_.channels);
+                }
+            }
+            nextFrame_ += (out.size() - start) / out_.channels;
+            return false;
+        }
+        int skip = 0;
+        if (seekTarget_ >= 0) {
+            const double t = frameTime(*frame_);
+            if (t >= 0 && frame_->sample_rate > 0) {
+                const double drop = std::round((seekTarget_ - t) * frame_->sample_rate);
+                if (drop >= frame_->nb_samples) {
+                    av_frame_unref(frame_.get());
+                    continue; // wholly before the target
+                }
+                skip = static_cast<int>(std::max(0.0, drop));
+                nextFrame_ = std::llround((t + double(skip) / frame_->sample_rate) * out_.rate);
+            } else {
+                nextFrame_ = std::llround(seekTarget_ * out_.rate);
+            }
+            firstFrame = nextFrame_;
+            seekTarget_ = -1;
+        }
+        if (configureResampler(*frame_))
+            resample(*frame_, skip, out);
+        av_frame_unref(frame_.get());
+    }
+    nextFrame_ += (out.size() - start) / out_.channels;
+    return true;
+}
+
+void Decoder::seek(double seconds)
+{
+    seconds = std::max(0.0, seconds);
+    const std::int64_t base = origin_ == AV_NOPTS_VALUE ? 0 : origin_;
+    const std::int64_t ts = base + std::llround(seconds / av_q2d(timeBase_));
+    if (av_seek_frame(format_.get(), stream_, ts, AVSEEK_FLAG_BACKWARD) < 0 &&
+        avformat_seek_file(format_.get(), stream_, INT64_MIN, ts, ts, 0) < 0) {
+        // Not seekable at all: rewind by bytes and decode forward to the target.
+        av_seek_frame(format_.get(), stream_, 0, AVSEEK_FLAG_BYTE | AVSEEK_FLAG_BACKWARD);
+    }
+    avcodec_flush_buffers(codec_.get());
+    av_frame_unref(frame_.get());
+    framePending_ = false;
+    draining_ = false;
+    resampler_.reset();
+    seekTarget_ = seconds;
+    nextFrame_ = std::llround(seconds * out_.rate);
+}
+
+} // namespace tarn::engine

@@ -1,0 +1,82 @@
+// One open audio file: demuxer, decoder and resampler, giving interleaved
+// 32-bit float frames at the output's rate and channel count, with a timeline
+// in output frames that starts at 0 with the first audible sample (MP3
+// encoder delay and padding already trimmed by FFmpeg).
+//
+// THREADS
+//   A Decoder is used by one thread at a time and holds no lock. The owner
+//   thread opens it (so that setFileName() can report failure and the length
+//   at once) and hands it to the engine's decoder thread, which alone uses and
+//   destroys it from then on.
+#pragma once
+
+#include "engine/ffmpeg_ptr.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tarn::engine {
+
+struct AudioFormat {
+    int rate = 48000;
+    int channels = 2;
+    bool operator==(const AudioFormat &) const = default;
+};
+
+class Decoder {
+public:
+    // Opens `path` and decodes its first audio frame, so a file that opens but
+    // holds nothing playable fails here. On failure returns null and sets `error`.
+    static std::unique_ptr<Decoder> open(const std::string &path, AudioFormat format,
+                                         std::string &error);
+    ~Decoder();
+    Decoder(const Decoder &) = delete;
+    Decoder &operator=(const Decoder &) = delete;
+
+    // Container's length less the samples the decoder will trim at the start;
+    // the exact length is known only when decode() reaches the end.
+    double estimatedLength() const { return estimatedLength_; }
+
+    // Changes the output format; the next decode() continues where it was.
+    void setOutputFormat(AudioFormat format);
+    AudioFormat outputFormat() const { return out_; }
+
+    // Appends at least one frame to `out` and sets `firstFrame` to the
+    // timeline index of the first one; returns false, having appended the
+    // resampler's tail if any, when the file has no more audio. Damaged data is
+    // skipped; a read error ends the file like its end does.
+    bool decode(std::vector<float> &out, std::int64_t &firstFrame);
+
+    // Makes the next decode() start at `seconds` (to the sample): seeks to the
+    // key point at or before it, then drops what precedes it.
+    void seek(double seconds);
+
+private:
+    Decoder() = default;
+    bool receiveFrame(); // next decoded frame into frame_; false at the end
+    void resample(const AVFrame &frame, int skip, std::vector<float> &out);
+    bool configureResampler(const AVFrame &frame);
+    double frameTime(const AVFrame &frame) const;
+
+    FormatContextPtr format_;
+    CodecContextPtr codec_;
+    PacketPtr packet_;
+    FramePtr frame_;
+    ResamplerPtr resampler_;
+    int stream_ = -1;
+    AVRational timeBase_{1, 1};
+    std::int64_t origin_ = AV_NOPTS_VALUE; // pts of the first audible sample
+    double estimatedLength_ = 0;
+    AudioFormat out_;
+    // The input format resampler_ was made for.
+    int inRate_ = 0, inFormat_ = -1;
+    AVChannelLayout inLayout_{};
+    bool framePending_ = false; // frame_ holds a decoded frame not yet handed out
+    bool draining_ = false;     // the demuxer is done; the decoder gives what it holds
+    double seekTarget_ = -1;    // >= 0: drop samples before this time
+    std::int64_t nextFrame_ = 0;
+};
+
+} // namespace tarn::engine

@@ -1,0 +1,60 @@
+#include "engine/sample_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace tarn::engine {
+
+float gainForVolume(std::int32_t hundredthsOfDb)
+{
+    if (hundredthsOfDb <= -2500)
+        return 0.0f;
+    return static_cast<float>(std::pow(10.0, std::min(hundredthsOfDb, 0) / 2000.0));
+}
+
+void SampleWriter::configure(const OutputSpec &spec)
+{
+    spec_ = spec;
+    step_ = spec.rate > 0 ? static_cast<float>(1.0 / (kRampSeconds * spec.rate)) : 1.0f;
+}
+
+namespace {
+
+template <typename T, typename Convert>
+void store(const float *in, std::size_t count, int channels, float &gain, float target, float step,
+           std::uint8_t *dest, Convert convert)
+{
+    T *out = reinterpret_cast<T *>(dest);
+    for (std::size_t i = 0; i < count; i += channels) {
+        if (gain != target)
+            gain = gain < target ? std::min(target, gain + step) : std::max(target, gain - step);
+        for (int c = 0; c < channels; ++c)
+            out[i + c] = convert(std::clamp(in[i + c] * gain, -1.0f, 1.0f));
+    }
+}
+
+} // namespace
+
+void SampleWriter::write(const float *in, int frames, float target, std::uint8_t *dest)
+{
+    const std::size_t count = std::size_t(frames) * spec_.channels;
+    const int ch = spec_.channels;
+    if (spec_.isFloat) {
+        store<float>(in, count, ch, gain_, target, step_, dest, [](float x) { return x; });
+    } else if (spec_.bytesPerSample == 4) {
+        store<std::int32_t>(in, count, ch, gain_, target, step_, dest, [](float x) {
+            return static_cast<std::int32_t>(std::lrint(std::min(x * 2147483648.0, 2147483647.0)));
+        });
+    } else if (spec_.bytesPerSample == 2) {
+        store<std::int16_t>(in, count, ch, gain_, target, step_, dest, [](float x) {
+            return static_cast<std::int16_t>(std::lrint(x * 32767.0f));
+        });
+    } else if (spec_.bytesPerSample == 1) { // unsigned: the device never gets signed 8-bit
+        store<std::uint8_t>(in, count, ch, gain_, target, step_, dest, [](float x) {
+            return static_cast<std::uint8_t>(std::lrint(x * 127.0f) + 128);
+        });
+    }
+}
+
+} // namespace tarn::engine
