@@ -1,21 +1,31 @@
 // Builds the main window's controls at their design positions (twips / 15 =
-// pixels) and its menu bar.
+// pixels), its look (artwork, palette, fonts), keyboard order and menu bar.
 #include "core/form1.h"
 #include "core/hot_spot.h"
+#include "core/svg_picture.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTimer>
+
+// The artwork is compiled into the static UI library, whose resource
+// initialiser no linker pulls in by itself; registering twice is harmless.
+static void registerArtwork()
+{
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace tarn {
 
@@ -30,17 +40,114 @@ W *place(W *widget, const char *name, int left, int top, int width, int height)
     return widget;
 }
 
+// Widens a label that the design made too narrow for the longest text the
+// program puts into it, keeping its left edge.
+void fitWidth(QLabel *label, const QString &longest)
+{
+    const int needed = label->fontMetrics().horizontalAdvance(longest) + 4;
+    if (label->width() < needed)
+        label->resize(needed, label->height());
+}
+
+// Dark client area to match the artwork. The olive labels carry their own
+// colour; everything else takes light text on dark ground.
+QPalette clientPalette()
+{
+    QPalette p;
+    const QColor window(0x14, 0x16, 0x1b); // the background picture's lower edge
+    const QColor text(0xdd, 0xe1, 0xe7);
+    const QColor dimText(0x6e, 0x74, 0x7f);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, QColor(0x12, 0x14, 0x19));
+    p.setColor(QPalette::AlternateBase, QColor(0x1a, 0x1d, 0x23));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(0x2b, 0x30, 0x39));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::BrightText, Qt::white);
+    p.setColor(QPalette::Light, QColor(0x3d, 0x43, 0x4f));
+    p.setColor(QPalette::Midlight, QColor(0x33, 0x38, 0x42));
+    p.setColor(QPalette::Mid, QColor(0x23, 0x27, 0x2e));
+    p.setColor(QPalette::Dark, QColor(0x10, 0x12, 0x16));
+    p.setColor(QPalette::Shadow, Qt::black);
+    p.setColor(QPalette::Highlight, QColor(0x6f, 0x72, 0x12));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::PlaceholderText, dimText);
+    for (const QPalette::ColorRole role :
+         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, dimText);
+    return p;
+}
+
+void styleControls(Form1 &f)
+{
+    // The design's sizes are made for a small 8-point face.
+    QFont clientFont(QStringLiteral("Arial"));
+    clientFont.setPointSizeF(8.25);
+    f.client->setFont(clientFont);
+
+    QFont timeFont(QStringLiteral("Arial"));
+    timeFont.setPointSizeF(14.25);
+    timeFont.setBold(true);
+    f.txtTime->setFont(timeFont);
+    QFont trackFont(QStringLiteral("Arial"));
+    trackFont.setPointSizeF(9.75);
+    f.lbl_track->setFont(trackFont);
+
+    // The labels over the background draw in olive.
+    for (QLabel *label : {f.txtTime, f.Label3, f.lbl_track, f.lbl_vol}) {
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, QColor(128, 128, 0));
+        label->setPalette(p);
+    }
+    // Longest texts: a length of 546:07 (32767 s) and the loudest volume.
+    fitWidth(f.Label3, QStringLiteral("/  000:00"));
+    fitWidth(f.lbl_vol, QStringLiteral("Volume 100 %"));
+
+    // The three buttons whose procedures the menus also run sit on the
+    // artwork: flat, with room for their captions in the small design sizes.
+    for (QPushButton *button : {f.Command7, f.Command3, f.Show_play})
+        button->setStyleSheet(QStringLiteral(
+            "QPushButton { color: #dde1e7; background: rgba(255,255,255,18);"
+            " border: 1px solid #4a5260; border-radius: 4px; padding: 0 2px; }"
+            "QPushButton:hover { background: rgba(255,255,255,40); border-color: #a5a820; }"
+            "QPushButton:pressed { background: rgba(0,0,0,90); }"));
+}
+
+// Keyboard order: the controls a user sees, top to bottom, then the hidden
+// Text1/Text2 (they pass the focus on to the playlist) right before the
+// playlist, then the hidden Command10. The three buttons the menus stand for
+// take no focus; neither do the hidden path list (arrow keys there would
+// change the current entry out of sight) and the hidden option button.
+void buildTabOrder(Form1 &f)
+{
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{f.Command3, f.Command7, f.Show_play, f.List1, f.optRES})
+        w->setFocusPolicy(Qt::NoFocus);
+    f.HScroll1->setFocusPolicy(Qt::StrongFocus); // the volume bar takes arrow keys
+
+    const QList<QWidget *> order{f.Slider1,   f.Check1,   f.HScroll1, f.Command8, f.Command9,
+                                 f.Command11, f.Command1, f.Command2, f.Command4, f.Command5,
+                                 f.Command6,  f.Text1,    f.Text2,    f.List2,    f.Command10};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
 } // namespace
 
 void Form1::buildLayout()
 {
+    registerArtwork();
+
     client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
+    client->setAutoFillBackground(true);
+    client->setPalette(clientPalette());
     setCentralWidget(client);
     QWidget *c = client;
 
-    Image5 = place(new QLabel(c), "Image5", 0, 0, 7920, 2970);
-    Image5->setScaledContents(true);
+    Image5 = place(new SvgPicture(QStringLiteral(":/art/background.svg"), c), "Image5", 0, 0, 7920,
+                   2970);
     Command7 = place(new QPushButton(QStringLiteral("Exit"), c), "Command7", 6840, 0, 375, 375);
     txtTime = place(new QLabel(c), "txtTime", 600, 480, 1350, 285);
     Label3 = place(new QLabel(c), "Label3", 600, 840, 480, 195);
@@ -48,19 +155,25 @@ void Form1::buildLayout()
                      1335, 375);
     Show_play = place(new QPushButton(QStringLiteral("Show Playlist"), c), "Show_play", 5640, 840,
                       1215, 375);
-    lbl_track = place(new QLabel(QStringLiteral("Now Playing:"), c), "lbl_track", 240, 1440, 7455,
-                      255);
+    lbl_track =
+        place(new QLabel(QStringLiteral("Now Playing:"), c), "lbl_track", 240, 1440, 7455, 255);
     Slider1 = place(new QSlider(Qt::Horizontal, c), "Slider1", 120, 1800, 6375, 495);
     Slider1->setMinimum(0);
-    Image2 = place(new QLabel(c), "Image2", 120, 2400, 2775, 495);
-    Image2->setScaledContents(true);
-    Back1 = place(new HotSpot(QStringLiteral("Back1"), c), "Back1", 120, 2400, 495, 495);
-    Play1 = place(new HotSpot(QStringLiteral("Play1"), c), "Play1", 720, 2400, 495, 495);
-    pause1 = place(new HotSpot(QStringLiteral("pause1"), c), "pause1", 1320, 2400, 495, 495);
-    stop1 = place(new HotSpot(QStringLiteral("stop1"), c), "stop1", 1800, 2400, 495, 495);
-    next1 = place(new HotSpot(QStringLiteral("next1"), c), "next1", 2400, 2400, 495, 495);
+    Image2 = place(new SvgPicture(QStringLiteral(":/art/transport.svg"), c), "Image2", 120, 2400,
+                   2775, 495);
+    Back1 = place(new HotSpot(QStringLiteral("Back1"), QStringLiteral("Back"), c), "Back1", 120,
+                  2400, 495, 495);
+    Play1 = place(new HotSpot(QStringLiteral("Play1"), QStringLiteral("Play"), c), "Play1", 720,
+                  2400, 495, 495);
+    pause1 = place(new HotSpot(QStringLiteral("pause1"), QStringLiteral("Pause"), c), "pause1",
+                   1320, 2400, 495, 495);
+    stop1 = place(new HotSpot(QStringLiteral("stop1"), QStringLiteral("Stop"), c), "stop1", 1800,
+                  2400, 495, 495);
+    next1 = place(new HotSpot(QStringLiteral("next1"), QStringLiteral("Next"), c), "next1", 2400,
+                  2400, 495, 495);
     lbl_vol = place(new QLabel(c), "lbl_vol", 6360, 2520, 975, 255);
-    Image1 = place(new QLabel(c), "Image1", 7200, 2760, 480, 480);
+    Image1 = place(new SvgPicture(QStringLiteral(":/art/speaker.svg"), c), "Image1", 7200, 2760,
+                   480, 480);
     Check1 = place(new QCheckBox(QStringLiteral("Repeat"), c), "Check1", 120, 3000, 855, 255);
     HScroll1 = place(new QScrollBar(Qt::Horizontal, c), "HScroll1", 960, 3000, 6255, 255);
     HScroll1->setRange(0, 2500);
@@ -71,31 +184,34 @@ void Form1::buildLayout()
                      1455, 255);
     Command9 = place(new QPushButton(QStringLiteral("Load Playlist"), c), "Command9", 1560, 3360,
                      1575, 255);
-    Command11 = place(new QPushButton(QStringLiteral("Add Multi"), c), "Command11", 3120, 3360,
-                      1455, 255);
+    Command11 =
+        place(new QPushButton(QStringLiteral("Add Multi"), c), "Command11", 3120, 3360, 1455, 255);
     Command1 = place(new QPushButton(QStringLiteral("Add"), c), "Command1", 120, 3720, 1455, 255);
-    Command2 = place(new QPushButton(QStringLiteral("Remove"), c), "Command2", 1560, 3720, 1575,
-                     255);
+    Command2 =
+        place(new QPushButton(QStringLiteral("Remove"), c), "Command2", 1560, 3720, 1575, 255);
     Command4 = place(new QPushButton(QStringLiteral("Visualizitions"), c), "Command4", 3120, 3720,
                      1575, 255);
-    Command5 = place(new QPushButton(QStringLiteral("Options"), c), "Command5", 4680, 3720, 1575,
-                     255);
-    Command6 = place(new QPushButton(QStringLiteral("About"), c), "Command6", 6240, 3720, 1575,
-                     255);
+    Command5 =
+        place(new QPushButton(QStringLiteral("Options"), c), "Command5", 4680, 3720, 1575, 255);
+    Command6 =
+        place(new QPushButton(QStringLiteral("About"), c), "Command6", 6240, 3720, 1575, 255);
     List2 = place(new QListWidget(c), "List2", 120, 4080, 7695, 2565);
     List1 = place(new QListWidget(c), "List1", 8520, 5280, 7695, 2565);
-    Frame1 = place(new QGroupBox(QStringLiteral("Now Playing..."), c), "Frame1", 8760, 3360, 7815,
-                   615);
+    Frame1 =
+        place(new QGroupBox(QStringLiteral("Now Playing..."), c), "Frame1", 8760, 3360, 7815, 615);
     Text1 = place(new QLineEdit(QStringLiteral("No Track"), Frame1), "Text1", 120, 240, 7575, 285);
     Text2 = place(new QLineEdit(QStringLiteral("Text1"), c), "Text2", 8640, 4080, 1455, 285);
     Label4 = place(new QLabel(c), "Label4", 8880, 120, 1215, 495);
-    Command10 = place(new QPushButton(QStringLiteral("Command10"), c), "Command10", 9000, 720,
-                      1215, 495);
+    Command10 =
+        place(new QPushButton(QStringLiteral("Command10"), c), "Command10", 9000, 720, 1215, 495);
     optRES = place(new QRadioButton(QStringLiteral("Option1"), c), "optRES", 8400, 2640, 1215, 495);
     optRES->setChecked(true);
 
     for (QListWidget *list : {List1, List2})
         list->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    styleControls(*this);
+    buildTabOrder(*this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -105,8 +221,11 @@ void Form1::buildLayout()
     tmr_chk->setInterval(500);
 
     setWindowTitle(kProgramTitle);
-    // The client area is 7875 twips wide; the height is set by the view.
-    setFixedSize(twips(7875), twips(7560));
+    setWindowIcon(QIcon(QStringLiteral(":/art/tarn.svg")));
+    // A fixed tool window: title and close box only, no task-bar entry. Its
+    // size follows the view (applyView).
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
 }
 
 void Form1::buildMenus()
@@ -138,6 +257,10 @@ void Form1::buildMenus()
 
     mnuPop = new QMenu(QStringLiteral("Popup Menu"), this);
     mnuPop->setObjectName(QStringLiteral("mnuPop"));
+
+    // The window is created in the compact view; start-up then restores the
+    // saved one.
+    applyView(false);
 }
 
 } // namespace tarn
