@@ -1,0 +1,290 @@
+// Start-up restores volume, repeat and view; Exit (button, menu, close box)
+// writes rep.ini, saves them and ends the program exactly once.
+#include "fakes/form1_harness.h"
+#include "persist/app_folder.h"
+#include "persist/qt_settings_store.h"
+#include "persist/record_file.h"
+#include "persist/support/file_size_limit.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+
+using namespace tarn;
+using namespace tarn::test;
+
+namespace {
+
+QString key(const char *name)
+{
+    return FakeSettings::path(QStringLiteral("Tarn Player"), QStringLiteral("Settings"),
+                              QString::fromLatin1(name));
+}
+
+QByteArray fileBytes(const QString &folder, const char *name)
+{
+    QFile f(appFile(folder, QString::fromLatin1(name)));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// The view as the user sees it: flag, caption and menu states agree.
+void checkView(const Form1 &f, bool full)
+{
+    QCOMPARE(f.playlistShown, full ? 1 : 0);
+    QCOMPARE(f.Show_play->text(),
+             full ? QStringLiteral("Hide Playlist") : QStringLiteral("Show Playlist"));
+    QCOMPARE(f.Lst_Show->isEnabled(), !full);
+    QCOMPARE(f.Lst_Hide->isEnabled(), full);
+}
+
+} // namespace
+
+class StartupExitTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir configHome_;
+
+private slots:
+    void initTestCase()
+    {
+        // Nothing here may reach the user's real settings.
+        QVERIFY(configHome_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configHome_.path());
+    }
+
+    // Guards: a first run that starts silent, without repeat, or in the full view.
+    void firstRunDefaults()
+    {
+        Form1Harness h;
+        Form1 &f = h.create();
+        QCOMPARE(f.HScroll1->value(), 2500);
+        QCOMPARE(f.lbl_vol->text(), QStringLiteral("Volume 100 %"));
+        QCOMPARE(h.engine.volume, 0);
+        QVERIFY(f.Check1->isChecked());
+        checkView(f, false);
+        QCOMPARE(f.txtTime->text(), QStringLiteral(" "));
+        QCOMPARE(f.Label3->text(), QStringLiteral(" "));
+        QVERIFY(!f.Timer1->isActive());
+        QCOMPARE(f.Text1->text(), QStringLiteral("No Track"));
+        QVERIFY(h.engine.fileName.isEmpty()); // nothing restores a playlist
+    }
+
+    // Guards: stored texts converted loosely (clamped volume, any non-zero as
+    // repeat on), a bad value that stops the later steps, and an engine that
+    // misses the volume when the bar did not move.
+    void restoresStoredValues_data()
+    {
+        QTest::addColumn<QString>("vol");
+        QTest::addColumn<QString>("rep");
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<int>("bar");
+        QTest::addColumn<bool>("repeat");
+        QTest::addColumn<bool>("full");
+        QTest::newRow("saved 1000/0/1") << "1000"
+                                        << "0"
+                                        << "1" << 1000 << false << true;
+        QTest::newRow("Vol 0 still reaches engine") << "0"
+                                                    << "1"
+                                                    << "0" << 0 << true << false;
+        QTest::newRow("Vol 3000 leaves bar at 0") << "3000"
+                                                  << "1"
+                                                  << "1" << 0 << true << true;
+        QTest::newRow("Vol -1 leaves bar at 0") << "-1"
+                                                << "1"
+                                                << "0" << 0 << true << false;
+        QTest::newRow("Vol 40000 leaves bar at 0") << "40000"
+                                                   << "1"
+                                                   << "0" << 0 << true << false;
+        QTest::newRow("Vol letters leave bar at 0") << "loud"
+                                                    << "1"
+                                                    << "1" << 0 << true << true;
+        QTest::newRow("REP 2 is off") << "24"
+                                      << "2"
+                                      << "0" << 24 << false << false;
+        QTest::newRow("REP letters are off") << "2500"
+                                             << "yes"
+                                             << "0" << 2500 << false << false;
+        QTest::newRow("SIZE 2 is full") << "2500"
+                                        << "1"
+                                        << "2" << 2500 << true << true;
+        QTest::newRow("SIZE letters are compact") << "2500"
+                                                  << "1"
+                                                  << "big" << 2500 << true << false;
+        QTest::newRow("SIZE 40000 is compact") << "2500"
+                                               << "1"
+                                               << "40000" << 2500 << true << false;
+        QTest::newRow("everything unreadable") << ""
+                                               << ""
+                                               << "" << 0 << false << false;
+    }
+    void restoresStoredValues()
+    {
+        QFETCH(QString, vol);
+        QFETCH(QString, rep);
+        QFETCH(QString, size);
+        QFETCH(int, bar);
+        QFETCH(bool, repeat);
+        QFETCH(bool, full);
+        Form1Harness h;
+        h.settings.values = {{key("Vol"), vol}, {key("REP"), rep}, {key("SIZE"), size}};
+        Form1 &f = h.create();
+        QCOMPARE(f.HScroll1->value(), bar);
+        QCOMPARE(h.engine.volume, bar - 2500);
+        QCOMPARE(f.lbl_vol->text(), QStringLiteral("Volume %1 %").arg(bar / 25));
+        QCOMPARE(f.Check1->isChecked(), repeat);
+        checkView(f, full);
+        QCOMPARE(f.txtTime->text(), QStringLiteral(" "));
+    }
+
+    // Guards: Exit reached one way but not another, rep.ini left unwritten or
+    // unflushed, wrong saved texts, or the program ended twice (close box
+    // arriving while Exit ends the program, a second Exit).
+    void everyExitSavesAndEndsOnce_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("repeat");
+        QTest::newRow("Exit button, repeat on") << "button" << true;
+        QTest::newRow("Exit button, repeat off") << "button" << false;
+        QTest::newRow("File menu Exit") << "menu" << false;
+        QTest::newRow("close box, repeat on") << "close" << true;
+        QTest::newRow("close box, repeat off") << "close" << false;
+    }
+    void everyExitSavesAndEndsOnce()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, repeat);
+        Form1Harness h;
+        Form1 &f = h.create();
+        f.show();
+        f.HScroll1->setValue(1234);
+        f.Check1->setChecked(repeat);
+        f.Show_play_Click();
+
+        if (how == QLatin1String("button"))
+            f.Command7->click();
+        else if (how == QLatin1String("menu"))
+            f.Mnu_Exit->trigger();
+        else
+            QVERIFY(f.close());
+
+        QCOMPARE(fileBytes(h.appFolder.path(), "rep.ini"),
+                 QByteArray::fromHex(repeat ? "310d0a" : "320d0a"));
+        QCOMPARE(h.settings.values.value(key("Vol")), QStringLiteral("1234"));
+        QCOMPARE(h.settings.values.value(key("REP")),
+                 repeat ? QStringLiteral("1") : QStringLiteral("0"));
+        QCOMPARE(h.settings.values.value(key("SIZE")), QStringLiteral("1"));
+        QCOMPARE(h.endProgramCalls, 1);
+
+        f.close();
+        f.Command7_Click();
+        QCOMPARE(h.endProgramCalls, 1);
+    }
+
+    // Guards: ending the program closing the window again and re-entering Exit.
+    void endingThatClosesTheWindowDoesNotRecurse()
+    {
+        Form1Harness h;
+        int ends = 0;
+        std::unique_ptr<Form1> form;
+        form = std::make_unique<Form1>(
+            Form1Services{h.engine, h.dialogs, h.messages, h.settings, h.appFolder.path(), [&] {
+                              ++ends;
+                              form->close();
+                          }});
+        form->show();
+        form->close();
+        QCOMPARE(ends, 1);
+        QVERIFY(!form->isVisible());
+    }
+
+    // Guards: a folder that cannot be written (or a full disk) that stops Exit
+    // before the settings are saved, ends nothing, or damages rep.ini; and a
+    // failing settings store that keeps the program from ending.
+    void exitSurvivesFailedWrites_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("application folder missing") << "folder";
+        QTest::newRow("disk full") << "disk";
+        QTest::newRow("settings store fails") << "store";
+    }
+    void exitSurvivesFailedWrites()
+    {
+        QFETCH(QString, failure);
+        Form1Harness h;
+        const QByteArray before = textLine("1");
+        QVERIFY(writeTextLine(h.appFolder.path(), QStringLiteral("rep.ini"), "1"));
+        const QString folder = failure == QLatin1String("folder")
+                                   ? appFile(h.appFolder.path(), QStringLiteral("gone"))
+                                   : h.appFolder.path();
+        h.settings.failWrites = failure == QLatin1String("store");
+        int ends = 0;
+        Form1 f(
+            Form1Services{h.engine, h.dialogs, h.messages, h.settings, folder, [&] { ++ends; }});
+        f.Check1->setChecked(false);
+        f.HScroll1->setValue(600);
+        {
+            std::optional<FileSizeLimit> full;
+            if (failure == QLatin1String("disk"))
+                full.emplace(0);
+            f.Command7_Click();
+        }
+        QCOMPARE(ends, 1);
+        if (failure == QLatin1String("store")) {
+            QCOMPARE(fileBytes(folder, "rep.ini"), textLine("2"));
+            QVERIFY(h.settings.values.isEmpty());
+        } else {
+            QCOMPARE(fileBytes(h.appFolder.path(), "rep.ini"), before);
+            QCOMPARE(h.settings.values.value(key("Vol")), QStringLiteral("600"));
+            QCOMPARE(h.settings.values.value(key("REP")), QStringLiteral("0"));
+            QCOMPARE(h.settings.values.value(key("SIZE")), QStringLiteral("0"));
+        }
+    }
+
+    // Guards: values that do not come back through the real store in the next
+    // run (texts the reader cannot convert, wrong keys).
+    void nextRunRestoresThroughRealStore()
+    {
+        QtSettingsStore store;
+        Form1Harness h;
+        int ends = 0;
+        auto services = [&] {
+            return Form1Services{h.engine, h.dialogs,          h.messages,
+                                 store,    h.appFolder.path(), [&] { ++ends; }};
+        };
+        {
+            Form1 first(services());
+            first.HScroll1->setValue(875);
+            first.Check1->setChecked(false);
+            first.Lst_Show->trigger();
+            first.Command7_Click();
+        }
+        Form1 next(services());
+        QCOMPARE(next.HScroll1->value(), 875);
+        QCOMPARE(next.lbl_vol->text(), QStringLiteral("Volume 35 %"));
+        QVERIFY(!next.Check1->isChecked());
+        checkView(next, true);
+        QCOMPARE(ends, 1);
+    }
+
+    // Guards: vol.ini written in the wrong shape or not replaced on a second press.
+    void command10WritesVolumeFile()
+    {
+        Form1Harness h;
+        Form1 &f = h.create();
+        f.Command10->click();
+        QCOMPARE(fileBytes(h.appFolder.path(), "vol.ini"), QByteArray::fromHex("2032353030200d0a"));
+        f.HScroll1->setValue(0);
+        f.Command10_Click();
+        QCOMPARE(fileBytes(h.appFolder.path(), "vol.ini"), QByteArray::fromHex("2030200d0a"));
+        QCOMPARE(h.endProgramCalls, 0);
+    }
+};
+
+QTEST_MAIN(StartupExitTest)
+#include "test_startup_exit.moc"
