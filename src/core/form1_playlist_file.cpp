@@ -23,12 +23,21 @@ const QString kPlaylistFilter = QStringLiteral("Tarn Player Playlist (*.TPL)");
 QString saveAtomically(const QString &fileName, const QByteArray &bytes)
 {
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: QSaveFile::commit() ignores a failure of the final buffer
+    // flush (a full disk, a size limit) and would put a truncated file in
+    // place. Written directly, every short write is seen here.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file.errorString();
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return reason;
+    // A short write leaves no error behind; writing the rest produces the
+    // system's reason (ENOSPC, EFBIG).
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            return reason;
+        }
+        done += n;
     }
     return file.commit() ? QString() : file.errorString();
 }
