@@ -1,0 +1,206 @@
+// Position slider, time display, seeking and volume of the main window, on fakes.
+#include "fakes/form1_harness.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTest>
+
+using namespace tarn;
+using namespace tarn::test;
+
+namespace {
+
+Form1 &makeWindow(Form1Harness &h, bool selectSong)
+{
+    Form1 &f = h.create();
+    f.List1->addItem(QStringLiteral("/m/Song.mp3"));
+    f.List2->addItem(QStringLiteral("Song.mp3"));
+    if (selectSong)
+        Form1::setSelectedIndex(f.List2, 0);
+    h.engine.calls.clear();
+    return f;
+}
+
+} // namespace
+
+class DisplayTest : public QObject {
+    Q_OBJECT
+private slots:
+    void tick_data()
+    {
+        QTest::addColumn<double>("position");
+        QTest::addColumn<double>("length");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("duration");
+        QTest::addColumn<QString>("track");
+        QTest::addColumn<int>("sliderValue");
+
+        // Guards: truncating instead of rounding to the nearest second.
+        QTest::newRow("59.4 s") << 59.4 << 225.0 << "00:59"
+                                << "/  03:45"
+                                << "Song.mp3 - 03:45" << 59;
+        QTest::newRow("59.6 s") << 59.6 << 225.0 << "01:00"
+                                << "/  03:45"
+                                << "Song.mp3 - 03:45" << 60;
+        // Guards: the minute boundary of the length (60 is a minute, 59 is not).
+        QTest::newRow("length 60") << 7.0 << 60.0 << "00:07"
+                                   << "/  01:00"
+                                   << "Song.mp3 - 01:00" << 7;
+        QTest::newRow("length 59") << 7.0 << 59.0 << "00:07"
+                                   << "/  00:59"
+                                   << "Song.mp3 -  00:59" << 7;
+        QTest::newRow("start") << 0.0 << 0.4 << "00:00"
+                               << "/  00:00"
+                               << "Song.mp3 -  00:00" << 0;
+        // Guards: halves rounding differently on the slider and in the text.
+        QTest::newRow("half to even") << 2.5 << 90.0 << "00:02"
+                                      << "/  01:30"
+                                      << "Song.mp3 - 01:30" << 2;
+        // Guards: the minutes field cut to two digits.
+        QTest::newRow("6000 s") << 6000.0 << 7200.0 << "100:00"
+                                << "/  120:00"
+                                << "Song.mp3 - 120:00" << 6000;
+        // Guards: 16-bit second counts overflowing on long files.
+        QTest::newRow("36000 s") << 36000.0 << 40000.4 << "600:00"
+                                 << "/  666:40"
+                                 << "Song.mp3 - 666:40" << 36000;
+    }
+    void tick()
+    {
+        QFETCH(double, position);
+        QFETCH(double, length);
+        QFETCH(QString, time);
+        QFETCH(QString, duration);
+        QFETCH(QString, track);
+        QFETCH(int, sliderValue);
+        Form1Harness h;
+        Form1 &f = makeWindow(h, true);
+        h.engine.position = position;
+        h.engine.length = length;
+        f.Timer1_Timer();
+
+        QCOMPARE(f.txtTime->text(), time);
+        QCOMPARE(f.Label3->text(), duration);
+        QCOMPARE(f.Text1->text(), track);
+        QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : ") + track);
+        QCOMPARE(f.Slider1->value(), sliderValue);
+        QCOMPARE(f.Slider1->maximum(), qRound(length)); // no exact halves in the table
+        QVERIFY(h.engine.calls.isEmpty());              // a tick never seeks
+    }
+
+    // Guards: texts rewritten (e.g. to 00:00) while the engine reports no length.
+    void noLengthMovesOnlyTheSlider()
+    {
+        Form1Harness h;
+        Form1 &f = makeWindow(h, true);
+        h.engine.position = 12;
+        h.engine.length = 100;
+        f.Timer1_Timer();
+        h.engine.position = 0;
+        h.engine.length = 0;
+        f.Timer1_Timer();
+        QCOMPARE(f.Slider1->value(), 0);
+        QCOMPARE(f.Slider1->maximum(), 0);
+        QCOMPARE(f.txtTime->text(), QStringLiteral("00:12"));
+        QCOMPARE(f.Label3->text(), QStringLiteral("/  01:40"));
+        QCOMPARE(f.Text1->text(), QStringLiteral("Song.mp3 - 01:40"));
+    }
+
+    // Guards: a missing " - " prefix (or a crash) with nothing selected.
+    void trackTextWithoutSelection()
+    {
+        Form1Harness h;
+        Form1 &f = makeWindow(h, false);
+        h.engine.length = 225;
+        f.Timer1_Timer();
+        QCOMPARE(f.Text1->text(), QStringLiteral(" - 03:45"));
+    }
+
+    // Guards: the slider's value clamped to the previous tick's maximum when
+    // the length grows (value set before the new maximum).
+    void sliderFollowsAGrowingLength()
+    {
+        Form1Harness h;
+        Form1 &f = makeWindow(h, true);
+        h.engine.position = 50;
+        h.engine.length = 100;
+        f.Timer1_Timer();
+        h.engine.position = 150;
+        h.engine.length = 200;
+        f.Timer1_Timer();
+        QCOMPARE(f.Slider1->value(), 150);
+    }
+
+    // Guards: the tick pulling the thumb back while the user drags it, and the
+    // seek lagging one step behind the thumb.
+    void dragSeeksAndTicksLeaveTheThumbAlone()
+    {
+        Form1Harness h;
+        Form1 &f = makeWindow(h, true);
+        h.engine.length = 300;
+        h.engine.position = 10;
+        f.Timer1_Timer();
+
+        f.Slider1->setSliderDown(true); // what pressing the thumb does
+        f.Slider1->setSliderPosition(120);
+        QCOMPARE(h.engine.calls, QStringList{"Position=120"});
+        h.engine.position = 11; // a tick with the old position
+        f.Timer1_Timer();
+        QCOMPARE(f.Slider1->sliderPosition(), 120);
+        f.Slider1->setSliderDown(false);
+        QCOMPARE(h.engine.calls.last(), QStringLiteral("Position=120"));
+
+        h.engine.position = 121;
+        f.Timer1_Timer();
+        QCOMPARE(f.Slider1->value(), 121);
+        QCOMPARE(f.txtTime->text(), QStringLiteral("02:01"));
+    }
+
+    // Guards: ticks during a pause moving the display.
+    void pausedTicksKeepTheTexts()
+    {
+        Form1Harness h;
+        Form1 &f = makeWindow(h, true);
+        h.engine.length = 180;
+        h.engine.position = 61.2;
+        h.engine.playStatus = 1;
+        f.Timer1_Timer();
+        const QStringList before{f.txtTime->text(), f.Label3->text(), f.lbl_track->text()};
+        f.Timer1_Timer();
+        f.Timer1_Timer();
+        QCOMPARE((QStringList{f.txtTime->text(), f.Label3->text(), f.lbl_track->text()}), before);
+        QCOMPARE(before.first(), QStringLiteral("01:01"));
+    }
+
+    void volume_data()
+    {
+        QTest::addColumn<int>("bar");
+        QTest::addColumn<int>("engineVolume");
+        QTest::addColumn<QString>("label");
+        // Guards: the bar's bottom not being silence, or the percentage rounding up.
+        QTest::newRow("0") << 0 << -2500 << "Volume 0 %";
+        QTest::newRow("24") << 24 << -2476 << "Volume 0 %";
+        QTest::newRow("1000") << 1000 << -1500 << "Volume 40 %";
+        QTest::newRow("2500") << 2500 << 0 << "Volume 100 %";
+    }
+    void volume()
+    {
+        QFETCH(int, bar);
+        QFETCH(int, engineVolume);
+        QFETCH(QString, label);
+        Form1Harness h;
+        Form1 &f = makeWindow(h, true);
+        // Through the bar's own change notification, from a different value.
+        f.HScroll1->setValue(bar == 0 ? 1 : 0);
+        f.HScroll1->setValue(bar);
+        QCOMPARE(h.engine.volume, engineVolume);
+        QCOMPARE(h.engine.calls.last(), QStringLiteral("Volume=%1").arg(engineVolume));
+        QCOMPARE(f.lbl_vol->text(), label);
+    }
+};
+
+QTEST_MAIN(DisplayTest)
+#include "test_display.moc"
