@@ -129,7 +129,7 @@ bool Engine::setFileName(const std::string &path)
     d->estimatedLength = d->hasFile ? c.source->estimatedLength() : 0.0;
     d->lastError = d->hasFile ? std::string() : error;
     c.fileSerial = ++d->fileSerial;
-    d->startSeconds = 0;
+    d->startSeconds = d->resumeSeconds = 0;
     d->restart(std::move(c));
     return d->hasFile;
 }
@@ -151,10 +151,11 @@ void Engine::Play()
         // Played to its end: play it again from the start.
         Command c;
         c.seek = true;
-        d->startSeconds = 0;
+        d->startSeconds = d->resumeSeconds = 0;
         d->restart(std::move(c));
     }
     d->lastError.clear();
+    d->resumeSeconds = Position();
     d->state = Playing;
     d->firstSampleLatencyNs.store(-1);
     d->playCalledNs.store(steadyNowNs());
@@ -183,7 +184,7 @@ void Engine::Stop()
         return;
     Command c;
     c.seek = true;
-    d->startSeconds = 0;
+    d->startSeconds = d->resumeSeconds = 0;
     d->restart(std::move(c));
 }
 
@@ -198,9 +199,10 @@ double Engine::Position() const
         return d->startSeconds;
     std::int64_t frame = Stamp::value(heard);
     if (d->state == Playing && d->endedGeneration.load() != gen) {
-        // What the device still holds has not been heard yet.
-        const std::int64_t start = std::llround(d->startSeconds * rate);
-        frame = std::max(start, frame - d->device.bufferFrames());
+        // What the device still holds has not been heard yet; all that was
+        // handed out before the last Play() has.
+        const std::int64_t heardBefore = std::llround(d->resumeSeconds * rate);
+        frame = std::max(heardBefore, frame - d->device.bufferFrames());
     }
     return double(frame) / rate;
 }
@@ -215,7 +217,7 @@ void Engine::setPosition(double seconds)
     Command c;
     c.seek = true;
     c.target = seconds;
-    d->startSeconds = seconds;
+    d->startSeconds = d->resumeSeconds = seconds;
     d->restart(std::move(c));
 }
 

@@ -89,6 +89,7 @@ struct Engine::Impl {
     bool hasFile = false;
     double estimatedLength = 0; // the container's idea, until the end is decoded
     double startSeconds = 0;    // where the current generation starts playing
+    double resumeSeconds = 0;   // position at the last Play(): all before it was heard
     std::int32_t volume = 0;
     bool flag1017 = false;
     PlayState state = Stopped;

@@ -1,0 +1,156 @@
+// Play, Pause, Stop and Position as the windows use them, in real time on
+// SDL's dummy driver: pause holds, stop rewinds, the position follows what
+// was played and never runs ahead of the clock.
+#include "engine/engine.h"
+#include "engine/support/disk_output.h"
+#include "engine/support/media_files.h"
+#include "engine/support/output_checks.h"
+
+#include <cstdlib>
+#include <thread>
+
+using namespace tarn::test;
+using namespace std::chrono_literals;
+using tarn::engine::Engine;
+namespace st = tarn::engine;
+
+namespace {
+
+void pauseHolds(Checks &checks)
+{
+    Engine engine;
+    engine.setFileName(fixture("tone440_cbr128_id3.mp3"));
+    engine.Play();
+    checks.expect(engine.PlayStatus() == st::Playing, "PlayStatus 2 after Play");
+    checks.expect(waitUntil([&] { return engine.Position() > 0.2; }, 3s),
+                  "position never passed 0.2 s");
+    engine.Pause();
+    const double held = engine.Position();
+    std::this_thread::sleep_for(150ms);
+    // Guards: pause that keeps the output running, or a position that drifts while paused.
+    checks.expect(engine.Position() == held,
+                  fmt("paused at %.3f s, then %.3f s", held, engine.Position()));
+    checks.expect(engine.PlayStatus() == st::Paused, "PlayStatus 1 while paused");
+    engine.Play();
+    // Guards: resume that restarts the file instead of continuing.
+    checks.expect(engine.Position() >= held,
+                  fmt("resumed at %.3f s, paused at %.3f s", engine.Position(), held));
+    checks.expect(waitUntil([&] { return engine.Position() > held + 0.05; }, 3s),
+                  "no progress after resume");
+}
+
+void stopRewinds(Checks &checks)
+{
+    Engine engine;
+    engine.setFileName(fixture("tone440_cbr128_id3.mp3"));
+    engine.Play();
+    checks.expect(waitUntil([&] { return engine.Position() > 0.2; }, 3s),
+                  "position never passed 0.2 s");
+    engine.Stop();
+    // Guards: Stop that only pauses, or audio of before the Stop counted afterwards.
+    checks.expect(
+        engine.Position() == 0 && engine.PlayStatus() == st::Stopped,
+        fmt("after Stop: position %.3f, status %d", engine.Position(), engine.PlayStatus()));
+    std::this_thread::sleep_for(100ms);
+    checks.expect(engine.Position() == 0, fmt("stopped, yet position %.3f", engine.Position()));
+    engine.Play();
+    checks.expect(engine.Position() < 0.1,
+                  fmt("Play after Stop started at %.3f s", engine.Position()));
+}
+
+void positionFollowsTheClock(Checks &checks)
+{
+    Engine engine;
+    engine.setFileName(fixture("tone440_s16_16k_mono.wav"));
+    const auto start = std::chrono::steady_clock::now();
+    engine.Play();
+    double last = 0;
+    bool ahead = false, backwards = false;
+    while (engine.PlayStatus() == st::Playing && std::chrono::steady_clock::now() - start < 3s) {
+        const double p = engine.Position();
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        // SDL's dummy device sleeps 21 ms per 21.33 ms buffer: it runs 1.6 % fast.
+        ahead |= p > elapsed * 1.02 + 0.010;
+        backwards |= p < last;
+        last = p;
+        std::this_thread::sleep_for(5ms);
+    }
+    // Guards: position counted from what was decoded instead of what was heard.
+    checks.expect(!ahead, "position ran ahead of the time since Play");
+    checks.expect(!backwards, "position went backwards while playing");
+    checks.expect(engine.PlayStatus() == st::Stopped, "1 s file still playing after 3 s");
+}
+
+void playAfterTheEndStartsAgain(Checks &checks)
+{
+    EndOfStreamWaiter ends;
+    Engine engine;
+    ends.attach(engine);
+    engine.setFileName(fixture("tone1k_f32_48k_mono.wav"));
+    engine.Play();
+    checks.expect(ends.wait(3s).has_value(), "no end-of-stream");
+    engine.Play();
+    // Guards: Play after the end doing nothing (the user's Play button dead).
+    checks.expect(
+        engine.PlayStatus() == st::Playing && engine.Position() < 0.1,
+        fmt("Play after the end: status %d at %.3f s", engine.PlayStatus(), engine.Position()));
+    checks.expect(ends.wait(3s).has_value(), "no end-of-stream for the second play");
+}
+
+void seekKeepsTheState(Checks &checks)
+{
+    Engine engine;
+    engine.setFileName(fixture("tone440_cbr128_id3.mp3"));
+    engine.setPosition(1.5);
+    // Guards: a seek while stopped lost, or starting playback by itself.
+    checks.expect(
+        engine.Position() == 1.5 && engine.PlayStatus() == st::Stopped,
+        fmt("seek while stopped: %.3f s, status %d", engine.Position(), engine.PlayStatus()));
+    engine.Play();
+    checks.expect(engine.Position() >= 1.5,
+                  fmt("played from %.3f s after seeking to 1.5 s", engine.Position()));
+    engine.Pause();
+    engine.setPosition(3.0);
+    std::this_thread::sleep_for(50ms);
+    checks.expect(
+        engine.Position() == 3.0 && engine.PlayStatus() == st::Paused,
+        fmt("seek while paused: %.3f s, status %d", engine.Position(), engine.PlayStatus()));
+    engine.setPosition(99);
+    checks.expect(engine.Position() <= engine.Length(),
+                  "seek past the end not clamped to the length");
+    engine.setPosition(-5);
+    checks.expect(engine.Position() == 0, "seek before the start not clamped to 0");
+}
+
+void nothingLoaded(Checks &checks)
+{
+    Engine engine;
+    engine.Play();
+    // Guards: a Play with no file reported as playing, or crashing.
+    checks.expect(engine.PlayStatus() == st::Stopped && !engine.LastError().empty(),
+                  "Play with no file: stopped, with a reason");
+    engine.Pause();
+    engine.Stop();
+    engine.setPosition(3);
+    checks.expect(engine.Position() == 0 && engine.Length() == 0, "no file: position and length 0");
+    engine.setVolume(-1250);
+    checks.expect(engine.Volume() == -1250, "volume not kept");
+    engine.setFlag1017(true);
+    checks.expect(engine.flag1017(), "flag 1017 not kept");
+}
+
+} // namespace
+
+int main()
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1); // real time, no output kept
+    Checks checks;
+    pauseHolds(checks);
+    stopRewinds(checks);
+    positionFollowsTheClock(checks);
+    playAfterTheEndStartsAgain(checks);
+    seekKeepsTheState(checks);
+    nothingLoaded(checks);
+    return checks.exitCode();
+}
