@@ -51,28 +51,25 @@ bool writeLine(const QString &folder, const QString &name, const QByteArray &lin
 {
     // Unbuffered, so a short write (disk full part-way) shows in write()'s
     // count: a buffered QSaveFile flushes a short write without noticing and
-    // commits the truncated file.
+    // commits the truncated file. An uncommitted QSaveFile discards its
+    // temporary file, so every early return keeps the old file.
     QSaveFile file(appFile(folder, name));
+    QString reason;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (error)
-            *error = file.errorString();
-        return false;
+        reason = file.errorString();
+    } else if (const qint64 written = file.write(line); written != line.size()) {
+        reason = written < 0 ? file.errorString()
+                             : QStringLiteral("only %1 of %2 bytes could be written")
+                                   .arg(written)
+                                   .arg(line.size());
+    } else if (!file.commit()) {
+        reason = file.errorString();
+    } else {
+        return true;
     }
-    const qint64 written = file.write(line);
-    if (written != line.size()) {
-        if (error)
-            *error = written < 0 ? file.errorString()
-                                 : QStringLiteral("only %1 of %2 bytes could be written")
-                                       .arg(written)
-                                       .arg(line.size());
-        return false; // the temporary file is discarded; the old file stays
-    }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    if (error)
+        *error = reason;
+    return false;
 }
 
 } // namespace
