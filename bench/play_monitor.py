@@ -7,8 +7,8 @@ Prints one summary: wall time, the CPU time of the process from wait4()
 (user + system, all threads, exact), CPU seconds per minute of wall time, the
 CPU of each thread (from /proc/PID/task/TID/schedstat, sampled every 0.5 s,
 so the last half second may be missing), and resident and proportional set
-size (/proc/PID/smaps_rollup) sampled at --memory-at seconds and the largest
-seen. The command's own output goes to stderr so that stdout stays a report.
+size (/proc/PID/smaps_rollup, with the anonymous part) sampled at
+--memory-at seconds and the largest seen. The command's own output goes to stderr so that stdout stays a report.
 """
 import argparse
 import os
@@ -37,13 +37,20 @@ def thread_cpu(pid):
 
 
 def memory_kb(pid):
-    """(Rss, Pss) in kB from smaps_rollup, or None once the process is gone."""
+    """(Rss, Pss, Anonymous) in kB from smaps_rollup, or None once the process
+    is gone. Anonymous is the process's own memory (heap, stacks, buffers);
+    the rest of Rss is mapped files, nearly all shared library code."""
     try:
         with open(f"/proc/{pid}/smaps_rollup") as f:
             fields = dict(line.split(":", 1) for line in f if ":" in line)
-        return int(fields["Rss"].split()[0]), int(fields["Pss"].split()[0])
+        return tuple(int(fields[k].split()[0]) for k in ("Rss", "Pss", "Anonymous"))
     except (OSError, KeyError, ValueError):
         return None
+
+
+def describe(mem):
+    rss, pss, anon = (kb / 1024 for kb in mem)
+    return f"RSS {rss:.1f} MB, PSS {pss:.1f} MB, of which anonymous {anon:.1f} MB"
 
 
 def main():
@@ -58,7 +65,7 @@ def main():
 
     start = time.monotonic()
     child = subprocess.Popen(command, stdout=sys.stderr)
-    threads, at_mark, largest = {}, None, (0, 0)
+    threads, at_mark, largest = {}, None, (0, 0, 0)
     while True:
         waited, status, usage = os.wait4(child.pid, os.WNOHANG)
         if waited:
@@ -82,10 +89,8 @@ def main():
         role = "main" if tid == child.pid else "thread"
         print(f"[{args.label}]   {role:6} {name:16} {secs:.3f} s")
     if at_mark:
-        print(f"[{args.label}] memory at {args.memory_at:.0f} s: RSS {at_mark[0] / 1024:.1f} MB, "
-              f"PSS {at_mark[1] / 1024:.1f} MB")
-    print(f"[{args.label}] memory largest: RSS {largest[0] / 1024:.1f} MB, "
-          f"PSS {largest[1] / 1024:.1f} MB")
+        print(f"[{args.label}] memory at {args.memory_at:.0f} s: {describe(at_mark)}")
+    print(f"[{args.label}] memory largest: {describe(largest)}")
     return 0 if code == 0 else 1
 
 

@@ -97,6 +97,10 @@ run_latency() {
     SDL_AUDIODRIVER=pulseaudio "$build/bench/bench_engine_latency" "$TARN_FIXTURES/tone440_cbr128_id3.mp3" 30
 }
 
+# The machine's load changes what real-time figures mean; print it with them.
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+trap 'echo "load average: $(cut -d" " -f1-3 /proc/loadavg)"; cleanup' EXIT
+
 case "$part" in
 cpu) make_song && run_cpu ;;
 pulse) make_song && run_pulse ;;
