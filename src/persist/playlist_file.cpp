@@ -1,10 +1,10 @@
 #include "persist/playlist_file.h"
 
-#include <QBuffer>
 #include <QIODevice>
 #include <QStringDecoder>
 
-#include <cstring>
+#include <functional>
+#include <optional>
 
 namespace tarn {
 
@@ -19,38 +19,111 @@ qsizetype lastSeparator(QStringView path)
     return slash >= 0 ? slash : path.lastIndexOf(u'\\');
 }
 
-// UTF-8 when the line is valid UTF-8, Windows-1252 otherwise.
-QString decodeLine(const QByteArray &bytes)
+// UTF-8 when a line is valid UTF-8, Windows-1252 otherwise. One per read:
+// opening the ICU converter costs far more than decoding a line.
+class LineDecoder {
+public:
+    QString operator()(const QByteArray &bytes)
+    {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = utf8(bytes);
+        if (!utf8.hasError())
+            return text;
+        if (!windows1252_)
+            windows1252_.emplace("windows-1252", QStringDecoder::Flag::Stateless);
+        if (!windows1252_->isValid()) // Qt without ICU: Latin-1 shares most letters
+            return QString::fromLatin1(bytes);
+        return (*windows1252_)(bytes);
+    }
+
+private:
+    std::optional<QStringDecoder> windows1252_;
+};
+
+// Line sources: each call yields the next line with its line end removed.
+enum class LineStatus { Ok, AtEnd, TooLong, Error };
+using LineSource = std::function<LineStatus(QByteArray &line)>;
+
+// `raw` is a line as read, with its LF when it had one.
+LineStatus finishLine(QByteArrayView raw, bool complete, QByteArray &line)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (!utf8.hasError())
-        return text;
-    QStringDecoder windows1252("windows-1252", QStringDecoder::Flag::Stateless);
-    if (!windows1252.isValid()) // Qt without ICU: Latin-1 shares most of its letters
-        return QString::fromLatin1(bytes);
-    return windows1252(bytes);
+    if (raw.endsWith('\n'))
+        raw.chop(1);
+    if (raw.endsWith('\r'))
+        raw.chop(1);
+    if (!complete || raw.size() > kPlaylistMaxLine)
+        return LineStatus::TooLong;
+    line = raw.toByteArray();
+    return LineStatus::Ok;
 }
 
-// Reads one line of at most kPlaylistMaxLine bytes, line end removed.
-enum class LineStatus { Ok, AtEnd, TooLong, Error };
-
-LineStatus readLine(QIODevice &in, QByteArray &buffer, QByteArray &line)
+// Lines of a device. Never holds more than one line's limit in memory, so a
+// huge file that is no playlist is refused after its first long line.
+LineSource deviceLines(QIODevice &in)
 {
-    if (in.atEnd())
-        return LineStatus::AtEnd;
-    // Room for the longest accepted line, CR LF and one byte to notice more.
-    buffer.resize(kPlaylistMaxLine + 4);
-    const qint64 got = in.readLine(buffer.data(), buffer.size());
-    if (got < 0)
-        return LineStatus::Error;
-    line = QByteArray(buffer.constData(), got);
-    const bool complete = line.endsWith('\n') || in.atEnd();
-    if (line.endsWith('\n'))
-        line.chop(1);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    return complete && line.size() <= kPlaylistMaxLine ? LineStatus::Ok : LineStatus::TooLong;
+    return [&in, buffer = QByteArray()](QByteArray &line) mutable {
+        if (in.atEnd())
+            return LineStatus::AtEnd;
+        // Room for the longest accepted line, CR LF and one byte to notice more.
+        buffer.resize(kPlaylistMaxLine + 4);
+        const qint64 got = in.readLine(buffer.data(), buffer.size());
+        if (got < 0)
+            return LineStatus::Error;
+        const QByteArrayView raw(buffer.constData(), got);
+        return finishLine(raw, raw.endsWith('\n') || in.atEnd(), line);
+    };
+}
+
+// Lines of bytes in memory (QBuffer reads lines one byte at a time).
+LineSource byteLines(QByteArrayView bytes)
+{
+    return [rest = bytes](QByteArray &line) mutable {
+        if (rest.isEmpty())
+            return LineStatus::AtEnd;
+        const qsizetype lf = rest.indexOf('\n');
+        const QByteArrayView raw = lf < 0 ? rest : rest.first(lf + 1);
+        rest = rest.sliced(raw.size());
+        return finishLine(raw, true, line);
+    };
+}
+
+PlaylistReadResult readLines(const LineSource &next, qsizetype room, QIODevice *device)
+{
+    PlaylistReadResult result;
+    const auto refuse = [&result](PlaylistRefusal why, qsizetype lineNo) {
+        result.entries.clear();
+        result.leftOut = 0;
+        result.refusal = why;
+        result.refusedLine = lineNo;
+        return result;
+    };
+    QByteArray line;
+    LineDecoder decodeLine;
+    for (qsizetype lineNo = 1;; ++lineNo) {
+        switch (next(line)) {
+        case LineStatus::AtEnd:
+            return result;
+        case LineStatus::TooLong:
+            return refuse(PlaylistRefusal::LineTooLong, lineNo);
+        case LineStatus::Error:
+            result.error = device ? device->errorString() : QString();
+            return refuse(PlaylistRefusal::ReadError, lineNo);
+        case LineStatus::Ok:
+            break;
+        }
+        if (line.contains('\0'))
+            return refuse(PlaylistRefusal::Binary, lineNo);
+        if (lineNo == 1 || line.isEmpty()) // the count line is not used; blank lines hold nothing
+            continue;
+        if (line == kEndMarker) {
+            result.endMarkerFound = true;
+            return result;
+        }
+        if (result.entries.size() < room)
+            result.entries.append(splitEntryLine(decodeLine(line)));
+        else
+            ++result.leftOut;
+    }
 }
 
 } // namespace
@@ -123,49 +196,12 @@ PlaylistWriteResult writePlaylist(const QList<PlaylistEntry> &entries)
 
 PlaylistReadResult readPlaylist(QIODevice &in, qsizetype room)
 {
-    PlaylistReadResult result;
-    const auto refuse = [&result](PlaylistRefusal why, qsizetype lineNo) {
-        result.entries.clear();
-        result.leftOut = 0;
-        result.refusal = why;
-        result.refusedLine = lineNo;
-        return result;
-    };
-    QByteArray buffer;
-    QByteArray line;
-    for (qsizetype lineNo = 1;; ++lineNo) {
-        switch (readLine(in, buffer, line)) {
-        case LineStatus::AtEnd:
-            return result;
-        case LineStatus::TooLong:
-            return refuse(PlaylistRefusal::LineTooLong, lineNo);
-        case LineStatus::Error:
-            result.error = in.errorString();
-            return refuse(PlaylistRefusal::ReadError, lineNo);
-        case LineStatus::Ok:
-            break;
-        }
-        if (std::memchr(line.constData(), '\0', size_t(line.size())))
-            return refuse(PlaylistRefusal::Binary, lineNo);
-        if (lineNo == 1 || line.isEmpty()) // the count line is not used; blank lines hold nothing
-            continue;
-        if (line == kEndMarker) {
-            result.endMarkerFound = true;
-            return result;
-        }
-        if (result.entries.size() < room)
-            result.entries.append(splitEntryLine(decodeLine(line)));
-        else
-            ++result.leftOut;
-    }
+    return readLines(deviceLines(in), room, &in);
 }
 
-PlaylistReadResult readPlaylist(const QByteArray &bytes, qsizetype room)
+PlaylistReadResult readPlaylist(QByteArrayView bytes, qsizetype room)
 {
-    QByteArray copy = bytes; // shared, not copied: QBuffer wants a non-const array
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    return readPlaylist(buffer, room);
+    return readLines(byteLines(bytes), room, nullptr);
 }
 
 } // namespace tarn

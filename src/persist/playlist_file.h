@@ -15,6 +15,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -65,7 +66,7 @@ struct PlaylistReadResult {
 // Reads until "end" or the end of the device. At most `room` entries are
 // returned; the further entry lines are only counted in `leftOut`.
 PlaylistReadResult readPlaylist(QIODevice &in, qsizetype room);
-PlaylistReadResult readPlaylist(const QByteArray &bytes, qsizetype room);
+PlaylistReadResult readPlaylist(QByteArrayView bytes, qsizetype room);
 
 // Splits one entry line into path and display name (exposed for tests).
 // The display names this program and Add make are file names, so the line is

@@ -1,5 +1,6 @@
 #include "persist/playlist_file.h"
 
+#include <QBuffer>
 #include <QTest>
 
 using tarn::PlaylistEntry;
@@ -17,6 +18,38 @@ template <qsizetype N> QByteArray raw(const char (&text)[N])
 {
     return QByteArray(text, N - 1);
 }
+// Reads `bytes` from memory and through a device; both must agree.
+PlaylistReadResult readBoth(const QByteArray &bytes, qsizetype room)
+{
+    const PlaylistReadResult fromBytes = tarn::readPlaylist(QByteArrayView(bytes), room);
+    QByteArray copy = bytes;
+    QBuffer device(&copy);
+    device.open(QIODevice::ReadOnly);
+    const PlaylistReadResult fromDevice = tarn::readPlaylist(device, room);
+    const bool same = fromBytes.entries == fromDevice.entries &&
+                      fromBytes.refusal == fromDevice.refusal &&
+                      fromBytes.refusedLine == fromDevice.refusedLine &&
+                      fromBytes.endMarkerFound == fromDevice.endMarkerFound &&
+                      fromBytes.leftOut == fromDevice.leftOut;
+    if (!same)
+        qWarning("memory and device readers disagree");
+    return same ? fromBytes : PlaylistReadResult{{}, PlaylistRefusal::ReadError, -1, {}, {}, {}};
+}
+
+// A device whose reads fail, as a disk error would.
+class FailingDevice final : public QIODevice {
+public:
+    FailingDevice()
+    {
+        open(QIODevice::ReadOnly);
+        setErrorString(QStringLiteral("Input/output error"));
+    }
+    bool atEnd() const override { return false; }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64) override { return -1; }
+};
 } // namespace
 
 class PlaylistFileTest : public QObject {
@@ -139,7 +172,7 @@ private slots:
         QFETCH(Entries, entries);
         QFETCH(bool, endFound);
         QFETCH(qsizetype, leftOut);
-        const PlaylistReadResult r = tarn::readPlaylist(bytes, room);
+        const PlaylistReadResult r = readBoth(bytes, room);
         QCOMPARE(r.refusal, PlaylistRefusal::None);
         QCOMPARE(r.entries, entries);
         QCOMPARE(r.endMarkerFound, endFound);
@@ -171,7 +204,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(PlaylistRefusal, refusal);
         QFETCH(qsizetype, line);
-        const PlaylistReadResult r = tarn::readPlaylist(bytes, kRoom);
+        const PlaylistReadResult r = readBoth(bytes, kRoom);
         QCOMPARE(r.refusal, refusal);
         QCOMPARE(r.refusedLine, line);
         QVERIFY(r.entries.isEmpty());
@@ -216,6 +249,16 @@ private slots:
         const PlaylistEntry e = tarn::splitEntryLine(line);
         QCOMPARE(e.path, path);
         QCOMPARE(e.name, name);
+    }
+
+    // Guards: a failing disk read taken for the end of the file.
+    void readErrorIsReported()
+    {
+        FailingDevice device;
+        const PlaylistReadResult r = tarn::readPlaylist(device, kRoom);
+        QCOMPARE(r.refusal, PlaylistRefusal::ReadError);
+        QCOMPARE(r.error, QStringLiteral("Input/output error"));
+        QVERIFY(r.entries.isEmpty());
     }
 
     // Guards: anything the writer emits not coming back as it went in.
