@@ -93,19 +93,19 @@ class ViewsTest : public QObject {
     Q_OBJECT
 private slots:
     // Guards: a toggle that drifts (height, caption or menu states not
-    // restored) or leaves both menu items enabled or both disabled.
-    void twoTogglesGiveBackTheView_data()
-    {
-        QTest::addColumn<bool>("full");
-        QTest::newRow("from compact") << false;
-        QTest::newRow("from full") << true;
-    }
+    // restored), leaves both menu items enabled or both disabled, or touches
+    // the playlist or its selection.
+    void twoTogglesGiveBackTheView_data() { bothViews(); }
     void twoTogglesGiveBackTheView()
     {
         QFETCH(bool, full);
         Form1Harness h;
         Form1 &f = h.create();
         putInView(f, full);
+        f.List1->addItems({QStringLiteral("/a.mp3"), QStringLiteral("/b.mp3")});
+        f.List2->addItems({QStringLiteral("a.mp3"), QStringLiteral("b.mp3")});
+        Form1::setSelectedIndex(f.List1, 1);
+        Form1::setSelectedIndex(f.List2, 1);
         const QString before = viewState(f);
         f.Show_play_Click();
         QCOMPARE(f.Lst_Show->isEnabled() + f.Lst_Hide->isEnabled(), 1);
@@ -114,17 +114,15 @@ private slots:
         f.Show_play_Click();
         QCOMPARE(f.Lst_Show->isEnabled() + f.Lst_Hide->isEnabled(), 1);
         QCOMPARE(viewState(f), before);
+        QCOMPARE(Form1::selectedIndex(f.List1), 1);
+        QCOMPARE(Form1::selectedIndex(f.List2), 1);
+        QCOMPARE(f.List2->count(), 2);
     }
 
     // Guards: the compact view showing part of the button rows or the list
     // (or cutting off its own controls), and the full view cutting off the
     // playlist; a window the user could resize, maximise or minimise.
-    void viewsCutAtTheButtonRows_data()
-    {
-        QTest::addColumn<bool>("full");
-        QTest::newRow("compact") << false;
-        QTest::newRow("full") << true;
-    }
+    void viewsCutAtTheButtonRows_data() { bothViews(); }
     void viewsCutAtTheButtonRows()
     {
         QFETCH(bool, full);
@@ -222,9 +220,9 @@ private slots:
         Form1 &f = h.create();
         putInView(f, false);
         showActive(f);
-        Slider1FocusAndKey(f, Qt::Key_S);
+        ctrlKeyOnSlider(f, Qt::Key_S);
         QCOMPARE(f.playlistShown, std::int16_t(1));
-        Slider1FocusAndKey(f, Qt::Key_S); // "Show Play List" is disabled now
+        ctrlKeyOnSlider(f, Qt::Key_S); // "Show Play List" is disabled now
         QCOMPARE(f.playlistShown, std::int16_t(1));
         f.List2->setFocus();
         QTest::keyClick(f.List2, Qt::Key_H, Qt::ControlModifier);
@@ -235,9 +233,9 @@ private slots:
         QSignalSpy add(f.Mnu_Add, &QAction::triggered);
         QSignalSpy remove(f.Mnu_Rem, &QAction::triggered);
         QSignalSpy mini(f.Ctl_Mini, &QAction::triggered);
-        Slider1FocusAndKey(f, Qt::Key_A);
-        Slider1FocusAndKey(f, Qt::Key_R);
-        Slider1FocusAndKey(f, Qt::Key_M);
+        ctrlKeyOnSlider(f, Qt::Key_A);
+        ctrlKeyOnSlider(f, Qt::Key_R);
+        ctrlKeyOnSlider(f, Qt::Key_M);
         QCOMPARE(add.count(), 1);
         QCOMPARE(remove.count(), 1);
         QCOMPARE(mini.count(), 1);
@@ -351,7 +349,13 @@ private slots:
     }
 
 private:
-    static void Slider1FocusAndKey(Form1 &f, Qt::Key key)
+    static void bothViews()
+    {
+        QTest::addColumn<bool>("full");
+        QTest::newRow("compact") << false;
+        QTest::newRow("full") << true;
+    }
+    static void ctrlKeyOnSlider(Form1 &f, Qt::Key key)
     {
         f.Slider1->setFocus();
         QTest::keyClick(f.Slider1, key, Qt::ControlModifier);
