@@ -79,20 +79,21 @@ QPalette clientPalette()
     return p;
 }
 
+// "Arial" maps to a metric-compatible face through fontconfig.
+QFont arial(qreal points, bool bold = false)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
 void styleControls(Form1 &f)
 {
     // The design's sizes are made for a small 8-point face.
-    QFont clientFont(QStringLiteral("Arial"));
-    clientFont.setPointSizeF(8.25);
-    f.client->setFont(clientFont);
-
-    QFont timeFont(QStringLiteral("Arial"));
-    timeFont.setPointSizeF(14.25);
-    timeFont.setBold(true);
-    f.txtTime->setFont(timeFont);
-    QFont trackFont(QStringLiteral("Arial"));
-    trackFont.setPointSizeF(9.75);
-    f.lbl_track->setFont(trackFont);
+    f.client->setFont(arial(8.25));
+    f.txtTime->setFont(arial(14.25, true));
+    f.lbl_track->setFont(arial(9.75));
 
     // The labels over the background draw in olive.
     for (QLabel *label : {f.txtTime, f.Label3, f.lbl_track, f.lbl_vol}) {
@@ -100,7 +101,7 @@ void styleControls(Form1 &f)
         p.setColor(QPalette::WindowText, QColor(128, 128, 0));
         label->setPalette(p);
     }
-    // Longest texts: a length of 546:07 (32767 s) and the loudest volume.
+    // Longest texts: a length with three-digit minutes and the loudest volume.
     fitWidth(f.Label3, QStringLiteral("/  000:00"));
     fitWidth(f.lbl_vol, QStringLiteral("Volume 100 %"));
 

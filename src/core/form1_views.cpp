@@ -7,6 +7,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace tarn {
 
 namespace {
@@ -35,7 +37,8 @@ void Form1::applyView(bool full)
     // The menu bar's height depends on the platform's font and style; a
     // menu bar drawn by the desktop outside the window takes none.
     const int width = twips(7875);
-    const int menuHeight = menuBar()->isNativeMenuBar() ? 0 : menuBar()->heightForWidth(width);
+    const int menuHeight =
+        menuBar()->isNativeMenuBar() ? 0 : std::max(0, menuBar()->heightForWidth(width));
     setFixedSize(width, menuHeight + (full ? kFullClientHeight : kCompactClientHeight));
 
     Show_play->setText(full ? QStringLiteral("Hide Playlist") : QStringLiteral("Show Playlist"));
