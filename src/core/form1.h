@@ -172,6 +172,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override; // form1_views.cpp
 
 private:
     void buildLayout(); // form1_layout.cpp

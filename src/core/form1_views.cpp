@@ -2,10 +2,12 @@
 #include "core/form1.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -45,6 +47,17 @@ void Form1::applyView(bool full)
     Lst_Show->setEnabled(!full);
     Lst_Hide->setEnabled(full);
     playlistShown = full ? 1 : 0;
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    // The window has no minimise button and no task-bar entry, so a window
+    // manager that minimises it anyway would leave it out of reach: it comes
+    // straight back.
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
+        QTimer::singleShot(0, this,
+                           [this] { setWindowState(windowState() & ~Qt::WindowMinimized); });
+    QMainWindow::changeEvent(event);
 }
 
 void Form1::Show_play_Click()

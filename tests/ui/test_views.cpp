@@ -161,6 +161,18 @@ private slots:
             QVERIFY(clientHeight <= kButtonRowsTop);
     }
 
+    // Guards: a window manager minimising the window, which has no task-bar
+    // entry to bring it back from.
+    void minimisedWindowComesBack()
+    {
+        Form1Harness h;
+        Form1 &f = h.create();
+        showActive(f);
+        f.setWindowState(Qt::WindowMinimized);
+        QTRY_VERIFY(!f.isMinimized());
+        QVERIFY(f.isVisible());
+    }
+
     // Guards: a menu item that does something other than its button.
     void menuItemDoesWhatItsButtonDoes_data()
     {
