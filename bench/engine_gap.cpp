@@ -23,27 +23,20 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", rec.error.c_str());
         return 1;
     }
-    const std::vector<float> left = rec.channel(0);
-    const Span sounding = soundingSpan(left, 0.05f);
-    std::vector<double> gapsMs(static_cast<std::size_t>(transitions), 0.0);
-    // Each transition falls near a whole second of sound; the silence
-    // inserted there is the quiet run nearest to it (none: no gap).
-    std::size_t inserted = 0;
-    for (const Span &run : quietRuns(left, sounding, 0.05f)) {
-        const double at = rec.seconds(run.begin - sounding.begin - inserted);
-        const auto index = static_cast<long>(at + 0.5) - 1;
-        if (index >= 0 && index < transitions)
-            gapsMs[static_cast<std::size_t>(index)] += rec.seconds(run.size()) * 1000;
-        inserted += run.size();
-    }
+    const AdvanceGaps gaps = advanceGaps(rec, 1.0, transitions, 0.05f);
+    std::vector<double> gapsMs;
+    for (const double g : gaps.seconds)
+        gapsMs.push_back(g * 1000);
     std::vector<double> sorted = gapsMs;
     std::sort(sorted.begin(), sorted.end());
     std::printf("gap at advance, %d transitions (ms):", transitions);
     for (const double g : gapsMs)
         std::printf(" %.1f", g);
-    std::printf("\ngap median %.1f ms, max %.1f ms (output %d Hz)\n", sorted[sorted.size() / 2],
-                sorted.back(), rec.spec.rate);
-    const double heard = rec.seconds(sounding.size() - inserted);
-    std::printf("sound heard %.4f s of %d.000 s\n", heard, transitions + 1);
+    const std::size_t mid = sorted.size() / 2;
+    const double median =
+        sorted.size() % 2 != 0 ? sorted[mid] : (sorted[mid - 1] + sorted[mid]) / 2;
+    std::printf("\ngap median %.1f ms, max %.1f ms (output %d Hz)\n", median, sorted.back(),
+                rec.spec.rate);
+    std::printf("sound heard %.4f s of %d.000 s\n", gaps.heardSeconds, transitions + 1);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -9,15 +10,52 @@
 #include <iterator>
 #include <limits>
 #include <numbers>
+#include <string_view>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace tarn::test {
 
 namespace {
 
-// The fast disk device writes about 250 times real time; a stuck engine must
-// not fill the disk before the timeout ends the recording.
+// The fast disk device writes about 250 times real time (some 90 MB a
+// second); a stuck engine must not fill the disk before the timeout ends the
+// recording.
 constexpr std::uintmax_t maxCaptureBytes = 256u << 20;
+// No file of a test process may grow beyond this; SDL treats the failed write
+// as a removed device. Tests write nothing else of this size.
+constexpr rlim_t maxFileBytes = rlim_t{1} << 30;
+// A capture is written without pause while its device is open, so one left
+// alone this long belongs to a test that was killed before its destructor ran.
+constexpr auto staleAfter = std::chrono::minutes(5);
+constexpr std::string_view capturePrefix = "tarn-disk-";
+
+// Caps the size of every file this process writes, so that a capture whose
+// engine never stops fails its writes instead of filling the disk.
+void limitFileSize()
+{
+    std::signal(SIGXFSZ, SIG_IGN); // a write past the cap fails with EFBIG instead
+    rlimit limit{};
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur > maxFileBytes) {
+        limit.rlim_cur = maxFileBytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+}
+
+void removeStaleCaptures(const std::filesystem::path &dir)
+{
+    std::error_code ec;
+    const auto now = std::filesystem::file_time_type::clock::now();
+    for (const auto &entry : std::filesystem::directory_iterator(dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(capturePrefix) || !name.ends_with(".raw"))
+            continue;
+        std::error_code timeError;
+        const auto written = entry.last_write_time(timeError);
+        if (!timeError && now - written > staleAfter)
+            std::filesystem::remove(entry.path(), timeError);
+    }
+}
 
 float sampleAt(const char *p, const engine::OutputSpec &spec)
 {
@@ -54,8 +92,10 @@ std::string fixture(const std::string &name)
 
 DiskCapture::DiskCapture(Speed speed)
 {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tarn-disk-XXXXXX.raw").string();
+    limitFileSize();
+    const std::filesystem::path dir = std::filesystem::temp_directory_path();
+    removeStaleCaptures(dir);
+    std::string pattern = (dir / (std::string(capturePrefix) + "XXXXXX.raw")).string();
     const int fd = mkstemps(pattern.data(), 4);
     if (fd >= 0)
         close(fd);
@@ -302,6 +342,25 @@ double tonePurity(const std::vector<float> &x, Span span, int rate, double hz)
     }
     const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2; // |X(hz)|^2
     return energy > 0 ? 2 * power / (static_cast<double>(n) * energy) : 0;
+}
+
+AdvanceGaps advanceGaps(const Recording &rec, double fileSeconds, int advances, float quiet)
+{
+    AdvanceGaps out;
+    out.seconds.assign(static_cast<std::size_t>(std::max(advances, 0)), 0.0);
+    const std::vector<float> left = rec.channel(0);
+    const Span sounding = soundingSpan(left, quiet);
+    // Advance i falls after (i + 1) files of sound; silence there belongs to it.
+    std::size_t inserted = 0;
+    for (const Span &run : quietRuns(left, sounding, quiet)) {
+        const double at = rec.seconds(run.begin - sounding.begin - inserted) / fileSeconds;
+        const auto index = std::lround(at) - 1;
+        if (index >= 0 && index < advances)
+            out.seconds[static_cast<std::size_t>(index)] += rec.seconds(run.size());
+        inserted += run.size();
+    }
+    out.heardSeconds = rec.seconds(sounding.size() - inserted);
+    return out;
 }
 
 } // namespace tarn::test

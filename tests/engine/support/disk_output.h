@@ -119,4 +119,12 @@ double zeroCrossingFrequency(const std::vector<float> &x, Span span, int rate);
 // a pure tone, near 0 for noise or a different tone.
 double tonePurity(const std::vector<float> &x, Span span, int rate, double hz);
 
+// Silence at each advance in a recording of files that never go quiet
+// themselves (gap_a.wav, gap_b.wav), each `fileSeconds` long.
+struct AdvanceGaps {
+    std::vector<double> seconds; // entry i: silence where file i gave way to file i + 1
+    double heardSeconds = 0;     // sound between the first and last loud sample
+};
+AdvanceGaps advanceGaps(const Recording &rec, double fileSeconds, int advances, float quiet);
+
 } // namespace tarn::test
