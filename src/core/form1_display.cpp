@@ -62,7 +62,9 @@ void Form1::Timer1_Timer()
         return;
     // Under a minute the track text has two blanks after the dash.
     const QString dash = d > 59 ? QStringLiteral(" - ") : QStringLiteral(" -  ");
-    Text1->setText(selectedText(List2) + dash + duration);
+    const QString track = selectedText(List2) + dash + duration;
+    if (Text1->text() != track) // keeps the 20-a-second tick cheap
+        Text1->setText(track);
 }
 
 // Seeks to the slider's position in whole seconds. Reads the thumb's position,

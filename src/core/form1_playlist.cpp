@@ -80,11 +80,17 @@ void Form1::Command11_Click()
     }
 
     const qsizetype room = kMaxEntries - List1->count();
-    for (const QString &name : names.first(std::min(room, names.size()))) {
-        List1->addItem(joinPath(folder, name));
-        List2->addItem(name);
-    }
-    if (names.size() > room)
+    const bool full = names.size() > room;
+    if (full)
+        names.resize(room);
+    QStringList paths;
+    paths.reserve(names.size());
+    for (const QString &name : names)
+        paths << joinPath(folder, name);
+    // One insertion per list: a large selection goes in without a stall.
+    List1->addItems(paths);
+    List2->addItems(names);
+    if (full)
         services_.messages.show(playlistFullText());
 }
 
