@@ -58,8 +58,11 @@ void Form1::Timer1_Timer()
     const qint64 d = wholeSeconds(length);
     const QString duration = twoDigits(d / 60) + QLatin1Char(':') + twoDigits(d % 60);
     Label3->setText(QStringLiteral("/  ") + duration);
-    if (playlistEnded_)
+    // The end-of-playlist line stays until something plays again, started
+    // here or by the mini player, which drives the engine directly.
+    if (playlistEnded_ && mp.PlayStatus() != 2)
         return;
+    playlistEnded_ = false;
     // Under a minute the track text has two blanks after the dash.
     const QString dash = d > 59 ? QStringLiteral(" - ") : QStringLiteral(" -  ");
     const QString track = selectedText(List2) + dash + duration;

@@ -17,7 +17,6 @@ namespace tarn {
 
 void Form1::Play1_Click()
 {
-    playlistEnded_ = false;
     mp.Play();
     Timer1->start();
 }
@@ -71,7 +70,6 @@ void Form1::List1_DblClick()
         return;
     const QString path = selectedText(List1);
     failedAdvances_ = 0;
-    playlistEnded_ = false;
 
     mp.setFileName(path);
     const bool playable = mp.LastError().isEmpty();

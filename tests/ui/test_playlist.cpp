@@ -29,6 +29,17 @@ void appendEntries(Form1 &f, int count)
     }
 }
 
+// A window with `count` entries, playing entry `playing`.
+Form1 &playingWindow(Form1Harness &h, int count, int playing)
+{
+    h.engine.lengthOnOpen = 200;
+    Form1 &f = h.create();
+    appendEntries(f, count);
+    Form1::setSelectedIndex(f.List2, playing);
+    f.List2_DblClick();
+    return f;
+}
+
 } // namespace
 
 class PlaylistTest : public QObject {
@@ -62,11 +73,7 @@ private slots:
     void addWhilePlayingSwitchesAndStopsTheEngine()
     {
         Form1Harness h;
-        h.engine.lengthOnOpen = 200;
-        Form1 &f = h.create();
-        appendEntries(f, 2);
-        Form1::setSelectedIndex(f.List2, 1);
-        f.List2_DblClick();
+        Form1 &f = playingWindow(h, 2, 1);
         QCOMPARE(h.engine.playStatus, 2);
         QVERIFY(f.Timer1->isActive());
 
@@ -197,11 +204,7 @@ private slots:
     void removeOnlyEntryWhilePlaying()
     {
         Form1Harness h;
-        h.engine.lengthOnOpen = 100;
-        Form1 &f = h.create();
-        appendEntries(f, 1);
-        Form1::setSelectedIndex(f.List2, 0);
-        f.List2_DblClick();
+        Form1 &f = playingWindow(h, 1, 0);
         f.Command2_Click();
         QCOMPARE(f.List1->count(), 0);
         QCOMPARE(f.List2->count(), 0);
