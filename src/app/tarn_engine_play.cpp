@@ -176,33 +176,50 @@ private:
     // looks at the position every 5 ms.
     int waitForEnd()
     {
-        std::unique_lock lock(events_.mutex);
+        ended_ = false;
         for (;;) {
-            if (events_.signal != 0)
-                return events_.signal;
-            while (!events_.endOfStream.empty()) {
-                const std::uint64_t generation = events_.endOfStream.front();
-                events_.endOfStream.pop_front();
-                if (engine_.isCurrentGeneration(generation))
-                    return 0;
-            }
-            if (!pauseDue()) {
-                events_.wake.wait(lock);
+            if (const int sig = signalReceived())
+                return sig;
+            if (takeEndOfStream())
+                return 0;
+            if (pauseDue() && engine_.Position() >= *options_.pauseAt) {
+                pauseOnce();
                 continue;
             }
-            events_.wake.wait_for(lock, std::chrono::milliseconds(5));
-            // The engine is never asked anything under the events lock: its
-            // callback thread takes that lock.
-            lock.unlock();
-            if (engine_.Position() >= *options_.pauseAt)
-                pauseOnce();
-            lock.lock();
+            std::unique_lock lock(events_.mutex);
+            const auto ready = [this] {
+                return events_.signal != 0 || !events_.endOfStream.empty();
+            };
+            if (pauseDue())
+                events_.wake.wait_for(lock, std::chrono::milliseconds(5), ready);
+            else
+                events_.wake.wait(lock, ready);
         }
+    }
+
+    int signalReceived()
+    {
+        std::lock_guard lock(events_.mutex);
+        return events_.signal;
+    }
+
+    // Takes the queued notices; true once one of them belonged to the current
+    // file. The engine is asked outside the events lock, which its callback
+    // thread takes.
+    bool takeEndOfStream()
+    {
+        std::deque<std::uint64_t> notices;
+        {
+            std::lock_guard lock(events_.mutex);
+            notices.swap(events_.endOfStream);
+        }
+        for (const std::uint64_t generation : notices)
+            ended_ = ended_ || engine_.isCurrentGeneration(generation);
+        return ended_;
     }
 
     bool pauseDue() const { return options_.pauseAt && !paused_; }
 
-    // Called without the events lock, so end-of-stream notices keep flowing.
     void pauseOnce()
     {
         paused_ = true;
@@ -215,13 +232,18 @@ private:
             if (events_.wake.wait_until(lock, resume, [this] { return events_.signal != 0; }))
                 return; // waitForEnd() reports the signal
         }
+        // The file may have ended just before Pause(); Play() would then start
+        // it over instead of resuming.
+        if (takeEndOfStream())
+            return;
         engine_.Play();
         event("play");
     }
 
     const Options &options_;
     Events &events_;
-    bool paused_ = false; // main thread only
+    bool paused_ = false; // main thread only, like ended_
+    bool ended_ = false;  // the current file's end-of-stream was taken
     tarn::engine::Engine engine_;
 };
 
