@@ -12,20 +12,24 @@ int main(int argc, char *argv[])
 {
     // Wayland gives programs no always-on-top and no window opacity; use
     // XWayland unless the user chose a platform.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(tarn::kProgramTitle);
     QApplication::setOrganizationName(tarn::kProgramTitle);
+    // The main window is a tool window (no task-bar entry) and is hidden while
+    // the mini player is up, so closing a message box or hiding the window
+    // must not end the run: only Exit does.
+    QApplication::setQuitOnLastWindowClosed(false);
     Q_INIT_RESOURCE(resources);
 
     tarn::EngineAdapter engine;
     tarn::QtFileDialogs dialogs;
     tarn::QtMessageBoxes messages;
     tarn::QtSettingsStore settings;
-    tarn::Form1 form1({engine, dialogs, messages, settings, tarn::resolveAppFolder(),
-                       [&engine] {
+    tarn::Form1 form1({engine, dialogs, messages, settings, tarn::resolveAppFolder(), [&engine] {
                            engine.Stop();
                            QApplication::exit(0);
                        }});

@@ -43,12 +43,22 @@ void QtMessageBoxes::show(const QString &text, MessageIcon icon, const QString &
 {
     QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
     switch (icon) {
-    case MessageIcon::None: break;
-    case MessageIcon::Information: qtIcon = QMessageBox::Information; break;
-    case MessageIcon::Exclamation: qtIcon = QMessageBox::Warning; break;
-    case MessageIcon::Critical: qtIcon = QMessageBox::Critical; break;
+    case MessageIcon::None:
+        break;
+    case MessageIcon::Information:
+        qtIcon = QMessageBox::Information;
+        break;
+    case MessageIcon::Exclamation:
+        qtIcon = QMessageBox::Warning;
+        break;
+    case MessageIcon::Critical:
+        qtIcon = QMessageBox::Critical;
+        break;
     }
     QMessageBox box(qtIcon, title, text, QMessageBox::Ok, dialogParent());
+    // A short text makes a box so narrow that the window manager cuts its
+    // caption; keep room for it.
+    box.setStyleSheet(QStringLiteral("QLabel { min-width: 220px; }"));
     box.exec();
 }
 
