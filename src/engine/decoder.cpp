@@ -17,6 +17,8 @@ namespace {
 constexpr int kMaxConsecutiveErrors = 500;
 // Packets read at open before giving up on finding a decodable frame.
 constexpr int kMaxPacketsToFirstFrame = 200;
+// Seconds decoded and dropped before a seek target.
+constexpr double kSeekPreroll = 0.3;
 
 } // namespace
 
@@ -291,7 +293,11 @@ void Decoder::seek(double seconds)
 {
     seconds = std::max(0.0, seconds);
     const std::int64_t base = origin_ == AV_NOPTS_VALUE ? 0 : origin_;
-    const std::int64_t ts = base + std::llround(seconds / av_q2d(timeBase_));
+    // Start decoding a little early: an MP3 frame may draw on the bytes of
+    // up to several frames before it (the bit reservoir), and without them
+    // the decoder gives silence for the first ~150 ms after a seek.
+    const double from = std::max(0.0, seconds - kSeekPreroll);
+    const std::int64_t ts = base + std::llround(from / av_q2d(timeBase_));
     if (av_seek_frame(format_.get(), stream_, ts, AVSEEK_FLAG_BACKWARD) < 0 &&
         avformat_seek_file(format_.get(), stream_, INT64_MIN, ts, ts, 0) < 0) {
         // Not seekable at all: rewind by bytes and decode forward to the target.
