@@ -5,12 +5,10 @@
 // real-time playback cost against.
 //
 //   bench_engine_decode_floor FILE [REPEATS]
+#include "engine/ffmpeg_ptr.h"
+
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
 }
 
 #include <algorithm>
@@ -18,27 +16,12 @@ extern "C" {
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-struct FormatCloser {
-    void operator()(AVFormatContext *p) const { avformat_close_input(&p); }
-};
-struct CodecFreer {
-    void operator()(AVCodecContext *p) const { avcodec_free_context(&p); }
-};
-struct FrameFreer {
-    void operator()(AVFrame *p) const { av_frame_free(&p); }
-};
-struct PacketFreer {
-    void operator()(AVPacket *p) const { av_packet_free(&p); }
-};
-struct SwrFreer {
-    void operator()(SwrContext *p) const { swr_free(&p); }
-};
+using namespace tarn::engine;
 
 constexpr int outRate = 48000;
 constexpr int outChannels = 2;
@@ -50,25 +33,18 @@ double cpuSeconds()
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-std::string averror(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
-
 // Decodes and resamples the whole file once; returns output frames, or -1.
 long long decodeOnce(const char *path, std::vector<float> &out)
 {
     AVFormatContext *raw = nullptr;
     int rc = avformat_open_input(&raw, path, nullptr, nullptr);
     if (rc < 0) {
-        std::fprintf(stderr, "%s: %s\n", path, averror(rc).c_str());
+        std::fprintf(stderr, "%s: %s\n", path, averrorText(rc).c_str());
         return -1;
     }
-    std::unique_ptr<AVFormatContext, FormatCloser> format(raw);
+    FormatContextPtr format(raw);
     if ((rc = avformat_find_stream_info(format.get(), nullptr)) < 0) {
-        std::fprintf(stderr, "%s: %s\n", path, averror(rc).c_str());
+        std::fprintf(stderr, "%s: %s\n", path, averrorText(rc).c_str());
         return -1;
     }
     const AVCodec *codec = nullptr;
@@ -77,13 +53,13 @@ long long decodeOnce(const char *path, std::vector<float> &out)
         std::fprintf(stderr, "%s: no audio stream\n", path);
         return -1;
     }
-    std::unique_ptr<AVCodecContext, CodecFreer> decoder(avcodec_alloc_context3(codec));
+    CodecContextPtr decoder(avcodec_alloc_context3(codec));
     if (!decoder ||
         avcodec_parameters_to_context(decoder.get(), format->streams[stream]->codecpar) < 0)
         return -1;
     decoder->thread_count = 1;
     if ((rc = avcodec_open2(decoder.get(), codec, nullptr)) < 0) {
-        std::fprintf(stderr, "%s: %s\n", path, averror(rc).c_str());
+        std::fprintf(stderr, "%s: %s\n", path, averrorText(rc).c_str());
         return -1;
     }
     AVChannelLayout outLayout = AV_CHANNEL_LAYOUT_STEREO;
@@ -91,11 +67,11 @@ long long decodeOnce(const char *path, std::vector<float> &out)
     if (swr_alloc_set_opts2(&rawSwr, &outLayout, AV_SAMPLE_FMT_FLT, outRate, &decoder->ch_layout,
                             decoder->sample_fmt, decoder->sample_rate, 0, nullptr) < 0)
         return -1;
-    std::unique_ptr<SwrContext, SwrFreer> swr(rawSwr);
+    ResamplerPtr swr(rawSwr);
     if (swr_init(swr.get()) < 0)
         return -1;
-    std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
+    PacketPtr packet(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
     if (!packet || !frame)
         return -1;
 
