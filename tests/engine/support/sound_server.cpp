@@ -1,0 +1,64 @@
+#include "engine/support/sound_server.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char **environ;
+
+namespace tarn::test {
+
+PrivateSoundServer::PrivateSoundServer()
+{
+    const std::string runtime = dir_.file("");
+    const std::string socket = dir_.file("native");
+    std::vector<std::string> args = {"pulseaudio",
+                                     "-n",
+                                     "--daemonize=no",
+                                     "--exit-idle-time=-1",
+                                     "--use-pid-file=no",
+                                     "--log-target=stderr",
+                                     "--log-level=0",
+                                     "--load=module-null-sink sink_name=tarn_null",
+                                     "--load=module-native-protocol-unix auth-anonymous=1 socket=" +
+                                         socket};
+    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime, "HOME=" + runtime,
+                                    "PATH=/usr/bin:/bin"};
+    std::vector<char *> argv, envp;
+    for (auto &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto &e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 0x1 /* O_WRONLY */, 0);
+    if (posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), envp.data()) != 0)
+        pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    if (pid_ <= 0)
+        return;
+    ready_ = waitUntil([&] { return std::filesystem::exists(socket); }, std::chrono::seconds(5));
+    if (ready_) {
+        setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+        setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
+    }
+}
+
+PrivateSoundServer::~PrivateSoundServer()
+{
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+    unsetenv("PULSE_SERVER");
+}
+
+} // namespace tarn::test

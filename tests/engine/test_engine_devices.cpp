@@ -1,0 +1,131 @@
+// The sound output: no device at all, several engines at once (as the main
+// and visualisation windows hold), engines on different threads, and the
+// format the device granted. SDL's dummy and disk drivers give a process one
+// output device only, so several engines play on a private PulseAudio server.
+#include "engine/engine.h"
+#include "engine/support/disk_output.h"
+#include "engine/support/media_files.h"
+#include "engine/support/output_checks.h"
+#include "engine/support/sound_server.h"
+
+#include <cstdlib>
+#include <optional>
+#include <thread>
+
+using namespace tarn::test;
+using namespace std::chrono_literals;
+using tarn::engine::Engine;
+
+namespace {
+
+const std::string shortFile = fixture("tone1k_f32_48k_mono.wav"); // 0.25 s
+const std::string longFile = fixture("tone440_cbr128_id3.mp3");   // 4 s
+
+void noSoundDevice(Checks &checks)
+{
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    EndOfStreamWaiter ends;
+    Engine engine;
+    ends.attach(engine);
+    checks.expect(engine.setFileName(shortFile), "file did not open without a device");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        engine.Play();
+        // Guards: a crash, or "playing" reported with nothing to play on.
+        checks.expect(engine.PlayStatus() == tarn::engine::Stopped && !engine.LastError().empty(),
+                      "no device: not stopped, or no reason given");
+    }
+    checks.expect(engine.outputSpec().rate == 0, "no device, yet an output format");
+    // Guards: one failure to open the device poisoning the engine for good.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    engine.Play();
+    checks.expect(engine.PlayStatus() == tarn::engine::Playing && engine.LastError().empty(),
+                  "device back: Play did not play: " + engine.LastError());
+    checks.expect(ends.wait(3s).has_value(), "device back: no end-of-stream");
+}
+
+void twoAtOnce(Checks &checks)
+{
+    EndOfStreamWaiter mainEnds, visualEnds;
+    Engine main;
+    mainEnds.attach(main);
+    main.setFileName(longFile);
+    main.Play();
+    {
+        Engine visual;
+        visualEnds.attach(visual);
+        visual.setFileName(shortFile);
+        visual.Play();
+        // Guards: the second engine taking over or failing to get a device.
+        checks.expect(visualEnds.wait(3s).has_value(), "second engine: no end-of-stream");
+        visual.setFileName(longFile);
+        visual.Play();
+        std::this_thread::sleep_for(100ms);
+        // destroyed while playing
+    }
+    const double before = main.Position();
+    // Guards: closing one engine's device (or SDL's audio) stopping the other.
+    checks.expect(waitUntil([&] { return main.Position() > before + 0.1; }, 2s),
+                  "first engine stopped when the second went away");
+    checks.expect(main.PlayStatus() == tarn::engine::Playing, "first engine no longer playing");
+    checks.expect(!mainEnds.wait(10ms).has_value(), "first engine ended early");
+}
+
+void enginesOnTheirOwnThreads(Checks &checks)
+{
+    bool ended[3] = {};
+    std::thread threads[3];
+    for (int i = 0; i < 3; ++i)
+        threads[i] = std::thread([&ended, i] {
+            for (int round = 0; round < 3; ++round) {
+                EndOfStreamWaiter ends;
+                Engine engine;
+                ends.attach(engine);
+                engine.setFileName(shortFile);
+                engine.Play();
+                ended[i] = ends.wait(3s).has_value();
+                if (!ended[i])
+                    return;
+            }
+        });
+    for (std::thread &t : threads)
+        t.join();
+    // Guards: SDL's audio started or stopped by two threads at once.
+    checks.expect(ended[0] && ended[1] && ended[2], "engines on three threads did not all play");
+}
+
+void grantedFormat(Checks &checks)
+{
+    EndOfStreamWaiter ends;
+    Engine engine;
+    ends.attach(engine);
+    checks.expect(engine.firstSampleLatencyNs() == -1, "latency before any Play");
+    engine.setFileName(shortFile);
+    engine.Play();
+    checks.expect(ends.wait(3s).has_value(), "no end-of-stream");
+    const tarn::engine::OutputSpec spec = engine.outputSpec();
+    // Guards: the spec not filled in from what the device granted.
+    checks.expect(spec.rate == 48000 && spec.channels == 2 && spec.isFloat &&
+                      spec.bytesPerSample == 4,
+                  fmt("granted %d Hz, %d channels, float %d, %d bytes", spec.rate, spec.channels,
+                      int(spec.isFloat), spec.bytesPerSample));
+    checks.expect(engine.firstSampleLatencyNs() >= 0, "no first-sample time after playing");
+}
+
+} // namespace
+
+int main()
+{
+    Checks checks;
+    noSoundDevice(checks);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    grantedFormat(checks);
+    {
+        PrivateSoundServer server;
+        if (checks.expect(server.running(),
+                          "no private PulseAudio server (is pulseaudio installed?)")) {
+            twoAtOnce(checks);
+            enginesOnTheirOwnThreads(checks);
+        }
+    }
+    return checks.exitCode();
+}
