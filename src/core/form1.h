@@ -188,7 +188,6 @@ private:
     Form1Services services_;
     bool exiting_ = false; // Exit has run: the close box or a second Exit does nothing more
     bool sliderHeld_ = false; // the user holds Slider1's thumb: ticks leave it alone
-    int failedAdvances_ = 0;  // unplayable entries skipped in a row by the automatic advance
     bool playlistEnded_ = false; // the end-of-playlist line stays until something plays again
 };
 

@@ -13,6 +13,8 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace tarn {
 
 void Form1::Play1_Click()
@@ -69,8 +71,6 @@ void Form1::List1_DblClick()
     if (selectedIndex(List1) < 0)
         return;
     const QString path = selectedText(List1);
-    failedAdvances_ = 0;
-
     mp.setFileName(path);
     const bool playable = mp.LastError().isEmpty();
     if (playable)
@@ -104,8 +104,7 @@ void Form1::mp_EndOfStream()
 {
     if (!optRES->isChecked())
         return;
-    failedAdvances_ = 0;
-    for (;;) {
+    for (int failed = 0;;) {
         const int count = List2->count();
         const int current = selectedIndex(List2);
         int next = current + 1;
@@ -120,14 +119,13 @@ void Form1::mp_EndOfStream()
         setSelectedIndex(List2, next);
         mp.setFileName(selectedText(List1));
         if (mp.LastError().isEmpty()) {
-            failedAdvances_ = 0;
             Text1->setText(selectedText(List2));
             mp.Play();
             mp.setFlag1017(true);
             return;
         }
         showUnplayable();
-        if (++failedAdvances_ >= count) {
+        if (++failed >= count) {
             endOfPlaylist();
             return;
         }
