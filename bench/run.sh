@@ -70,6 +70,10 @@ pulse_cpu() { # CPU seconds the server has used so far
 run_cpu() {
     echo "== cpu: real-time playback on the dummy driver vs. the floor"
     "$build/bench/bench_engine_decode_floor" "$song" 5
+    # The same floor as a whole process, start-up (loading the libraries) included,
+    # as the playback's figure is.
+    python3 "$monitor" --label floor-process -- "$build/bench/bench_engine_decode_floor" "$song" 1 |
+        head -1
     SDL_AUDIODRIVER=dummy python3 "$monitor" --label dummy --memory-at 60 -- "$player" "$song"
 }
 
