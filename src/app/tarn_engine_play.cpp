@@ -10,6 +10,10 @@
 //   <ms> done
 //
 // <ms> is milliseconds on the monotonic clock since the program started.
+// --volume N sets Volume (hundredths of a dB, -10000 to 0); --seek starts the
+// first file at SECONDS (later files start at 0, as at any advance);
+// --pause-at pauses once, when the position first reaches SECONDS, for
+// DURATION seconds. A file that cannot be opened is reported and skipped.
 // Exit status: 0 when every file played to its end, 1 when any could not be
 // opened or played, 2 on a usage error, 128 + signal number on SIGINT/SIGTERM.
 //
