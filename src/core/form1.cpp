@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -88,7 +89,12 @@ void Form1::wire()
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusIn) {
+    if (event->type() == QEvent::FocusIn && (watched == Text1 || watched == Text2) &&
+        static_cast<QFocusEvent *>(event)->reason() == Qt::BacktabFocusReason) {
+        // Shift+Tab from the playlist passes the hidden text boxes on backwards;
+        // sending it to the playlist would trap the focus there.
+        focusNextPrevChild(false);
+    } else if (event->type() == QEvent::FocusIn) {
         if (watched == Text1)
             Text1_GotFocus();
         else if (watched == Text2)

@@ -210,6 +210,9 @@ void Form1::buildLayout()
 
     for (QListWidget *list : {List1, List2})
         list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // File names and paths are shown as they are, never read as markup.
+    for (QLabel *label : {txtTime, Label3, lbl_track, lbl_vol, Label4})
+        label->setTextFormat(Qt::PlainText);
 
     styleControls(*this);
     buildTabOrder(*this);

@@ -327,6 +327,37 @@ private slots:
             QTRY_COMPARE(QApplication::focusWidget(), f.List2);
         }
     }
+
+    // Guards: Shift+Tab from the playlist bouncing off the hidden text boxes
+    // straight back to the playlist, so the keyboard can never leave it.
+    void backtabLeavesThePlaylist()
+    {
+        Form1Harness h;
+        Form1 &f = makeWindow(h, 1, -1, false);
+        showFullView(f);
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        f.List2->setFocus();
+        QTest::keyClick(f.List2, Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(QApplication::focusWidget() != f.List2);
+        QVERIFY(QApplication::focusWidget() != f.Text1);
+        QVERIFY(QApplication::focusWidget() != f.Text2);
+    }
+
+    // Guards: a file name that looks like markup shown as rich text.
+    void trackLineShowsNamesLiterally()
+    {
+        Form1Harness h;
+        h.engine.lengthOnOpen = 180;
+        Form1 &f = h.create();
+        f.List1->addItem(QStringLiteral("/m/<b>x</b>.mp3"));
+        f.List2->addItem(QStringLiteral("<b>x</b>.mp3"));
+        Form1::setSelectedIndex(f.List2, 0);
+        f.List2_DblClick();
+        f.Timer1_Timer();
+        QVERIFY(f.lbl_track->text().contains(QStringLiteral("<b>x</b>.mp3")));
+        QCOMPARE(f.lbl_track->textFormat(), Qt::PlainText);
+    }
 };
 
 QTEST_MAIN(TransportTest)
