@@ -62,3 +62,17 @@ PrivateSoundServer::~PrivateSoundServer()
 }
 
 } // namespace tarn::test
+
+// ThreadSanitizer cannot see the synchronisation inside libpulse (built
+// without it) and reports races between its own threads; ours are still checked.
+extern "C" const char *__tsan_default_suppressions()
+{
+    return "race:libpulsecommon\nrace:libpulse.so\n";
+}
+
+// libpulse keeps a few allocations per client thread until the process ends,
+// and SDL its per-thread error text for threads it did not create.
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:libpulse.so\nleak:libSDL2\n";
+}
