@@ -139,22 +139,23 @@ std::vector<float> DiskCapture::read(const engine::OutputSpec &spec) const
 
 void EndOfStreamWaiter::attach(engine::Engine &engine)
 {
-    engine.setEndOfStreamCallback([this](std::uint64_t generation) {
+    engine.setEndOfStreamCallback([queue = queue_](std::uint64_t generation) {
         {
-            std::lock_guard lock(mutex_);
-            queue_.push_back(generation);
+            std::lock_guard lock(queue->mutex);
+            queue->notices.push_back(generation);
         }
-        ready_.notify_one();
+        queue->ready.notify_one();
     });
 }
 
 std::optional<std::uint64_t> EndOfStreamWaiter::wait(std::chrono::milliseconds timeout)
 {
-    std::unique_lock lock(mutex_);
-    if (!ready_.wait_for(lock, timeout, [this] { return !queue_.empty(); }))
+    Queue &q = *queue_;
+    std::unique_lock lock(q.mutex);
+    if (!q.ready.wait_for(lock, timeout, [&q] { return !q.notices.empty(); }))
         return std::nullopt;
-    const std::uint64_t generation = queue_.front();
-    queue_.pop_front();
+    const std::uint64_t generation = q.notices.front();
+    q.notices.pop_front();
     return generation;
 }
 

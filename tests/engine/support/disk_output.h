@@ -23,6 +23,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -55,7 +56,8 @@ private:
 };
 
 // Takes end-of-stream notices from the engine's thread and hands them to the
-// thread that owns the engine. mutex_ guards queue_.
+// thread that owns the engine. The callback shares the queue, so the waiter
+// and the engine may be destroyed in either order.
 class EndOfStreamWaiter {
 public:
     void attach(engine::Engine &engine);
@@ -63,9 +65,12 @@ public:
     std::optional<std::uint64_t> wait(std::chrono::milliseconds timeout);
 
 private:
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::deque<std::uint64_t> queue_;
+    struct Queue {
+        std::mutex mutex; // guards notices
+        std::condition_variable ready;
+        std::deque<std::uint64_t> notices;
+    };
+    std::shared_ptr<Queue> queue_ = std::make_shared<Queue>();
 };
 
 struct RecordOptions {
