@@ -134,15 +134,23 @@ void Engine::Impl::watchDevice()
         return;
     lastDeviceCheck = now;
     std::lock_guard lock(deviceMutex);
-    if (!device.lost())
-        return;
-    // Unplugged, or the sound server restarted: open the default device
-    // again (the desktop may have routed it elsewhere) in the same format.
-    device.close();
+    if (device.isOpen()) {
+        if (!device.lost())
+            return;
+        // Unplugged, or the sound server went away: open the default device
+        // again (the desktop may route it elsewhere now) in the same format,
+        // now or, while that fails, at the next checks.
+        device.close();
+        deviceLost = true;
+    } else if (!deviceLost) {
+        return; // never opened, or closed on purpose
+    }
     std::string error;
-    if (device.open(&Impl::outputCallback, this, error))
+    if (device.open(&Impl::outputCallback, this, error)) {
+        deviceLost = false;
         device.setPaused(!playing.load() || endedGeneration.load() == generation.load());
-    // else the owner's next Play() tries again and reports why it failed
+    }
+    // else tried again at the next check, and by the owner's next Play()
 }
 
 } // namespace tarn::engine

@@ -85,6 +85,7 @@ bool Engine::Impl::ensureDevice()
             lastError = error;
             return false;
         }
+        deviceLost = false;
         spec = device.spec();
         writer.configure(spec); // the device is paused: the callback is not running yet
     }

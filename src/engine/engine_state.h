@@ -115,7 +115,8 @@ struct Engine::Impl {
     // ---- device (deviceMutex); the callback reads spec only while running ----
     std::mutex deviceMutex;
     AudioDevice device;
-    SampleWriter writer; // output callback only (configured before the device runs)
+    bool deviceLost = false; // removed while open: the decoder thread keeps trying to reopen it
+    SampleWriter writer;     // output callback only (configured before the device runs)
 
     // ---- command slot (commandMutex) ----
     std::mutex commandMutex;

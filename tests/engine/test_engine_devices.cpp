@@ -93,6 +93,27 @@ void enginesOnTheirOwnThreads(Checks &checks)
     checks.expect(ended[0] && ended[1] && ended[2], "engines on three threads did not all play");
 }
 
+// The sound server goes away mid-track and comes back: the engine opens the
+// default device again and plays on.
+void deviceComesBack(Checks &checks, PrivateSoundServer &server)
+{
+    EndOfStreamWaiter ends;
+    Engine engine;
+    ends.attach(engine);
+    engine.setFileName(longFile);
+    engine.Play();
+    checks.expect(waitUntil([&] { return engine.Position() > 0.3; }, 3s), "never reached 0.3 s");
+    server.stop();
+    std::this_thread::sleep_for(300ms);
+    const double lost = engine.Position();
+    if (!checks.expect(server.start(), "sound server did not restart"))
+        return;
+    // Guards: a removed device never reopened (playback frozen for good).
+    checks.expect(waitUntil([&] { return engine.Position() > lost + 0.3; }, 5s),
+                  fmt("no progress after the device came back (at %.3f s)", engine.Position()));
+    checks.expect(ends.wait(8s).has_value(), "no end-of-stream after the device came back");
+}
+
 void grantedFormat(Checks &checks)
 {
     EndOfStreamWaiter ends;
@@ -125,6 +146,7 @@ int main()
                           "no private PulseAudio server (is pulseaudio installed?)")) {
             twoAtOnce(checks);
             enginesOnTheirOwnThreads(checks);
+            deviceComesBack(checks, server);
         }
     }
     return checks.exitCode();

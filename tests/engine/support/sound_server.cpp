@@ -14,6 +14,12 @@ namespace tarn::test {
 
 PrivateSoundServer::PrivateSoundServer()
 {
+    start();
+}
+
+bool PrivateSoundServer::start()
+{
+    stop();
     const std::string runtime = dir_.file("");
     const std::string socket = dir_.file("native");
     std::vector<std::string> args = {"pulseaudio",
@@ -43,21 +49,31 @@ PrivateSoundServer::PrivateSoundServer()
         pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     if (pid_ <= 0)
-        return;
+        return false;
     ready_ = waitUntil([&] { return std::filesystem::exists(socket); }, std::chrono::seconds(5));
     if (ready_) {
         setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
         setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
     }
+    return running();
 }
 
-PrivateSoundServer::~PrivateSoundServer()
+void PrivateSoundServer::stop()
 {
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         int status = 0;
         waitpid(pid_, &status, 0);
     }
+    pid_ = -1;
+    ready_ = false;
+    std::error_code ignored;
+    std::filesystem::remove(dir_.file("native"), ignored);
+}
+
+PrivateSoundServer::~PrivateSoundServer()
+{
+    stop();
     unsetenv("PULSE_SERVER");
 }
 

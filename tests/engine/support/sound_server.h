@@ -19,6 +19,10 @@ public:
 
     // False when pulseaudio is not installed or did not come up.
     bool running() const { return pid_ > 0 && ready_; }
+    // Ends the server, as when the sound server crashes or is restarted.
+    void stop();
+    // Starts it again on the same socket; returns running().
+    bool start();
 
 private:
     TempDir dir_;
