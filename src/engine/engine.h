@@ -5,8 +5,11 @@
 //   The engine raises one event: end-of-stream, once per natural end of the
 //   current file, after the last sample of that file was handed to the output.
 //   It is reported through the callback given to setEndOfStreamCallback(),
-//   which runs on an engine thread (never the caller's) and must only post the
-//   notice elsewhere: it must not call back into the engine. The notice carries
+//   which runs on the engine's decoder thread (never the caller's) and must
+//   only post the notice elsewhere: it must not call back into the engine nor
+//   wait for the owner thread. No engine lock that an owner call could wait
+//   on is held while it runs, and once setEndOfStreamCallback() returns the
+//   previous callback is neither running nor called again. The notice carries
 //   the generation it belongs to; a receiver on the UI thread checks it with
 //   isCurrentGeneration() before acting, so a notice that was overtaken by
 //   setFileName(), Stop() or a seek is dropped.
@@ -16,7 +19,16 @@
 //   UI thread). Internally one decoder thread fills a bounded ring buffer and
 //   SDL's callback thread drains it; the owner never waits on either beyond
 //   opening a file. Several Engine instances may live at once, each with its
-//   own output stream.
+//   own output stream. The output device opens on the first Play() and stays
+//   open (paused while not playing) until the engine is destroyed; when it is
+//   removed, the engine reopens the default device as soon as there is one.
+//
+// STATES
+//   setFileName() leaves the file stopped at 0. After a natural end,
+//   PlayStatus() is 0 and Position() is Length(); Play() then starts the file
+//   again from 0. Length() starts as the container's figure less the samples
+//   the decoder trims, and becomes exact once the decoder reaches the end
+//   (a file cut short may end long before its header says).
 //
 // GENERATIONS
 //   Every setFileName(), Stop() and seek starts a new generation. Audio,
