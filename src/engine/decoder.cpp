@@ -232,9 +232,16 @@ void Decoder::resample(const AVFrame &frame, int skip, std::vector<float> &out)
     const int bytes = av_get_bytes_per_sample(static_cast<AVSampleFormat>(frame.format));
     const int channels = frame.ch_layout.nb_channels;
     const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame.format));
-    std::vector<const uint8_t *> planes(planar ? channels : 1);
-    for (size_t i = 0; i < planes.size(); ++i)
-        planes[i] = frame.extended_data[i] + std::size_t(skip) * bytes * (planar ? 1 : channels);
+    // swr_convert() only reads the input; its signature predates const.
+    const uint8_t **in =
+        const_cast<const uint8_t **>(reinterpret_cast<const uint8_t *const *>(frame.extended_data));
+    if (skip > 0) { // only the first frame after a seek starts part-way
+        skipped_.resize(planar ? channels : 1);
+        for (size_t i = 0; i < skipped_.size(); ++i)
+            skipped_[i] =
+                frame.extended_data[i] + std::size_t(skip) * bytes * (planar ? 1 : channels);
+        in = skipped_.data();
+    }
 
     const int room = swr_get_out_samples(resampler_.get(), count);
     if (room <= 0)
@@ -242,7 +249,7 @@ void Decoder::resample(const AVFrame &frame, int skip, std::vector<float> &out)
     const std::size_t at = out.size();
     out.resize(at + std::size_t(room) * out_.channels);
     uint8_t *dest = reinterpret_cast<uint8_t *>(out.data() + at);
-    const int got = swr_convert(resampler_.get(), &dest, room, planes.data(), count);
+    const int got = swr_convert(resampler_.get(), &dest, room, in, count);
     out.resize(at + std::size_t(std::max(got, 0)) * out_.channels);
 }
 

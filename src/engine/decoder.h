@@ -77,6 +77,7 @@ private:
     bool draining_ = false;     // the demuxer is done; the decoder gives what it holds
     double seekTarget_ = -1;    // >= 0: drop samples before this time
     std::int64_t nextFrame_ = 0;
+    std::vector<const uint8_t *> skipped_; // planes of a frame that starts part-way
 };
 
 } // namespace tarn::engine

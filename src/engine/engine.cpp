@@ -32,22 +32,14 @@ Engine::Impl::~Impl()
 
 // Owner. Starts a new generation carrying `request` to the decoder thread.
 // Older audio still in the ring is dropped here, so the decoder can refill it
-// at once even while the device is paused.
+// at once even while the device is paused (the callback would drop it too,
+// but only once the device runs).
 void Engine::Impl::restart(Command request)
 {
     std::unique_ptr<Decoder> replaced; // destroyed after the locks are released
     std::lock_guard deviceLock(deviceMutex);
     const std::uint64_t next = generation.load() + 1;
     generation.store(next, std::memory_order_release);
-    if (device.isOpen())
-        device.lock();
-    while (AudioBlock *b = ring.readable()) {
-        if (b->generation == next)
-            break;
-        ring.pop();
-    }
-    if (device.isOpen())
-        device.unlock();
     {
         std::lock_guard commandLock(commandMutex);
         if (request.newSource) {
@@ -70,6 +62,18 @@ void Engine::Impl::restart(Command request)
         commandWaiting.store(true);
     }
     wake.notify_one();
+    // Drop what is left of older generations, up to the first block of the
+    // new one (the decoder may already be writing it). Done after posting, so
+    // the decoder cannot fill the ring with stale audio behind this.
+    if (device.isOpen())
+        device.lock();
+    while (AudioBlock *b = ring.readable()) {
+        if (b->generation == next)
+            break;
+        ring.pop();
+    }
+    if (device.isOpen())
+        device.unlock();
     device.setPaused(!playing.load());
 }
 
