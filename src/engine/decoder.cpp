@@ -259,6 +259,12 @@ bool Decoder::decode(std::vector<float> &out, std::int64_t &firstFrame)
     const std::size_t start = out.size();
     while (out.size() == start) {
         if (!receiveFrame()) {
+            if (seekTarget_ >= 0 && droppedUntil_ >= 0) {
+                // Sought past the real end (the header promised more): the
+                // file ends where its last frame did, not at the target.
+                nextFrame_ = std::llround(droppedUntil_ * out_.rate);
+                firstFrame = nextFrame_;
+            }
             if (resampler_) { // the resampler's tail
                 const int room = swr_get_out_samples(resampler_.get(), 0);
                 if (room > 0) {
@@ -277,6 +283,7 @@ bool Decoder::decode(std::vector<float> &out, std::int64_t &firstFrame)
             if (t >= 0 && frame_->sample_rate > 0) {
                 const double drop = std::round((seekTarget_ - t) * frame_->sample_rate);
                 if (drop >= frame_->nb_samples) {
+                    droppedUntil_ = t + double(frame_->nb_samples) / frame_->sample_rate;
                     av_frame_unref(frame_.get());
                     continue; // wholly before the target
                 }
@@ -316,6 +323,7 @@ void Decoder::seek(double seconds)
     draining_ = false;
     resampler_.reset();
     seekTarget_ = seconds;
+    droppedUntil_ = -1;
     nextFrame_ = std::llround(seconds * out_.rate);
 }
 

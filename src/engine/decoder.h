@@ -76,6 +76,7 @@ private:
     bool framePending_ = false; // frame_ holds a decoded frame not yet handed out
     bool draining_ = false;     // the demuxer is done; the decoder gives what it holds
     double seekTarget_ = -1;    // >= 0: drop samples before this time
+    double droppedUntil_ = -1;  // end of the last frame dropped before seekTarget_
     std::int64_t nextFrame_ = 0;
     std::vector<const uint8_t *> skipped_; // planes of a frame that starts part-way
 };

@@ -155,6 +155,25 @@ void damaged(Checks &checks, const TempDir &dir)
     }
 }
 
+// A seek into the part of a truncated MP3 that its header promises but the
+// file does not hold: the track ends, at its real length.
+void seekPastTheRealEnd(Checks &checks, const TempDir &dir)
+{
+    const std::vector<char> mp3 = readBytes(fixture("tone440_cbr128_id3.mp3"));
+    const std::string path = dir.file("cut.mp3");
+    writeBytes(path, {mp3.begin(), mp3.begin() + mp3.size() * 4 / 10});
+    EndOfStreamWaiter ends;
+    Engine engine;
+    ends.attach(engine);
+    engine.setFileName(path);
+    engine.Play();
+    engine.setPosition(3.0);
+    checks.expect(ends.wait(5s).has_value(), "seek past the real end: no end-of-stream");
+    // Guards: the length taken from the seek target when nothing was there to play.
+    checks.expect(engine.Length() > 1.3 && engine.Length() < 1.8,
+                  fmt("seek past the real end: length %.3f s", engine.Length()));
+}
+
 // The file disappears or shrinks under the playing engine.
 void vanishing(Checks &checks, const TempDir &dir)
 {
@@ -196,6 +215,7 @@ int main()
     fastOutput();
     unplayable(checks, dir);
     damaged(checks, dir);
+    seekPastTheRealEnd(checks, dir);
     vanishing(checks, dir);
     return checks.exitCode();
 }
