@@ -49,7 +49,7 @@ bool AudioDevice::open(SDL_AudioCallback callback, void *userdata, std::string &
                          : SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_FORMAT_CHANGE |
                                SDL_AUDIO_ALLOW_CHANNELS_CHANGE;
     id_ = SDL_OpenAudioDevice(nullptr, 0, &want, &got, changes);
-    if (id_ != 0 && (!writable(got.format) || got.channels > 8)) {
+    if (id_ != 0 && (!writable(got.format) || got.channels > kMaxOutputChannels)) {
         // Let SDL convert to what the device wants from a format we write.
         SDL_CloseAudioDevice(id_);
         changes &= ~(SDL_AUDIO_ALLOW_FORMAT_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);

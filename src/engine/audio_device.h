@@ -18,6 +18,10 @@
 
 namespace tarn::engine {
 
+// The most channels the engine writes; a device that wants more gets them
+// from SDL's own conversion.
+constexpr int kMaxOutputChannels = 8;
+
 class AudioDevice {
 public:
     AudioDevice() = default;

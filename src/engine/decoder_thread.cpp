@@ -21,7 +21,7 @@ void Engine::Impl::decoderMain()
             const auto busy = [&] {
                 return quit || command.pending ||
                        (source && !sourceEnded && ring.writable() != nullptr) ||
-                       endedGeneration.load() != reportedEnd;
+                       endedGeneration.load() != reportedEnd || pauseWanted.load();
             };
             if (!busy()) {
                 // Asleep until the owner posts, the output drains half the
@@ -57,6 +57,7 @@ void Engine::Impl::decoderMain()
             stagingUsed = 0;
         }
         reportEndOfStream();
+        pauseIdleDevice();
         watchDevice();
 
         // Fill free blocks until the ring is full, the file ends or a new
@@ -109,14 +110,8 @@ void Engine::Impl::reportEndOfStream()
     if (ended == 0 || ended == reportedEnd)
         return;
     reportedEnd = ended;
-    {
-        // Under deviceMutex the generation cannot move on between the check
-        // and the pause.
-        std::lock_guard lock(deviceMutex);
-        if (generation.load() != ended)
-            return;             // overtaken by setFileName(), Stop() or a seek
-        device.setPaused(true); // nothing more to play: spare the CPU
-    }
+    if (generation.load() != ended)
+        return; // overtaken by setFileName(), Stop() or a seek
     std::lock_guard lock(endOfStreamMutex);
     if (!endOfStream)
         return;
@@ -125,6 +120,17 @@ void Engine::Impl::reportEndOfStream()
     } catch (...) {
         // The receiver's fault must not end the decoder thread.
     }
+}
+
+void Engine::Impl::pauseIdleDevice()
+{
+    if (!pauseWanted.exchange(false))
+        return;
+    // Under deviceMutex neither Play() nor a new generation can slip in
+    // between the check and the pause.
+    std::lock_guard lock(deviceMutex);
+    if (!playing.load() || endedGeneration.load() == generation.load())
+        device.setPaused(true); // nothing to play: spare the CPU
 }
 
 void Engine::Impl::watchDevice()

@@ -10,10 +10,9 @@ namespace tarn::engine {
 namespace {
 constexpr std::size_t kRingBlocks = 32; // 32 x 1024 frames: about 0.7 s at 48 kHz
 constexpr int kBlockFrames = 1024;
-constexpr int kMaxChannels = 8;
 } // namespace
 
-Engine::Impl::Impl() : ring(kRingBlocks, kBlockFrames, kMaxChannels)
+Engine::Impl::Impl() : ring(kRingBlocks, kBlockFrames, kMaxOutputChannels)
 {
     decoderThread = std::thread(&Impl::decoderMain, this);
 }
@@ -74,7 +73,8 @@ void Engine::Impl::restart(Command request)
     }
     if (device.isOpen())
         device.unlock();
-    device.setPaused(!playing.load());
+    if (playing.load())
+        device.setPaused(false); // it may have paused at the end of the file
 }
 
 bool Engine::Impl::ensureDevice()
@@ -122,10 +122,6 @@ bool Engine::setFileName(const std::string &path)
     d->fileName = path;
     d->state = Stopped;
     d->playing.store(false);
-    {
-        std::lock_guard lock(d->deviceMutex);
-        d->device.setPaused(true); // silence the old file while the new one opens
-    }
     std::string error;
     Command c;
     c.newSource = true;
@@ -165,6 +161,7 @@ void Engine::Play()
     d->firstSampleLatencyNs.store(-1);
     d->playCalledNs.store(steadyNowNs());
     d->latencyPending.store(true);
+    d->fadeIn.store(d->resumeSeconds > 0); // mid-file: ramp in, no click
     d->gainJump.store(true);
     d->playing.store(true);
     std::lock_guard lock(d->deviceMutex);
@@ -176,9 +173,7 @@ void Engine::Pause()
     if (d->state != Playing)
         return;
     d->state = Paused;
-    d->playing.store(false);
-    std::lock_guard lock(d->deviceMutex);
-    d->device.setPaused(true);
+    d->playing.store(false); // the output fades out, then the device pauses
 }
 
 void Engine::Stop()

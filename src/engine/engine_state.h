@@ -102,7 +102,8 @@ struct Engine::Impl {
     std::atomic<float> targetGain{1.0f};
     std::atomic<std::int64_t> playCalledNs{0};
     std::atomic<bool> latencyPending{false};
-    std::atomic<bool> gainJump{false}; // start the next audio at the target gain, unramped
+    std::atomic<bool> gainJump{false}; // set the gain afresh for the next audio:
+    std::atomic<bool> fadeIn{false};   // from 0 (resuming mid-file) or at once (a fresh start)
 
     // ---- written by the output callback ----
     std::atomic<std::uint64_t> heard{0};           // Stamp(generation, frame after the last handed)
@@ -111,12 +112,17 @@ struct Engine::Impl {
     // ---- written by the decoder thread ----
     std::atomic<std::uint64_t> decodedLengthUs{0}; // Stamp(fileSerial, exact length in µs)
     std::atomic<bool> decoderSleeping{false};
+    // Set by the output callback when it fell silent with nothing to play:
+    // the decoder thread then pauses the device (the owner never does, so
+    // the sound can fade out first).
+    std::atomic<bool> pauseWanted{false};
 
     // ---- device (deviceMutex); the callback reads spec only while running ----
     std::mutex deviceMutex;
     AudioDevice device;
     bool deviceLost = false; // removed while open: the decoder thread keeps trying to reopen it
     SampleWriter writer;     // output callback only (configured before the device runs)
+    bool outputIdle = true;  // output callback only: silent with nothing to play
 
     // ---- command slot (commandMutex) ----
     std::mutex commandMutex;
@@ -152,6 +158,7 @@ struct Engine::Impl {
     void decoderMain();
     void fillRing();
     void reportEndOfStream();
+    void pauseIdleDevice();
     void watchDevice();
 
     // Output callback (output_callback.cpp).

@@ -1,7 +1,7 @@
 // The output callback, on SDL's audio thread: hands the current generation's
-// blocks to the device with the volume applied, drops stale ones, and writes
-// silence when there is nothing to play. It takes no lock and allocates
-// nothing; it only wakes the decoder thread when that one sleeps.
+// blocks to the device with the volume applied, drops stale ones, and when
+// there is nothing to play lets the sound fall away, then writes silence. It takes no lock and
+// allocates nothing; it only wakes the decoder thread when that one sleeps.
 #include "engine/engine_state.h"
 
 #include <algorithm>
@@ -18,10 +18,11 @@ void SDLCALL Engine::Impl::outputCallback(void *userdata, Uint8 *stream, int len
     int done = 0;
     bool ended = false;
     const std::uint64_t gen = d.generation.load(std::memory_order_acquire);
-    if (d.playing.load(std::memory_order_acquire)) {
+    const bool playing = d.playing.load(std::memory_order_acquire);
+    if (playing) {
         const float target = d.targetGain.load(std::memory_order_relaxed);
         if (d.gainJump.load(std::memory_order_relaxed) && d.gainJump.exchange(false))
-            d.writer.jumpTo(target);
+            d.writer.jumpTo(d.fadeIn.load() ? 0.0f : target);
         while (done < wanted) {
             AudioBlock *b = d.ring.readable();
             if (!b)
@@ -55,9 +56,21 @@ void SDLCALL Engine::Impl::outputCallback(void *userdata, Uint8 *stream, int len
             }
         }
     }
+    // Stopped or paused: the last sound falls away, then silence. At the end
+    // of a file or on an underrun the audio itself decides: plain silence.
+    if (!playing)
+        done += d.writer.writeTail(wanted - done, stream + std::size_t(done) * frameBytes);
+    else if (done < wanted)
+        d.writer.dropTail();
     const std::size_t written = std::size_t(done) * frameBytes;
     std::memset(stream + written, d.device.silence(), std::size_t(len) - written);
-    if (d.decoderSleeping.load() && (ended || d.ring.filled() <= d.ring.capacity() / 2))
+
+    const bool idle = d.writer.quiet() && (!playing || d.endedGeneration.load() == gen);
+    const bool fellIdle = idle && !d.outputIdle;
+    d.outputIdle = idle;
+    if (fellIdle)
+        d.pauseWanted.store(true);
+    if (d.decoderSleeping.load() && (ended || fellIdle || d.ring.filled() <= d.ring.capacity() / 2))
         d.wake.notify_one();
 }
 

@@ -17,6 +17,7 @@ void SampleWriter::configure(const OutputSpec &spec)
 {
     spec_ = spec;
     step_ = spec.rate > 0 ? static_cast<float>(1.0 / (kRampSeconds * spec.rate)) : 1.0f;
+    tailFrames_ = std::max(1, static_cast<int>(kTailSeconds * spec.rate));
 }
 
 namespace {
@@ -36,25 +37,59 @@ void store(const float *in, std::size_t count, int channels, float &gain, float 
 
 } // namespace
 
-void SampleWriter::write(const float *in, int frames, float target, std::uint8_t *dest)
+void SampleWriter::convert(const float *in, int frames, float &gain, float target,
+                           std::uint8_t *dest)
 {
     const std::size_t count = std::size_t(frames) * spec_.channels;
     const int ch = spec_.channels;
     if (spec_.isFloat) {
-        store<float>(in, count, ch, gain_, target, step_, dest, [](float x) { return x; });
+        store<float>(in, count, ch, gain, target, step_, dest, [](float x) { return x; });
     } else if (spec_.bytesPerSample == 4) {
-        store<std::int32_t>(in, count, ch, gain_, target, step_, dest, [](float x) {
+        store<std::int32_t>(in, count, ch, gain, target, step_, dest, [](float x) {
             return static_cast<std::int32_t>(std::lrint(std::min(x * 2147483648.0, 2147483647.0)));
         });
     } else if (spec_.bytesPerSample == 2) {
-        store<std::int16_t>(in, count, ch, gain_, target, step_, dest, [](float x) {
+        store<std::int16_t>(in, count, ch, gain, target, step_, dest, [](float x) {
             return static_cast<std::int16_t>(std::lrint(x * 32767.0f));
         });
     } else if (spec_.bytesPerSample == 1) { // unsigned: the device never gets signed 8-bit
-        store<std::uint8_t>(in, count, ch, gain_, target, step_, dest, [](float x) {
+        store<std::uint8_t>(in, count, ch, gain, target, step_, dest, [](float x) {
             return static_cast<std::uint8_t>(std::lrint(x * 127.0f) + 128);
         });
     }
+}
+
+void SampleWriter::write(const float *in, int frames, float target, std::uint8_t *dest)
+{
+    if (frames <= 0)
+        return;
+    convert(in, frames, gain_, target, dest);
+    const float *lastIn = in + std::size_t(frames - 1) * spec_.channels;
+    for (int c = 0; c < spec_.channels; ++c)
+        last_[c] = std::clamp(lastIn[c] * gain_, -1.0f, 1.0f);
+    tailLeft_ = tailFrames_;
+}
+
+int SampleWriter::writeTail(int frames, std::uint8_t *dest)
+{
+    constexpr int kChunk = 64;
+    float fall[kChunk * kMaxOutputChannels];
+    const int ch = spec_.channels;
+    const int frameBytes = spec_.channels * spec_.bytesPerSample;
+    int written = 0;
+    while (written < frames && tailLeft_ > 0) {
+        const int n = std::min({kChunk, frames - written, tailLeft_});
+        for (int i = 0; i < n; ++i) {
+            const float share = float(tailLeft_ - 1 - i) / float(tailFrames_);
+            for (int c = 0; c < ch; ++c)
+                fall[i * ch + c] = last_[c] * share;
+        }
+        float unity = 1.0f;
+        convert(fall, n, unity, 1.0f, dest + std::size_t(written) * frameBytes);
+        tailLeft_ -= n;
+        written += n;
+    }
+    return written;
 }
 
 } // namespace tarn::engine

@@ -6,6 +6,8 @@
 #include "engine/support/media_files.h"
 #include "engine/support/output_checks.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 
@@ -123,6 +125,37 @@ void seekKeepsTheState(Checks &checks)
     checks.expect(engine.Position() == 0, "seek before the start not clamped to 0");
 }
 
+// Pause, resume and Stop in the middle of a loud tone: the sound falls away
+// and comes back in a few milliseconds, never in one step (a click).
+void noClicks(Checks &checks)
+{
+    float largestStep = 0;
+    {
+        DiskCapture capture(Speed::RealTime);
+        tarn::engine::OutputSpec spec;
+        {
+            Engine engine;
+            engine.setFileName(fixture("tone440_cbr128_id3.mp3"));
+            engine.Play();
+            waitUntil([&] { return engine.Position() > 0.2; }, 3s);
+            engine.Pause();
+            std::this_thread::sleep_for(60ms);
+            engine.Play();
+            waitUntil([&] { return engine.Position() > 0.4; }, 3s);
+            engine.Stop();
+            std::this_thread::sleep_for(60ms);
+            spec = engine.outputSpec();
+        }
+        const std::vector<float> x = capture.read(spec);
+        const std::size_t ch = std::size_t(std::max(spec.channels, 1));
+        for (std::size_t i = ch; i < x.size(); ++i)
+            largestStep = std::max(largestStep, std::fabs(x[i] - x[i - ch]));
+    }
+    // The tone itself moves at most 0.03 between samples at 48 kHz.
+    // Guards: output cut or started mid-wave on Pause, resume and Stop.
+    checks.expect(largestStep < 0.04, fmt("a step of %.3f in the output", largestStep));
+}
+
 void nothingLoaded(Checks &checks)
 {
     Engine engine;
@@ -152,5 +185,6 @@ int main()
     playAfterTheEndStartsAgain(checks);
     seekKeepsTheState(checks);
     nothingLoaded(checks);
+    noClicks(checks);
     return checks.exitCode();
 }
