@@ -2,16 +2,21 @@
 //
 // THREADS
 //   owner    the thread that calls Engine's public members (the UI thread).
-//   decoder  one thread per engine: adopts opened files, seeks, decodes into
-//            the ring, reports end-of-stream, reopens a removed device.
+//   decoder  one thread per engine: adopts opened files (and closes old
+//            ones), seeks, decodes into the ring, reports end-of-stream,
+//            pauses the device once the output fell silent, reopens a
+//            removed device.
 //   output   SDL's callback thread: drains the ring, applies the volume,
-//            writes silence when the ring is empty; never blocks, never
-//            allocates, takes no engine lock.
+//            fades out when playback stops, writes silence when there is
+//            nothing to play; never blocks, never allocates, takes no engine
+//            lock. Only the owner unpauses the device; only the decoder
+//            pauses it.
 //
 // LOCKS (take in this order; never the other way round)
 //   deviceMutex  the device (open, close, pause) and ring stale-dropping by
 //                the owner; owner and decoder take it, each briefly (the
-//                decoder also while reopening a removed device).
+//                decoder also while reopening a removed device, the owner
+//                while opening it at the first Play()).
 //   SDL's device lock  held by SDL around each callback; the owner takes it
 //                (under deviceMutex) to drop stale blocks.
 //   commandMutex the command slot below; owner and decoder, briefly.
