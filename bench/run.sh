@@ -72,8 +72,9 @@ run_cpu() {
     "$build/bench/bench_engine_decode_floor" "$song" 5
     # The same floor as a whole process, start-up (loading the libraries) included,
     # as the playback's figure is.
-    python3 "$monitor" --label floor-process -- "$build/bench/bench_engine_decode_floor" "$song" 1 |
-        head -1
+    python3 "$monitor" --label floor-process -- "$build/bench/bench_engine_decode_floor" "$song" 1 \
+        >"$work/floor-process.txt"
+    head -1 "$work/floor-process.txt"
     SDL_AUDIODRIVER=dummy python3 "$monitor" --label dummy --memory-at 60 -- "$player" "$song"
 }
 
