@@ -34,8 +34,7 @@ void checkGapBetweenFiles(Checks &checks)
     checks.expect(sorted[1] < maxGapSeconds,
                   fmt("silences at the advances %.1f, %.1f and %.1f ms", gaps.seconds[0] * 1000,
                       gaps.seconds[1] * 1000, gaps.seconds[2] * 1000));
-    // Guards: the end of one file or the start of the next cut off (or
-    // doubled) at an advance.
+    // Guards: the end of one file or the start of the next cut off (or doubled) at an advance.
     checks.expect(std::fabs(gaps.heardSeconds - 4.0) < 0.005,
                   fmt("%.4f s of sound for four files of 1.000 s", gaps.heardSeconds));
     // Guards: files played out of order, or one of them twice.
@@ -52,8 +51,7 @@ void checkGapBetweenFiles(Checks &checks)
 
 void checkMixedFormatsInARow(Checks &checks)
 {
-    // Guards: a change of rate, channels or codec at the advance dropping or
-    // repeating buffered audio, or leaving the old file's resampler state in.
+    // Guards: a change of rate, channels or codec at an advance dropping or repeating audio.
     const std::vector<std::string> files = {"tone1k_vbr_mono.mp3", "tone440_u8_8k_mono.wav",
                                             "tone1k_wmav2_mono.wma", "tone1k_s24_96k_mono.wav"};
     const double expected = 3.000 + 2.000 + 2.972 + 0.250;

@@ -26,8 +26,7 @@ void checkToneMeasures(Checks &checks)
     struct Case {
         double hz, amplitude, expectDb;
     };
-    // Guards: level or pitch misread by the tools, which would let a wrongly
-    // scaled or resampled output pass.
+    // Guards: tools misreading level or pitch, so wrongly scaled or resampled output passes.
     for (const Case c : {Case{440, 0.5, -9.03}, Case{1000, 0.5 * std::pow(10, -12.5 / 20), -21.53},
                          Case{97.3, 1.0, -3.01}}) {
         const std::vector<float> x = sine(c.hz, c.amplitude, 0.5);
@@ -55,8 +54,7 @@ void checkImpurityIsSeen(Checks &checks)
 
 void checkGapsAndUnderruns(Checks &checks)
 {
-    // Guards: silence inserted between or inside files going unseen, and
-    // underrun removal eating real samples or leaving silence in.
+    // Guards: inserted silence going unseen, or underrun removal eating or leaving samples.
     std::vector<float> x(2400, 0.0f); // device started before the sound
     const std::vector<float> a = sine(500, 0.2, 1.0, 0.3);
     x.insert(x.end(), a.begin(), a.end());

@@ -41,8 +41,7 @@ void checkTone(Checks &checks, const ToneCase &tc)
         const std::string where = name + " channel " + std::to_string(c) + ": ";
         const std::vector<float> heard = removeUnderruns(rec.channel(c));
         const Span all = soundingSpan(heard, 0.01f);
-        // Guards: samples dropped or repeated on the way to the device, or MP3
-        // delay and padding left in (49 ms on these files).
+        // Guards: samples dropped or repeated on the way out, or MP3 delay and padding left in.
         const double seconds = static_cast<double>(heard.size()) / rec.spec.rate;
         checks.expect(std::fabs(seconds - tc.seconds) < 0.010,
                       where + fmt("played %.4f s, file holds %.4f s", seconds, tc.seconds));
@@ -51,12 +50,10 @@ void checkTone(Checks &checks, const ToneCase &tc)
         const double hz = zeroCrossingFrequency(heard, steady, rec.spec.rate);
         checks.expect(std::fabs(hz - tc.hz) < tc.hz * 0.002,
                       where + fmt("tone at %.2f Hz, expected %.0f Hz", hz, tc.hz));
-        // Guards: sample format misread (sign of 8-bit, width of 24-bit, float
-        // taken as integer), which turns the tone into noise or distortion.
+        // Guards: a sample format misread (8-bit sign, 24-bit width, float), distorting the tone.
         const double purity = tonePurity(heard, steady, rec.spec.rate, tc.hz);
         checks.expect(purity > 0.98, where + fmt("tone purity %.4f", purity));
-        // Guards: wrong scaling of a sample format, a mono file spread over
-        // two channels at less than its level, or a channel left silent.
+        // Guards: a format scaled wrongly, mono played below its level, or a channel left silent.
         const double level = rmsDb(heard, steady);
         checks.expect(std::fabs(level - tc.rmsDb) < 0.2,
                       where + fmt("level %.2f dBFS, expected %.2f dBFS", level, tc.rmsDb));

@@ -43,8 +43,7 @@ void checkAttenuation(Checks &checks)
 
 void checkSilence(Checks &checks)
 {
-    // Guards: the bottom of the volume bar, which shows 0 %, still audible
-    // (the gain law alone gives -25 dB there); anything lower is silent too.
+    // Guards: the volume bar's bottom (shown as 0 %) still audible: the gain law gives -25 dB.
     for (const std::int32_t volume : {-2500, -5000, -10000}) {
         const Recording rec = record({fixture(toneFile)}, {.volume = volume});
         if (!checks.expect(rec.finished, fmt("volume %d: ", volume) + rec.error))
@@ -58,8 +57,8 @@ void checkSilence(Checks &checks)
 
 void checkChangeWhilePlaying(Checks &checks)
 {
-    // Guards: a volume change applied in one step, which clicks: the signal
-    // may move between samples no faster than the tone itself does.
+    // Guards: a volume change applied in one step, which clicks.
+    // The signal may move between samples no faster than the tone itself does.
     std::vector<float> left;
     int rate = 0;
     {

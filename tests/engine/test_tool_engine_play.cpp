@@ -106,9 +106,7 @@ void checkAdvanceAndStatus(Checks &checks)
     DiskCapture capture(Speed::Fast);
     const std::string a = fixture("gap_a.wav"), b = fixture("tone1k_f32_48k_mono.wav");
     const std::string bad = fixture("text_renamed.mp3");
-    // Guards: no advance to the next file, events missing or out of order,
-    // success claimed when a file could not be opened, or the run stopping
-    // at the first bad file.
+    // Guards: no advance, events missing or misordered, a bad file hidden or ending the run.
     const Run good = runTool({a, b});
     const std::vector<std::string> expected = {"open " + a + " length=1.000",
                                                "play",
@@ -145,8 +143,8 @@ void checkOptions(Checks &checks)
         checks.expect(run.status == 2 && run.events.empty(),
                       fmt("usage error not refused: exit %d, ", run.status) + joined(run.events));
     }
-    // Guards: --seek ignored (the whole file played) or the pause never
-    // resumed. In real time, so that the pause falls inside the file.
+    // Guards: --seek ignored (the whole file played) or the pause never resumed.
+    // In real time, so that the pause falls inside the file.
     DiskCapture capture(Speed::RealTime);
     const Run run = runTool({"--seek", "0.5", "--pause-at", "0.6:0.1", fixture("gap_a.wav")});
     const std::vector<std::string> expected = {
