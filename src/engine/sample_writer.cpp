@@ -27,12 +27,15 @@ void store(const float *in, std::size_t count, int channels, float &gain, float 
            std::uint8_t *dest, Convert convert)
 {
     T *out = reinterpret_cast<T *>(dest);
-    for (std::size_t i = 0; i < count; i += channels) {
-        if (gain != target)
-            gain = gain < target ? std::min(target, gain + step) : std::max(target, gain - step);
+    std::size_t i = 0;
+    for (; i < count && gain != target; i += channels) { // the ramp, frame by frame
+        gain = gain < target ? std::min(target, gain + step) : std::max(target, gain - step);
         for (int c = 0; c < channels; ++c)
             out[i + c] = convert(std::clamp(in[i + c] * gain, -1.0f, 1.0f));
     }
+    const float g = gain; // steady: one loop the compiler can vectorise
+    for (; i < count; ++i)
+        out[i] = convert(std::clamp(in[i] * g, -1.0f, 1.0f));
 }
 
 } // namespace
