@@ -7,6 +7,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 namespace tarn::engine {
 
@@ -30,6 +31,18 @@ Decoder::~Decoder()
 std::unique_ptr<Decoder> Decoder::open(const std::string &path, AudioFormat format,
                                        std::string &error)
 {
+    // Only regular files: opening a named pipe or a device would block the
+    // owner's thread for as long as nothing writes to it.
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec) {
+        error = "cannot open the file: " + ec.message();
+        return nullptr;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        error = "not a file that can be played";
+        return nullptr;
+    }
     std::unique_ptr<Decoder> d(new Decoder);
     d->out_ = format;
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <sys/stat.h>
 
 using namespace tarn::test;
 using namespace std::chrono_literals;
@@ -71,6 +72,8 @@ void unplayable(Checks &checks, const TempDir &dir)
          }},
         {"random bytes", [&](const std::string &p) { writeBytes(p, noise); }},
         {"a folder", [](const std::string &p) { std::filesystem::create_directory(p); }},
+        // Opening a pipe waits for a writer: the window would freeze.
+        {"a named pipe", [](const std::string &p) { mkfifo(p.c_str(), 0600); }},
         {"WAV header only",
          [&](const std::string &p) {
              writeBytes(p, {wav.begin(), wav.begin() + 44});
