@@ -43,11 +43,19 @@ std::unique_ptr<Decoder> Decoder::open(const std::string &path, AudioFormat form
         error = "not a file that can be played";
         return nullptr;
     }
+    if (std::filesystem::file_size(path, ec) == 0 && !ec) {
+        error = "the file is empty";
+        return nullptr;
+    }
     std::unique_ptr<Decoder> d(new Decoder);
     d->out_ = format;
 
     AVFormatContext *rawFormat = nullptr;
     int rc = avformat_open_input(&rawFormat, path.c_str(), nullptr, nullptr);
+    if (rc == AVERROR_INVALIDDATA || rc == AVERROR(EINVAL)) {
+        error = "not a sound file that can be played (" + averrorText(rc) + ")";
+        return nullptr;
+    }
     if (rc < 0) {
         error = "cannot open the file: " + averrorText(rc);
         return nullptr;
