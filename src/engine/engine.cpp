@@ -148,7 +148,10 @@ void Engine::Play()
     }
     if (!d->ensureDevice())
         return;
-    if (d->endedGeneration.load() == d->generation.load()) {
+    const bool ended = d->endedGeneration.load() == d->generation.load();
+    if (d->state == Playing && !ended)
+        return; // already playing: nothing to restart, no dip in the sound
+    if (ended) {
         // Played to its end: play it again from the start.
         Command c;
         c.seek = true;

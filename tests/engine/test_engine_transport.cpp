@@ -142,6 +142,8 @@ void noClicks(Checks &checks)
             std::this_thread::sleep_for(60ms);
             engine.Play();
             waitUntil([&] { return engine.Position() > 0.4; }, 3s);
+            engine.Play(); // the user presses Play again while it plays
+            std::this_thread::sleep_for(60ms);
             engine.Stop();
             std::this_thread::sleep_for(60ms);
             spec = engine.outputSpec();
