@@ -27,7 +27,8 @@ void Engine::Impl::decoderMain()
                 // Asleep until the owner posts, the output drains half the
                 // ring or ends a file; the timeout only watches the device.
                 decoderSleeping.store(true);
-                wake.wait_for(lock, playing.load() ? 250ms : 2s, busy);
+                const bool sounding = playing.load() && endedGeneration.load() != generation.load();
+                wake.wait_for(lock, sounding ? 250ms : 2s, busy);
                 decoderSleeping.store(false);
             }
             if (quit)
