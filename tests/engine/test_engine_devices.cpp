@@ -124,7 +124,7 @@ void grantedFormat(Checks &checks)
     engine.Play();
     checks.expect(ends.wait(3s).has_value(), "no end-of-stream");
     const tarn::engine::OutputSpec spec = engine.outputSpec();
-    // Guards: the spec not filled in from what the device granted.
+    // Guards: the output format not filled in from what the device granted.
     checks.expect(spec.rate == 48000 && spec.channels == 2 && spec.isFloat &&
                       spec.bytesPerSample == 4,
                   fmt("granted %d Hz, %d channels, float %d, %d bytes", spec.rate, spec.channels,
