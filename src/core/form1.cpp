@@ -21,12 +21,6 @@ Form1::Form1(Form1Services services, QWidget *parent)
 {
     setObjectName(QStringLiteral("Form1"));
     buildLayout();
-    // Every playlist row is one line in one font. Uniform rows spare the lists
-    // from measuring each text: a full playlist of 32767 entries then lays out
-    // in a few milliseconds instead of holding the window for half a second.
-    // Names wider than the list end in "..." (a list box has no sideways scroll).
-    for (QListWidget *list : {List1, List2})
-        list->setUniformItemSizes(true);
     buildMenus();
     wire();
     Form_Load();
@@ -65,10 +59,8 @@ void Form1::wire()
 
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Slider1, &QSlider::sliderPressed, this, [this] { sliderHeld_ = true; });
-    connect(Slider1, &QSlider::sliderReleased, this, [this] {
-        sliderHeld_ = false;
-        Slider1_Scroll();
-    });
+    // The drag has already sought to where the thumb is let go.
+    connect(Slider1, &QSlider::sliderReleased, this, [this] { sliderHeld_ = false; });
     connect(Slider1, &QSlider::sliderMoved, this, &Form1::Slider1_Scroll);
     connect(Slider1, &QSlider::actionTriggered, this, [this](int action) {
         // Clicks on the groove and keys move the value after this signal.

@@ -152,6 +152,7 @@ private slots:
         QCOMPARE(f.Slider1->sliderPosition(), 120);
         f.Slider1->setSliderDown(false);
         QCOMPARE(h.engine.calls.last(), QStringLiteral("Position=120"));
+        QCOMPARE(h.engine.calls.size(), 1); // letting go does not seek a second time
 
         h.engine.position = 121;
         f.Timer1_Timer();
