@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -22,6 +23,8 @@ int main(int argc, char **argv)
     }
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 30;
     tarn::engine::Engine engine;
+    std::mt19937 rng(12345);
+    std::uniform_int_distribution<int> pause(20000, 120000); // µs
     std::vector<double> ms;
     double longestCall = 0;
     for (int i = 0; i <= repeats; ++i) {
@@ -54,8 +57,9 @@ int main(int argc, char **argv)
             ms.push_back(ns / 1e6);
             longestCall = std::max(longestCall, callMs.count());
         }
-        // Let it play a moment so the next Play() does not land on the same period.
-        std::this_thread::sleep_for(std::chrono::milliseconds(37));
+        // Let it play for a random while, so that the next Play() lands at a
+        // random point of the device's period, as a user's click does.
+        std::this_thread::sleep_for(std::chrono::microseconds(pause(rng)));
         engine.Stop();
     }
     std::sort(ms.begin(), ms.end());

@@ -1,5 +1,6 @@
 // Composition root: builds the real platform services and the main window.
 #include "core/form1.h"
+#include "engine/engine.h"
 #include "persist/app_folder.h"
 #include "persist/qt_settings_store.h"
 #include "platform/engine_adapter.h"
@@ -16,6 +17,7 @@ int main(int argc, char *argv[])
         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
 
+    tarn::engine::configureProcessAudio(); // before QApplication starts any thread
     QApplication app(argc, argv);
     QApplication::setApplicationName(tarn::kProgramTitle);
     QApplication::setOrganizationName(tarn::kProgramTitle);

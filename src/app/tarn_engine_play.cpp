@@ -266,6 +266,7 @@ int main(int argc, char **argv)
     // inherits the mask and only the signal thread receives them; SDL must
     // not install its own handlers either.
     setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
+    tarn::engine::configureProcessAudio();
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);

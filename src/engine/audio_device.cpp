@@ -1,5 +1,6 @@
 #include "engine/audio_device.h"
 
+#include <cstdlib>
 #include <mutex>
 
 namespace tarn::engine {
@@ -20,7 +21,25 @@ bool writable(SDL_AudioFormat f)
     return f == AUDIO_F32SYS || f == AUDIO_S32SYS || f == AUDIO_S16SYS || f == AUDIO_U8;
 }
 
+// The default device's own rate when the driver tells it, so that files at
+// that rate need no resampling here and the sound server need not resample
+// what we send; 48 kHz otherwise.
+int preferredRate()
+{
+    SDL_AudioSpec native{};
+    char *name = nullptr;
+    if (SDL_GetDefaultAudioInfo(&name, &native, 0) != 0)
+        return 48000;
+    SDL_free(name);
+    return native.freq >= 8000 && native.freq <= 192000 ? native.freq : 48000;
+}
+
 } // namespace
+
+void configureProcessAudio()
+{
+    setenv("PULSE_LATENCY_MSEC", "100", 0); // 0: a value the user set stays
+}
 
 bool AudioDevice::open(SDL_AudioCallback callback, void *userdata, std::string &error)
 {
@@ -38,7 +57,7 @@ bool AudioDevice::open(SDL_AudioCallback callback, void *userdata, std::string &
     }
     const bool reopen = format_ != 0;
     SDL_AudioSpec want{};
-    want.freq = reopen ? spec_.rate : 48000;
+    want.freq = reopen ? spec_.rate : preferredRate();
     want.format = reopen ? format_ : AUDIO_F32SYS;
     want.channels = static_cast<Uint8>(reopen ? spec_.channels : 2);
     want.samples = kBufferFrames;

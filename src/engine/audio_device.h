@@ -29,8 +29,9 @@ public:
     AudioDevice(const AudioDevice &) = delete;
     AudioDevice &operator=(const AudioDevice &) = delete;
 
-    // Opens the default device, paused. The first open asks for 48 kHz stereo
-    // float and takes what the device grants; a reopen (after the device was
+    // Opens the default device, paused. The first open asks for stereo float
+    // at the device's own rate (48 kHz when the driver does not tell it) and
+    // takes what the device grants; a reopen (after the device was
     // removed) insists on the format granted before, so audio already
     // prepared for it stays valid. Returns false with `error` set.
     bool open(SDL_AudioCallback callback, void *userdata, std::string &error);

@@ -32,11 +32,14 @@ struct AudioBlock {
 
 class BlockRing {
 public:
+    // Storage is left untouched until written, so room for channels the
+    // output does not have never becomes resident memory.
     BlockRing(std::size_t blocks, int framesPerBlock, int maxChannels)
         : blocks_(blocks), framesPerBlock_(framesPerBlock), maxChannels_(maxChannels)
     {
         for (auto &b : blocks_)
-            b.samples = std::make_unique<float[]>(std::size_t(framesPerBlock) * maxChannels);
+            b.samples =
+                std::make_unique_for_overwrite<float[]>(std::size_t(framesPerBlock) * maxChannels);
     }
 
     int framesPerBlock() const { return framesPerBlock_; }

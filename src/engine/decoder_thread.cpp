@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <pthread.h>
 
 namespace tarn::engine {
 
@@ -13,6 +14,7 @@ using namespace std::chrono_literals;
 
 void Engine::Impl::decoderMain()
 {
+    pthread_setname_np(pthread_self(), "tarn-decoder"); // told apart in top and perf
     bool drained = false; // the source has given its last frames (into staging)
     for (;;) {
         Command cmd;
@@ -28,7 +30,7 @@ void Engine::Impl::decoderMain()
                 // ring or ends a file; the timeout only watches the device.
                 decoderSleeping.store(true);
                 const bool sounding = playing.load() && endedGeneration.load() != generation.load();
-                wake.wait_for(lock, sounding ? 250ms : 2s, busy);
+                wake.wait_for(lock, sounding ? 1s : 2s, busy);
                 decoderSleeping.store(false);
             }
             if (quit)
@@ -137,7 +139,7 @@ void Engine::Impl::pauseIdleDevice()
 void Engine::Impl::watchDevice()
 {
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastDeviceCheck < 250ms)
+    if (now - lastDeviceCheck < 1s)
         return;
     lastDeviceCheck = now;
     std::lock_guard lock(deviceMutex);

@@ -8,7 +8,10 @@
 namespace tarn::engine {
 
 namespace {
-constexpr std::size_t kRingBlocks = 32; // 32 x 1024 frames: about 0.7 s at 48 kHz
+// 192 x 1024 frames: about 4 s at 48 kHz. The decoder refills the ring when
+// it is half empty, so it wakes every 2 s and decodes 2 s at a time: short
+// bursts cost far more CPU per second of sound (cold caches after each sleep).
+constexpr std::size_t kRingBlocks = 192;
 constexpr int kBlockFrames = 1024;
 } // namespace
 

@@ -22,6 +22,14 @@ void SampleWriter::configure(const OutputSpec &spec)
 
 namespace {
 
+// Clamps to [-1, 1]; written as selects so that the loops below vectorise
+// (std::clamp's NaN handling keeps the compiler from using min/max).
+inline float clip(float x)
+{
+    x = x < -1.0f ? -1.0f : x;
+    return x > 1.0f ? 1.0f : x;
+}
+
 template <typename T, typename Convert>
 void store(const float *in, std::size_t count, int channels, float &gain, float target, float step,
            std::uint8_t *dest, Convert convert)
@@ -31,11 +39,11 @@ void store(const float *in, std::size_t count, int channels, float &gain, float 
     for (; i < count && gain != target; i += channels) { // the ramp, frame by frame
         gain = gain < target ? std::min(target, gain + step) : std::max(target, gain - step);
         for (int c = 0; c < channels; ++c)
-            out[i + c] = convert(std::clamp(in[i + c] * gain, -1.0f, 1.0f));
+            out[i + c] = convert(clip(in[i + c] * gain));
     }
     const float g = gain; // steady: one loop the compiler can vectorise
     for (; i < count; ++i)
-        out[i] = convert(std::clamp(in[i] * g, -1.0f, 1.0f));
+        out[i] = convert(clip(in[i] * g));
 }
 
 } // namespace
