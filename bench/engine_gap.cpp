@@ -1,42 +1,45 @@
-// Silence at the automatic advance, as a listener would hear it: plays
-// gap_a.wav and gap_b.wav (1.000 s each, never below 0.1 in magnitude)
-// alternately through one engine on SDL's disk driver in real time and
-// measures every run of silence between them in the device's output.
+// Silence at the automatic advance, as a listener would hear it: plays the
+// given files (each loud from its first sample to its last, never below 0.1
+// in magnitude) one after another through one engine on SDL's disk driver in
+// real time, and measures every run of silence between them in the device's
+// output. Where a file ends within the device's period decides how much of
+// that period is left silent, so the files should differ in length.
 //
-//   bench_engine_gap [TRANSITIONS]      (TARN_FIXTURES names the media folder)
+//   bench_engine_gap FILE...        (bench/run.sh gap makes such files)
 #include "engine/support/disk_output.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 using namespace tarn::test;
 
 int main(int argc, char **argv)
 {
-    const int transitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    std::vector<std::string> files;
-    for (int i = 0; i <= transitions; ++i)
-        files.push_back(fixture(i % 2 == 0 ? "gap_a.wav" : "gap_b.wav"));
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s FILE FILE...\n", argv[0]);
+        return 2;
+    }
+    const std::vector<std::string> files(argv + 1, argv + argc);
     const Recording rec = record(files, {.speed = Speed::RealTime});
     if (!rec.finished) {
         std::fprintf(stderr, "%s\n", rec.error.c_str());
         return 1;
     }
-    const AdvanceGaps gaps = advanceGaps(rec, 1.0, transitions, 0.05f);
+    const std::vector<float> left = rec.channel(0);
+    const Span sounding = soundingSpan(left, 0.05f);
     std::vector<double> gapsMs;
-    for (const double g : gaps.seconds)
-        gapsMs.push_back(g * 1000);
-    std::vector<double> sorted = gapsMs;
-    std::sort(sorted.begin(), sorted.end());
-    std::printf("gap at advance, %d transitions (ms):", transitions);
+    for (const Span &run : quietRuns(left, sounding, 0.05f))
+        gapsMs.push_back(rec.seconds(run.size()) * 1000);
+    const std::size_t advances = files.size() - 1;
+    std::printf("%zu advances, %zu with a gap (ms):", advances, gapsMs.size());
     for (const double g : gapsMs)
         std::printf(" %.1f", g);
-    const std::size_t mid = sorted.size() / 2;
+    gapsMs.resize(std::max(gapsMs.size(), advances), 0.0); // advances with no gap at all
+    std::sort(gapsMs.begin(), gapsMs.end());
+    const std::size_t mid = gapsMs.size() / 2;
     const double median =
-        sorted.size() % 2 != 0 ? sorted[mid] : (sorted[mid - 1] + sorted[mid]) / 2;
-    std::printf("\ngap median %.1f ms, max %.1f ms (output %d Hz)\n", median, sorted.back(),
+        gapsMs.size() % 2 != 0 ? gapsMs[mid] : (gapsMs[mid - 1] + gapsMs[mid]) / 2;
+    std::printf("\ngap median %.1f ms, max %.1f ms (output %d Hz)\n", median, gapsMs.back(),
                 rec.spec.rate);
-    std::printf("sound heard %.4f s of %d.000 s\n", gaps.heardSeconds, transitions + 1);
     return 0;
 }

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Engine benchmarks. Results and how to read them: bench/README.md.
 #
-#   bench/run.sh [BUILD_DIR] [all|cpu|pulse|gap|latency]
+#   bench/run.sh [BUILD_DIR] [all|cpu|pulse|gap|pulsegap|latency]
 #
 # BUILD_DIR (default build) must hold tarn-engine-play and the bench_engine_*
 # programs (ninja tarn-engine-play bench/all). Parts:
@@ -11,6 +11,7 @@
 #            sink: CPU seconds per minute, resident and proportional memory
 #   gap      silence at 10 automatic advances, on the disk driver's output
 #   latency  Play() to first sample handed to the device (dummy and PulseAudio)
+#   pulsegap silence at 10 advances, recorded from the PulseAudio null sink's monitor
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -88,9 +89,42 @@ run_pulse() {
     echo "[pulse] the server itself used $(awk "BEGIN { printf \"%.3f\", $after - $before }") CPU s meanwhile"
 }
 
+# Eleven loud files (a 500 or 750 Hz tone on a 0.3 offset, never below 0.1)
+# of 1.000 s plus k x 17.3 ms, so that each ends at another point of the
+# device's period, as real files do.
+gap_files=()
+make_gap_files() {
+    local k f
+    for k in $(seq 0 10); do
+        f=$work/gap_$k.wav
+        ffmpeg -nostdin -v error -y -f lavfi \
+            -i "aevalsrc=0.3+0.2*sin(2*PI*$([ $((k % 2)) = 0 ] && echo 500 || echo 750)*t):s=48000:d=$(awk "BEGIN { print 1 + $k * 0.0173 }")" \
+            -c:a pcm_s16le "$f"
+        gap_files+=("$f")
+    done
+}
+
 run_gap() {
     echo "== gap: silence at the automatic advance (disk driver, real time)"
-    "$build/bench/bench_engine_gap" 10
+    [ ${#gap_files[@]} -gt 0 ] || make_gap_files
+    "$build/bench/bench_engine_gap" "${gap_files[@]}"
+}
+
+run_pulsegap() {
+    echo "== pulsegap: silence at the automatic advance, recorded from a PulseAudio null sink"
+    [ -n "$pulse_pid" ] || start_pulse
+    [ ${#gap_files[@]} -gt 0 ] || make_gap_files
+    local rate
+    rate=$(pactl list short sinks | awk '$2 == "tarn_null" { for (i = 3; i <= NF; i++) if ($i ~ /Hz$/) { sub("Hz", "", $i); print $i } }')
+    parec --device=tarn_null.monitor --format=float32le --channels=2 --rate="$rate" \
+        --raw >"$work/gap.raw" &
+    local rec=$!
+    sleep 0.5
+    SDL_AUDIODRIVER=pulseaudio "$player" "${gap_files[@]}" >/dev/null
+    sleep 0.5 # what PulseAudio still holds
+    kill "$rec"
+    wait "$rec" 2>/dev/null || true
+    python3 "$here/quiet_runs.py" "$work/gap.raw" "$rate" 2
 }
 
 run_latency() {
@@ -111,6 +145,7 @@ cpu) make_song && run_cpu ;;
 pulse) make_song && run_pulse ;;
 gap) run_gap ;;
 latency) run_latency ;;
-all) make_song && run_cpu && run_pulse && run_gap && run_latency ;;
+pulsegap) run_pulsegap ;;
+all) make_song && run_cpu && run_pulse && run_gap && run_pulsegap && run_latency ;;
 *) echo "unknown part: $part" >&2 && exit 2 ;;
 esac

@@ -38,7 +38,7 @@ int preferredRate()
 
 void configureProcessAudio()
 {
-    setenv("PULSE_LATENCY_MSEC", "100", 0); // 0: a value the user set stays
+    setenv("PULSE_LATENCY_MSEC", "120", 0); // 0: a value the user set stays
 }
 
 bool AudioDevice::open(SDL_AudioCallback callback, void *userdata, std::string &error)

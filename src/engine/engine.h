@@ -119,10 +119,10 @@ private:
 // Sets up the process's sound output before any thread starts (it writes an
 // environment variable). Under PulseAudio, SDL asks for a stream buffer of one
 // 21 ms period, and the client then wakes about 300 times a second; this asks
-// the PulseAudio client library for 100 ms instead, unless the user chose a
+// the PulseAudio client library for 120 ms instead, unless the user chose a
 // value in PULSE_LATENCY_MSEC. The engine still hands over 21 ms at a time, so
 // Play() and the step from one file to the next stay as quick; only what is
-// already handed over (pause, volume) reaches the ear up to 100 ms later.
+// already handed over (pause, volume) reaches the ear up to 120 ms later.
 void configureProcessAudio();
 
 } // namespace tarn::engine

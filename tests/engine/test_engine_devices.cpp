@@ -114,6 +114,35 @@ void deviceComesBack(Checks &checks, PrivateSoundServer &server)
     checks.expect(ends.wait(8s).has_value(), "no end-of-stream after the device came back");
 }
 
+// The device opens at the sound server's own rate, so a 44.1 kHz file is
+// resampled neither by the engine nor by the server.
+void serverRate(Checks &checks)
+{
+    EndOfStreamWaiter ends;
+    Engine engine;
+    ends.attach(engine);
+    engine.setFileName(shortFile);
+    engine.Play();
+    checks.expect(ends.wait(3s).has_value(), "server rate: no end-of-stream");
+    // Guards: 48 kHz asked of a 44.1 kHz sink (two resamplings of every CD-rate file).
+    checks.expect(engine.outputSpec().rate == 44100,
+                  fmt("the null sink runs at 44100 Hz, the device opened at %d Hz",
+                      engine.outputSpec().rate));
+}
+
+// The process-wide sound set-up keeps a buffer size the user chose.
+void userBufferChoiceKept(Checks &checks)
+{
+    setenv("PULSE_LATENCY_MSEC", "40", 1);
+    tarn::engine::configureProcessAudio();
+    const char *kept = std::getenv("PULSE_LATENCY_MSEC");
+    checks.expect(kept && std::string(kept) == "40", "the user's PULSE_LATENCY_MSEC replaced");
+    unsetenv("PULSE_LATENCY_MSEC");
+    tarn::engine::configureProcessAudio();
+    const char *set = std::getenv("PULSE_LATENCY_MSEC");
+    checks.expect(set && std::atoi(set) >= 50, "no larger PulseAudio buffer asked for");
+}
+
 void grantedFormat(Checks &checks)
 {
     EndOfStreamWaiter ends;
@@ -137,6 +166,7 @@ void grantedFormat(Checks &checks)
 int main()
 {
     Checks checks;
+    userBufferChoiceKept(checks);
     noSoundDevice(checks);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     grantedFormat(checks);
@@ -144,6 +174,7 @@ int main()
         PrivateSoundServer server;
         if (checks.expect(server.running(),
                           "no private PulseAudio server (is pulseaudio installed?)")) {
+            serverRate(checks);
             twoAtOnce(checks);
             enginesOnTheirOwnThreads(checks);
             deviceComesBack(checks, server);

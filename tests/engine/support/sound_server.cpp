@@ -29,7 +29,7 @@ bool PrivateSoundServer::start()
                                      "--use-pid-file=no",
                                      "--log-target=stderr",
                                      "--log-level=0",
-                                     "--load=module-null-sink sink_name=tarn_null",
+                                     "--load=module-null-sink sink_name=tarn_null rate=44100",
                                      "--load=module-native-protocol-unix auth-anonymous=1 socket=" +
                                          socket};
     std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime, "HOME=" + runtime,
