@@ -130,10 +130,10 @@ run_pulsegap() {
 run_latency() {
     echo "== latency: Play() to first sample handed to the device"
     echo "-- dummy driver"
-    SDL_AUDIODRIVER=dummy "$build/bench/bench_engine_latency" "$TARN_FIXTURES/tone440_cbr128_id3.mp3" 30
+    SDL_AUDIODRIVER=dummy "$build/bench/bench_engine_latency" "$TARN_FIXTURES/tone440_cbr128_id3.mp3" 60
     echo "-- PulseAudio null sink"
     [ -n "$pulse_pid" ] || start_pulse
-    SDL_AUDIODRIVER=pulseaudio "$build/bench/bench_engine_latency" "$TARN_FIXTURES/tone440_cbr128_id3.mp3" 30
+    SDL_AUDIODRIVER=pulseaudio "$build/bench/bench_engine_latency" "$TARN_FIXTURES/tone440_cbr128_id3.mp3" 60
 }
 
 # The machine's load changes what real-time figures mean; print it with them.

@@ -21,17 +21,24 @@ bool writable(SDL_AudioFormat f)
     return f == AUDIO_F32SYS || f == AUDIO_S32SYS || f == AUDIO_S16SYS || f == AUDIO_U8;
 }
 
-// The default device's own rate when the driver tells it, so that files at
-// that rate need no resampling here and the sound server need not resample
-// what we send; 48 kHz otherwise.
+// The rate every output device runs at (a sound server's own rate), so that
+// files at that rate need no resampling here and the server need not resample
+// what we send; 48 kHz when the driver does not tell or the devices differ.
+// (SDL's query for the default device alone reads the default device's name
+// while its PulseAudio hot-plug thread may be replacing it; the device list
+// is guarded.)
 int preferredRate()
 {
-    SDL_AudioSpec native{};
-    char *name = nullptr;
-    if (SDL_GetDefaultAudioInfo(&name, &native, 0) != 0)
-        return 48000;
-    SDL_free(name);
-    return native.freq >= 8000 && native.freq <= 192000 ? native.freq : 48000;
+    int rate = 0;
+    const int devices = SDL_GetNumAudioDevices(0);
+    for (int i = 0; i < devices; ++i) {
+        SDL_AudioSpec spec{};
+        if (SDL_GetAudioDeviceSpec(i, 0, &spec) != 0 || spec.freq < 8000 || spec.freq > 192000 ||
+            (rate != 0 && spec.freq != rate))
+            return 48000;
+        rate = spec.freq;
+    }
+    return rate != 0 ? rate : 48000;
 }
 
 } // namespace

@@ -25,7 +25,7 @@ bool PrivateSoundServer::start()
     std::vector<std::string> args = {"pulseaudio",
                                      "-n",
                                      "--daemonize=no",
-                                     "--exit-idle-time=-1",
+                                     "--exit-idle-time=10", // gone soon after a test that died
                                      "--use-pid-file=no",
                                      "--log-target=stderr",
                                      "--log-level=0",
@@ -44,6 +44,9 @@ bool PrivateSoundServer::start()
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    // Neither output is the test's: a server left behind by a test that died
+    // must not hold CTest's pipe open.
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", 0x1 /* O_WRONLY */, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 0x1 /* O_WRONLY */, 0);
     if (posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), envp.data()) != 0)
         pid_ = -1;
