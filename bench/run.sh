@@ -1,7 +1,7 @@
 #!/bin/bash
 # Engine benchmarks. Results and how to read them: bench/README.md.
 #
-#   bench/run.sh [BUILD_DIR] [all|cpu|pulse|gap|pulsegap|latency]
+#   bench/run.sh [BUILD_DIR] [all|cpu|pulse|gap|pulsegap|latency|machine]
 #
 # BUILD_DIR (default build) must hold tarn-engine-play and the bench_engine_*
 # programs (ninja tarn-engine-play bench/all). Parts:
@@ -12,6 +12,7 @@
 #   gap      silence at 10 automatic advances, on the disk driver's output
 #   latency  Play() to first sample handed to the device (dummy and PulseAudio)
 #   pulsegap silence at 10 advances, recorded from the PulseAudio null sink's monitor
+#   machine  CPU per timer wake-up; decoding in one go against decoding in bursts
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -127,6 +128,19 @@ run_pulsegap() {
     python3 "$here/quiet_runs.py" "$work/gap.raw" "$rate" 2
 }
 
+run_machine() {
+    echo "== machine: CPU a timer wake-up costs, and decoding spread over time"
+    "$build/bench/bench_engine_wake_cost" 21333 500 # one wake-up per 1024 frames at 48 kHz
+    "$build/bench/bench_engine_wake_cost" 85333 150
+    # The three mostly sleep, so they run side by side.
+    local b
+    for b in 0 0.35 2; do
+        "$build/bench/bench_engine_decode_paced" "$song" "$b" 60 >"$work/paced_$b.txt" &
+    done
+    wait
+    cat "$work"/paced_*.txt
+}
+
 run_latency() {
     echo "== latency: Play() to first sample handed to the device"
     echo "-- dummy driver"
@@ -146,6 +160,7 @@ pulse) make_song && run_pulse ;;
 gap) run_gap ;;
 latency) run_latency ;;
 pulsegap) run_pulsegap ;;
-all) make_song && run_cpu && run_pulse && run_gap && run_pulsegap && run_latency ;;
+machine) make_song && run_machine ;;
+all) make_song && run_cpu && run_pulse && run_gap && run_pulsegap && run_latency && run_machine ;;
 *) echo "unknown part: $part" >&2 && exit 2 ;;
 esac
