@@ -25,10 +25,11 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Line tables only and light optimisation: the reports keep file and line,
 # the build takes far less time than a full debug build.
 configure_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
-  -DTARN_SANITIZE=address
+  -DTARN_SANITIZE=address -DTARN_BUILD_BENCH=OFF
 
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
-configure_and_test build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_SANITIZE=thread
+configure_and_test build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_SANITIZE=thread \
+  -DTARN_BUILD_BENCH=OFF
 
 if [[ -x scripts/fuzz.sh ]]; then
   scripts/fuzz.sh 30
