@@ -32,6 +32,6 @@ configure_and_test build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_SANITIZE=
   -DTARN_BUILD_BENCH=OFF
 
 if [[ -x scripts/fuzz.sh ]]; then
-  scripts/fuzz.sh 30
+  scripts/fuzz.sh 20
 fi
 echo "All tests passed."
