@@ -12,6 +12,7 @@ jobs=$(nproc)
 
 configure_and_test() { # dir, extra cmake args...
   local dir=$1; shift
+  echo "== $dir (${SECONDS} s into the run)"
   cmake -S . -B "$dir" -G Ninja -DTARN_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
   (cd "$dir" && ctest --output-on-failure -j "$jobs")
@@ -34,4 +35,4 @@ configure_and_test build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_SANITIZE=
 if [[ -x scripts/fuzz.sh ]]; then
   scripts/fuzz.sh 20
 fi
-echo "All tests passed."
+echo "All tests passed in ${SECONDS} s."
