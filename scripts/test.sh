@@ -33,6 +33,7 @@ configure_and_test build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_SANITIZE=
   -DTARN_BUILD_BENCH=OFF
 
 if [[ -x scripts/fuzz.sh ]]; then
+  echo "== fuzz (${SECONDS} s into the run)"
   scripts/fuzz.sh 20
 fi
 echo "All tests passed in ${SECONDS} s."
