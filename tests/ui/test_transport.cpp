@@ -44,6 +44,17 @@ void showFullView(Form1 &f)
     f.show();
 }
 
+// The full view of a one-entry window, shown and active, so that focus and
+// keys behave as for a user typing into it. Null when the window never
+// became active.
+Form1 *activeFullWindow(Form1Harness &h)
+{
+    Form1 &f = makeWindow(h, 1, -1, false);
+    showFullView(f);
+    f.activateWindow();
+    return QTest::qWaitForWindowActive(&f) ? &f : nullptr;
+}
+
 const QString kEndLine = QStringLiteral("Now Playing :- End Of Playlist");
 
 } // namespace
@@ -317,10 +328,9 @@ private slots:
     void hiddenTextBoxesPassFocusToThePlaylist()
     {
         Form1Harness h;
-        Form1 &f = makeWindow(h, 1, -1, false);
-        showFullView(f);
-        f.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&f));
+        Form1 *window = activeFullWindow(h);
+        QVERIFY(window);
+        Form1 &f = *window;
         for (QLineEdit *box : {f.Text1, f.Text2}) {
             f.Command1->setFocus();
             box->setFocus();
@@ -333,10 +343,9 @@ private slots:
     void backtabLeavesThePlaylist()
     {
         Form1Harness h;
-        Form1 &f = makeWindow(h, 1, -1, false);
-        showFullView(f);
-        f.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&f));
+        Form1 *window = activeFullWindow(h);
+        QVERIFY(window);
+        Form1 &f = *window;
         f.List2->setFocus();
         QTest::keyClick(f.List2, Qt::Key_Backtab, Qt::ShiftModifier);
         QVERIFY(QApplication::focusWidget() != f.List2);
