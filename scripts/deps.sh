@@ -1,22 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the player needs. Usage: deps.sh [build|test|e2e]
 #   build: compile and run the player
-#   test:  also what the test run needs (sox and ffmpeg for fixtures, fonts,
-#          clang for the fuzz target)
-#   e2e:   also the X server, window manager and sound server of the
-#          end-to-end checks
+#   test:  also what the test run starts or needs: pulseaudio (the private
+#          sound server of the engine tests) and pulseaudio-utils (pactl,
+#          parec, to drive and record it), clang and its libFuzzer runtime
+#          for the fuzz target, ffmpeg and sox for the fixtures and checks
+#   e2e:   also the X server, window manager and input and screenshot tools
+#          of the end-to-end checks
 # Quick when everything is there already: nothing is downloaded then.
 set -euo pipefail
 
 level=${1:-build}
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6
           libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
-          libsdl2-dev fonts-liberation)
+          libsdl2-dev libpulse-dev fonts-liberation)
 if [[ $level == test || $level == e2e ]]; then
-  packages+=(ffmpeg sox clang libclang-rt-14-dev)
+  packages+=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev ffmpeg sox)
 fi
 if [[ $level == e2e ]]; then
-  packages+=(xvfb x11-utils xdotool openbox imagemagick pulseaudio pulseaudio-utils xcompmgr)
+  packages+=(xvfb x11-utils xdotool openbox imagemagick xcompmgr)
 fi
 
 missing=()
