@@ -4,7 +4,9 @@
 #   test:  also what the test run starts or needs: pulseaudio (the private
 #          sound server of the engine tests) and pulseaudio-utils (pactl,
 #          parec, to drive and record it), clang and its libFuzzer runtime
-#          for the fuzz target, ffmpeg and sox for the fixtures and checks
+#          for the fuzz target, llvm-14 for the symbolizer that names the
+#          functions in its reports (only recommended by clang), ffmpeg and
+#          sox for the fixtures and checks
 #   e2e:   also the X server, window manager and input and screenshot tools
 #          of the end-to-end checks
 # Quick when everything is there already: nothing is downloaded then.
@@ -15,7 +17,7 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6
           libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
           libsdl2-dev libpulse-dev fonts-liberation)
 if [[ $level == test || $level == e2e ]]; then
-  packages+=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev ffmpeg sox)
+  packages+=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev llvm-14 ffmpeg sox)
 fi
 if [[ $level == e2e ]]; then
   packages+=(xvfb x11-utils xdotool openbox imagemagick xcompmgr)
