@@ -1,12 +1,11 @@
 // Save Playlist and Load Playlist: the .TPL files of persist/playlist_file.h
 // brought to the playlist lists, with the dialogs and messages around them.
 #include "core/form1.h"
+#include "persist/file_access.h"
 #include "persist/playlist_file.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QListWidget>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -17,30 +16,8 @@ namespace {
 // Qt's own dialog matches the pattern in any case, so a.tpl is listed too.
 const QString kPlaylistFilter = QStringLiteral("Tarn Player Playlist (*.TPL)");
 
-// Replaces `fileName` only once everything is written: a failed save leaves
-// an earlier file of that name as it was. Returns the system's reason, or an
-// empty string on success.
-QString saveAtomically(const QString &fileName, const QByteArray &bytes)
-{
-    QSaveFile file(fileName);
-    // Unbuffered: QSaveFile::commit() ignores a failure of the final buffer
-    // flush (a full disk, a size limit) and would put a truncated file in
-    // place. Written directly, every short write is seen here.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return file.errorString();
-    // A short write leaves no error behind; writing the rest produces the
-    // system's reason (ENOSPC, EFBIG).
-    for (qint64 done = 0; done < bytes.size();) {
-        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            return reason;
-        }
-        done += n;
-    }
-    return file.commit() ? QString() : file.errorString();
-}
+static_assert(Form1::kMaxEntries == kPlaylistMaxEntries,
+              "a playlist file is read up to the window's own limit");
 
 QString refusalText(const QString &fileName, const PlaylistReadResult &read)
 {
@@ -51,10 +28,13 @@ QString refusalText(const QString &fileName, const PlaylistReadResult &read)
         return fileName + QStringLiteral(" is not a playlist file: line %1 holds binary data.")
                               .arg(read.refusedLine);
     case PlaylistRefusal::LineTooLong:
-        return fileName + QStringLiteral(" is not a playlist file: line %1 is longer than %2 "
-                                         "bytes.")
-                              .arg(read.refusedLine)
-                              .arg(kPlaylistMaxLine);
+        return fileName + QStringLiteral(" is not a playlist file: line %1 is longer than a "
+                                         "file path and a name can be.")
+                              .arg(read.refusedLine);
+    case PlaylistRefusal::TooLarge:
+        return fileName + QStringLiteral(" is not a playlist file: it is larger than a playlist "
+                                         "of %1 entries can be.")
+                              .arg(kPlaylistMaxEntries);
     case PlaylistRefusal::ReadError:
         return QStringLiteral("Could not read ") + fileName + QStringLiteral(":\n") + read.error;
     }
@@ -91,7 +71,7 @@ void Form1::Command8_Click()
                                 MessageIcon::Exclamation);
         return;
     }
-    const QString failure = saveAtomically(fileName, written.bytes);
+    const QString failure = writeFileAtomically(fileName, written.bytes);
     if (!failure.isEmpty()) {
         services_.messages.show(QStringLiteral("Could not save the playlist to ") + fileName +
                                     QStringLiteral(":\n") + failure,
@@ -114,15 +94,8 @@ void Form1::Command9_Click()
     if (fileName.isEmpty())
         return; // cancelled: nothing added, nothing said
 
-    // A pipe or a device would block the window or never end.
-    const QFileInfo info(fileName);
     QFile file(fileName);
-    QString openFailure;
-    if (info.exists() && !info.isFile() && !info.isDir())
-        openFailure = QStringLiteral("it is not a regular file");
-    else if (!file.open(QIODevice::ReadOnly))
-        openFailure = file.errorString();
-    if (!openFailure.isEmpty()) {
+    if (const QString openFailure = openRegularFile(file); !openFailure.isEmpty()) {
         services_.messages.show(QStringLiteral("Could not open ") + fileName +
                                     QStringLiteral(":\n") + openFailure,
                                 MessageIcon::Exclamation);
@@ -155,16 +128,16 @@ void Form1::Command9_Click()
         list->setUpdatesEnabled(true);
 
     QString text = QStringLiteral("Playlist Imported");
-    if (!read.endMarkerFound)
+    if (!read.endMarkerFound && !read.stoppedFull)
         text += QStringLiteral("\n\nThe file ended early, without its \"end\" line; the %1 "
                                "entries before that were loaded.")
                     .arg(read.entries.size());
-    if (read.leftOut > 0)
+    if (read.stoppedFull)
         text += QStringLiteral("\n\nThe playlist holds at most %1 entries: %2 entries of the "
-                               "file were left out.")
+                               "file were loaded, the rest were left out.")
                     .arg(kMaxEntries)
-                    .arg(read.leftOut);
-    const bool clean = read.endMarkerFound && read.leftOut == 0;
+                    .arg(read.entries.size());
+    const bool clean = read.endMarkerFound && !read.stoppedFull;
     services_.messages.show(text, clean ? MessageIcon::None : MessageIcon::Exclamation);
 }
 

@@ -1,9 +1,10 @@
 #include "persist/playlist_file.h"
 
+#include <QBuffer>
 #include <QIODevice>
 #include <QStringDecoder>
 
-#include <functional>
+#include <algorithm>
 #include <optional>
 
 namespace tarn {
@@ -40,73 +41,144 @@ private:
     std::optional<QStringDecoder> windows1252_;
 };
 
-// Line sources: each call yields the next line with its line end removed.
 enum class LineStatus { Ok, AtEnd, TooLong, Error };
-using LineSource = std::function<LineStatus(QByteArray &line)>;
 
-// `raw` is a line as read, with its LF when it had one.
-LineStatus finishLine(QByteArrayView raw, bool complete, QByteArray &line)
-{
-    if (raw.endsWith('\n'))
-        raw.chop(1);
-    if (raw.endsWith('\r'))
-        raw.chop(1);
-    if (!complete || raw.size() > kPlaylistMaxLine)
-        return LineStatus::TooLong;
-    line = raw.toByteArray();
-    return LineStatus::Ok;
-}
+// Lines of a device, read a chunk at a time. Holds at most one line's limit
+// and one chunk, so a huge file that is no playlist is refused after its
+// first long line. A UTF-16 file is converted to UTF-8 as it is read, so one
+// line splitter and one length limit serve every file.
+class LineReader {
+public:
+    LineReader(QIODevice &in, std::optional<QStringConverter::Encoding> utf16) : in_(in)
+    {
+        if (utf16)
+            utf16_.emplace(*utf16);
+    }
 
-// Lines of a device. Never holds more than one line's limit in memory, so a
-// huge file that is no playlist is refused after its first long line.
-LineSource deviceLines(QIODevice &in)
-{
-    return [&in, buffer = QByteArray()](QByteArray &line) mutable {
-        if (in.atEnd())
-            return LineStatus::AtEnd;
-        // Room for the longest accepted line, CR LF and one byte to notice more.
-        buffer.resize(kPlaylistMaxLine + 4);
-        const qint64 got = in.readLine(buffer.data(), buffer.size());
+    // The next line that is not blank, without its line end (LF or CR LF).
+    // `lineNo` counts every line passed, blank ones included, and ends as
+    // the number of the line returned (or refused).
+    LineStatus next(QByteArray &line, qsizetype &lineNo)
+    {
+        qsizetype searchFrom = 0;
+        for (;;) {
+            skipBlankLines(lineNo);
+            const qsizetype lf = pending_.indexOf('\n', std::max(pos_, searchFrom));
+            if (lf >= 0) {
+                const QByteArrayView raw(pending_.constData() + pos_, lf - pos_);
+                pos_ = lf + 1;
+                return take(raw, line, lineNo);
+            }
+            // Still no LF: the longest line and its CR may be waiting for one.
+            if (pending_.size() - pos_ > kPlaylistMaxLine + 1) {
+                ++lineNo;
+                return LineStatus::TooLong;
+            }
+            if (atEnd_) {
+                if (pos_ == pending_.size())
+                    return LineStatus::AtEnd;
+                const QByteArrayView raw(pending_.constData() + pos_, pending_.size() - pos_);
+                pos_ = pending_.size();
+                return take(raw, line, lineNo);
+            }
+            pending_.remove(0, pos_);
+            pos_ = 0;
+            searchFrom = pending_.size();
+            if (!fill()) {
+                ++lineNo;
+                return LineStatus::Error;
+            }
+        }
+    }
+
+private:
+    static constexpr qint64 kChunk = 64 * 1024;
+
+    static LineStatus take(QByteArrayView raw, QByteArray &line, qsizetype &lineNo)
+    {
+        ++lineNo;
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        if (raw.size() > kPlaylistMaxLine)
+            return LineStatus::TooLong;
+        line = raw.toByteArray();
+        return LineStatus::Ok;
+    }
+
+    // Blank lines hold nothing. Passed here byte by byte, a file of millions
+    // of them costs no more than reading it.
+    void skipBlankLines(qsizetype &lineNo)
+    {
+        const char *p = pending_.constData();
+        const qsizetype size = pending_.size();
+        for (;;) {
+            if (pos_ < size && p[pos_] == '\n')
+                pos_ += 1;
+            else if (pos_ + 1 < size && p[pos_] == '\r' && p[pos_ + 1] == '\n')
+                pos_ += 2;
+            else
+                return;
+            ++lineNo;
+        }
+    }
+
+    // Appends the next chunk to `pending_`; false when the device fails.
+    bool fill()
+    {
+        QByteArray &target = utf16_ ? chunk_ : pending_;
+        const qsizetype before = utf16_ ? 0 : pending_.size();
+        target.resize(before + kChunk);
+        const qint64 got = in_.read(target.data() + before, kChunk);
+        target.resize(before + std::max<qint64>(got, 0));
         if (got < 0)
-            return LineStatus::Error;
-        const QByteArrayView raw(buffer.constData(), got);
-        return finishLine(raw, raw.endsWith('\n') || in.atEnd(), line);
-    };
-}
+            return false;
+        atEnd_ = got == 0;
+        if (utf16_)
+            appendUtf16();
+        return true;
+    }
 
-// Lines of bytes in memory (QBuffer reads lines one byte at a time).
-LineSource byteLines(QByteArrayView bytes)
-{
-    return [rest = bytes](QByteArray &line) mutable {
-        if (rest.isEmpty())
-            return LineStatus::AtEnd;
-        const qsizetype lf = rest.indexOf('\n');
-        const QByteArrayView raw = lf < 0 ? rest : rest.first(lf + 1);
-        rest = rest.sliced(raw.size());
-        return finishLine(raw, true, line);
-    };
-}
+    // The decoder keeps a code unit cut at the chunk's end for the next chunk;
+    // a surrogate pair cut there is put together here before it is converted.
+    void appendUtf16()
+    {
+        QString text = heldSurrogate_ + QString((*utf16_)(QByteArrayView(chunk_)));
+        heldSurrogate_.clear();
+        if (!atEnd_ && !text.isEmpty() && text.back().isHighSurrogate()) {
+            heldSurrogate_ = text.back();
+            text.chop(1);
+        }
+        pending_ += text.toUtf8();
+    }
 
-PlaylistReadResult readLines(const LineSource &next, qsizetype room, QIODevice *device)
+    QIODevice &in_;
+    std::optional<QStringDecoder> utf16_;
+    QByteArray chunk_;      // raw UTF-16 bytes of the last read
+    QString heldSurrogate_; // the first half of a pair cut at the last chunk's end
+    QByteArray pending_;    // 8-bit text not yet returned, from `pos_` on
+    qsizetype pos_ = 0;
+    bool atEnd_ = false;
+};
+
+PlaylistReadResult readLines(LineReader &lines, qsizetype room, const QIODevice &in)
 {
     PlaylistReadResult result;
     const auto refuse = [&result](PlaylistRefusal why, qsizetype lineNo) {
         result.entries.clear();
-        result.leftOut = 0;
         result.refusal = why;
         result.refusedLine = lineNo;
         return result;
     };
     QByteArray line;
     LineDecoder decodeLine;
-    for (qsizetype lineNo = 1;; ++lineNo) {
-        switch (next(line)) {
+    for (qsizetype lineNo = 0;;) {
+        switch (lines.next(line, lineNo)) {
         case LineStatus::AtEnd:
             return result;
         case LineStatus::TooLong:
             return refuse(PlaylistRefusal::LineTooLong, lineNo);
         case LineStatus::Error:
-            result.error = device ? device->errorString() : QString();
+            result.error = in.errorString();
             return refuse(PlaylistRefusal::ReadError, lineNo);
         case LineStatus::Ok:
             break;
@@ -119,10 +191,12 @@ PlaylistReadResult readLines(const LineSource &next, qsizetype room, QIODevice *
             result.endMarkerFound = true;
             return result;
         }
-        if (result.entries.size() < room)
-            result.entries.append(splitEntryLine(decodeLine(line)));
-        else
-            ++result.leftOut;
+        if (result.entries.size() >= room) {
+            // Full: whatever else the file holds is not read.
+            result.stoppedFull = true;
+            return result;
+        }
+        result.entries.append(splitEntryLine(decodeLine(line)));
     }
 }
 
@@ -196,12 +270,32 @@ PlaylistWriteResult writePlaylist(const QList<PlaylistEntry> &entries)
 
 PlaylistReadResult readPlaylist(QIODevice &in, qsizetype room)
 {
-    return readLines(deviceLines(in), room, &in);
+    using Encoding = QStringConverter::Encoding;
+    // Only a byte-order mark makes a file UTF-16 (or marks it UTF-8); a UTF-32
+    // mark is left to the 8-bit reading, which refuses its NUL bytes.
+    const std::optional<Encoding> marked = QStringConverter::encodingForData(in.peek(4));
+    std::optional<Encoding> utf16;
+    if (marked == Encoding::Utf16LE || marked == Encoding::Utf16BE)
+        utf16 = marked; // its decoder drops the mark
+    else if (marked == Encoding::Utf8)
+        in.skip(3);
+
+    const qint64 limit = utf16 ? kPlaylistMaxUtf16FileSize : kPlaylistMaxFileSize;
+    if (!in.isSequential() && in.size() > limit) {
+        PlaylistReadResult result;
+        result.refusal = PlaylistRefusal::TooLarge;
+        return result;
+    }
+    LineReader lines(in, utf16);
+    return readLines(lines, room, in);
 }
 
 PlaylistReadResult readPlaylist(QByteArrayView bytes, qsizetype room)
 {
-    return readLines(byteLines(bytes), room, nullptr);
+    QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
+    QBuffer device(&data);
+    device.open(QIODevice::ReadOnly);
+    return readPlaylist(device, room);
 }
 
 } // namespace tarn

@@ -7,7 +7,13 @@
 //
 // Written in UTF-8. Read line by line: a line that is not valid UTF-8 is taken
 // as Windows-1252 (files written on Windows), LF alone ends a line as well as
-// CR LF, the count line is skipped and nothing after "end" is read.
+// CR LF, the count line is skipped and nothing after "end" is read. A file
+// that starts with a byte-order mark is read as what the mark says: UTF-16
+// (little or big endian, as Notepad saves "Unicode") or UTF-8.
+//
+// The reader stops as soon as the playlist is full, refuses a line longer than
+// a path and a name can be and a file larger than any playlist can be, so an
+// arbitrary file costs neither much time nor much memory.
 //
 // No dialogs and no widgets here: the writer turns entries into bytes, the
 // reader turns bytes into entries plus what went wrong. Plain functions; any
@@ -29,9 +35,25 @@ struct PlaylistEntry {
     friend bool operator==(const PlaylistEntry &, const PlaylistEntry &) = default;
 };
 
-// Longest line the reader accepts, line end excluded. Longer lines mean the
-// file is not a playlist; nothing this program writes comes near it.
-inline constexpr qsizetype kPlaylistMaxLine = 32 * 1024;
+// The most entries a playlist holds.
+inline constexpr qsizetype kPlaylistMaxEntries = 32767;
+
+// Longest path (PATH_MAX, its terminating NUL included) and longest file name
+// (NAME_MAX) of the file system, in bytes.
+inline constexpr qsizetype kMaxPathBytes = 4096;
+inline constexpr qsizetype kMaxNameBytes = 255;
+
+// Longest entry line, in UTF-8 bytes without the line end: a path, "+" and a
+// display name, with some slack. Longer lines mean the file is not a
+// playlist; the writer refuses entries that would not read back.
+inline constexpr qsizetype kPlaylistMaxLine = kMaxPathBytes + 1 + kMaxNameBytes + 32;
+
+// Largest file a playlist can be: a full playlist of longest lines, with room
+// for the count line and "end". A UTF-16 file takes two bytes for each UTF-8
+// byte at most, and its byte-order mark. Larger files are refused unread.
+inline constexpr qint64 kPlaylistMaxFileSize =
+    qint64(kPlaylistMaxEntries + 2) * (kPlaylistMaxLine + 2);
+inline constexpr qint64 kPlaylistMaxUtf16FileSize = 2 * kPlaylistMaxFileSize + 2;
 
 // ---- Writer
 
@@ -51,6 +73,7 @@ enum class PlaylistRefusal {
     None,
     Binary,      // NUL byte: not a text file
     LineTooLong, // a line longer than kPlaylistMaxLine
+    TooLarge,    // more bytes than kPlaylistMaxFileSize (or its UTF-16 size)
     ReadError,   // the device failed; `error` holds its reason
 };
 
@@ -59,12 +82,16 @@ struct PlaylistReadResult {
     PlaylistRefusal refusal = PlaylistRefusal::None;
     qsizetype refusedLine = 0;   // 1-based line of a Binary / LineTooLong refusal
     QString error;               // device reason for ReadError
-    bool endMarkerFound = false; // false: the file ended before "end"
-    qsizetype leftOut = 0;       // entry lines past `room`, not in `entries`
+    bool endMarkerFound = false; // false: the file ended before "end" (or was not read to it)
+    bool stoppedFull = false;    // `room` entries were read and another entry line followed;
+                                 // the rest of the file was not read
 };
 
-// Reads until "end" or the end of the device. At most `room` entries are
-// returned; the further entry lines are only counted in `leftOut`.
+// Reads until "end", the end of the device, or, once `room` entries are read,
+// the next entry line. A device with a size (a file) that is larger than a
+// playlist can be is refused before anything is read. At most one chunk past
+// the last line looked at is read, so the device's position is not defined
+// afterwards.
 PlaylistReadResult readPlaylist(QIODevice &in, qsizetype room);
 PlaylistReadResult readPlaylist(QByteArrayView bytes, qsizetype room);
 

@@ -1,9 +1,9 @@
 #include "persist/record_file.h"
 
 #include "persist/app_folder.h"
+#include "persist/file_access.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <cmath>
 #include <limits>
@@ -49,27 +49,10 @@ std::optional<double> decimalValue(QByteArrayView text)
 
 bool writeLine(const QString &folder, const QString &name, const QByteArray &line, QString *error)
 {
-    // Unbuffered, so a short write (disk full part-way) shows in write()'s
-    // count: a buffered QSaveFile flushes a short write without noticing and
-    // commits the truncated file. An uncommitted QSaveFile discards its
-    // temporary file, so every early return keeps the old file.
-    QSaveFile file(appFile(folder, name));
-    QString reason;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        reason = file.errorString();
-    } else if (const qint64 written = file.write(line); written != line.size()) {
-        reason = written < 0 ? file.errorString()
-                             : QStringLiteral("only %1 of %2 bytes could be written")
-                                   .arg(written)
-                                   .arg(line.size());
-    } else if (!file.commit()) {
-        reason = file.errorString();
-    } else {
-        return true;
-    }
-    if (error)
+    const QString reason = writeFileAtomically(appFile(folder, name), line);
+    if (!reason.isEmpty() && error)
         *error = reason;
-    return false;
+    return reason.isEmpty();
 }
 
 } // namespace

@@ -56,6 +56,9 @@ void QtMessageBoxes::show(const QString &text, MessageIcon icon, const QString &
         break;
     }
     QMessageBox box(qtIcon, title, text, QMessageBox::Ok, dialogParent());
+    // Texts carry file names, which may look like markup ("<b>party</b>.TPL",
+    // an <img> tag): shown as they are, never interpreted.
+    box.setTextFormat(Qt::PlainText);
     // A short text makes a box so narrow that the window manager cuts its
     // caption; keep room for it.
     box.setStyleSheet(QStringLiteral("QLabel { min-width: 220px; }"));
