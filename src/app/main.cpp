@@ -4,6 +4,7 @@
 #include "persist/app_folder.h"
 #include "persist/qt_settings_store.h"
 #include "platform/engine_adapter.h"
+#include "platform/quit_signals.h"
 
 #include <QApplication>
 
@@ -35,6 +36,11 @@ int main(int argc, char *argv[])
                            engine.Stop();
                            QApplication::exit(0);
                        }});
+    // A desktop logout (SIGTERM) or Ctrl+C (SIGINT) ends the run through Exit,
+    // which saves the settings.
+    tarn::QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &tarn::QuitSignals::received, &form1,
+                     &tarn::Form1::Command7_Click);
     form1.show();
     return app.exec();
 }
