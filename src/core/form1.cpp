@@ -26,7 +26,18 @@ Form1::Form1(Form1Services services, QWidget *parent)
     Form_Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The engine outlives the window: nothing of this window may run after it.
+    mp.setEndOfStreamHandler({});
+    mp.setOpenedHandler({});
+    // The lists empty themselves as the base classes delete them, when this
+    // class's part is gone: their signals must not reach its handlers then.
+    for (QListWidget *list : {List1, List2}) {
+        list->model()->disconnect(this);
+        list->disconnect(this);
+    }
+}
 
 void Form1::wire()
 {
@@ -69,6 +80,16 @@ void Form1::wire()
     });
     connect(HScroll1, &QScrollBar::valueChanged, this, &Form1::HScroll1_Change);
 
+    // The engine prepares the file the automatic advance will play next.
+    for (QListWidget *list : {List1, List2}) {
+        QAbstractItemModel *model = list->model();
+        connect(model, &QAbstractItemModel::rowsInserted, this, &Form1::scheduleNextFileName);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &Form1::scheduleNextFileName);
+        connect(model, &QAbstractItemModel::modelReset, this, &Form1::scheduleNextFileName);
+    }
+    connect(List2, &QListWidget::itemSelectionChanged, this, &Form1::scheduleNextFileName);
+    connect(Check1, &QCheckBox::toggled, this, &Form1::scheduleNextFileName);
+
     connect(Mnu_Add, &QAction::triggered, this, &Form1::Mnu_Add_Click);
     connect(Mnu_Rem, &QAction::triggered, this, &Form1::Mnu_Rem_Click);
     connect(Mnu_Exit, &QAction::triggered, this, &Form1::Mnu_Exit_Click);
@@ -77,6 +98,7 @@ void Form1::wire()
     connect(Ctl_Mini, &QAction::triggered, this, &Form1::Ctl_Mini_Click);
 
     mp.setEndOfStreamHandler([this] { mp_EndOfStream(); });
+    mp.setOpenedHandler([this](bool ok) { mp_Opened(ok); });
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

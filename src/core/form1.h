@@ -75,6 +75,7 @@ public:
     void List2_DblClick();
     void List2_Click(); // keeps List1's selection on the entry the user picked
     void mp_EndOfStream();
+    void mp_Opened(bool ok); // the outcome of an open that a play path started
     void Text1_Change();
     void Text1_GotFocus();
     void Text2_GotFocus();
@@ -180,15 +181,32 @@ private:
     // form1_views.cpp: puts the window into the full view (playlist shown) or
     // the compact view: height, Show_play's caption, menu states and the flag.
     void applyView(bool full);
-    void wire();        // form1.cpp: every signal connection, in one place
+    void wire();         // form1.cpp: every signal connection, in one place
     void showFileSize(); // Label4 "File Size: N KB's" for the engine's file
-    void showUnplayable(); // track line: the selected entry cannot be played, and why
-    void endOfPlaylist();  // stops and shows the end-of-playlist line
+    // Track line: the entry `name` cannot be played, and the engine's reason.
+    void showUnplayable(const QString &name);
+    bool showPlayError(); // after Play: shows why nothing sounds, if so; true then
+    void endOfPlaylist(); // stops and shows the end-of-playlist line
+
+    // form1_transport.cpp: the automatic advance, one entry per event.
+    enum class OpenedBy { Nobody, User, Advance };
+    int advanceTarget() const;   // the entry the advance plays next, -1 for the playlist's end
+    void advance();              // opens that entry, or ends the playlist
+    void startOpen(OpenedBy by); // sets the engine's file to the entry selected in List1
+    void endAdvanceRun();        // a user's transport action: no more skipping on failure
+    void scheduleNextFileName(); // the advance's next file to the engine, once per event
+    void updateNextFileName();
 
     Form1Services services_;
-    bool exiting_ = false; // Exit has run: the close box or a second Exit does nothing more
+    bool exiting_ = false;    // Exit has run: the close box or a second Exit does nothing more
     bool sliderHeld_ = false; // the user holds Slider1's thumb: ticks leave it alone
-    bool playlistEnded_ = false; // the end-of-playlist line stays until something plays again
+    // The end-of-playlist line or a failure's reason stays until something plays.
+    bool trackLineHeld_ = false;
+    OpenedBy pendingOpen_ = OpenedBy::Nobody; // who started the open the engine will report
+    QString openingName_;                     // display name of that entry, for the track line
+    bool advancing_ = false;       // an unplayable entry makes the advance go on to the next
+    int advanceFailures_ = 0;      // unplayable entries in a row in this advance run
+    bool nextFileNameDue_ = false; // a next-file update is posted
 };
 
 } // namespace tarn

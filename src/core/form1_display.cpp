@@ -1,7 +1,10 @@
 // Position slider, elapsed time, length, track text and volume.
 //
-// Timer1 polls the engine every 50 ms; everything it shows changes once a
-// second. Second counts are 64-bit, so long files show e.g. 600:00.
+// Timer1 polls the engine every 50 ms while something plays; everything it
+// shows changes once a second. A tick that finds nothing playing shows that
+// last state and stops the timer, so a paused or stopped player does not wake
+// 20 times a second; the play paths start it again. Second counts are 64-bit,
+// so long files show e.g. 600:00.
 #include "core/form1.h"
 
 #include <QLabel>
@@ -9,6 +12,7 @@
 #include <QListWidget>
 #include <QScrollBar>
 #include <QSlider>
+#include <QTimer>
 
 #include <climits>
 #include <cmath>
@@ -44,6 +48,9 @@ void Form1::Timer1_Timer()
 {
     const double position = mp.Position();
     const double length = mp.Length();
+    const bool playing = mp.PlayStatus() == 2;
+    if (!playing)
+        Timer1->stop(); // this tick still shows where it stopped
     if (!sliderHeld_) {
         // The maximum first, so that the value is never clamped to last tick's.
         Slider1->setMaximum(sliderUnits(wholeSeconds(length)));
@@ -58,11 +65,11 @@ void Form1::Timer1_Timer()
     const qint64 d = wholeSeconds(length);
     const QString duration = twoDigits(d / 60) + QLatin1Char(':') + twoDigits(d % 60);
     Label3->setText(QStringLiteral("/  ") + duration);
-    // The end-of-playlist line stays until something plays again, started
-    // here or by the mini player, which drives the engine directly.
-    if (playlistEnded_ && mp.PlayStatus() != 2)
+    // The end-of-playlist line and a failure's reason stay until something
+    // plays again.
+    if (trackLineHeld_ && !playing)
         return;
-    playlistEnded_ = false;
+    trackLineHeld_ = false;
     // Under a minute the track text has two blanks after the dash.
     const QString dash = d > 59 ? QStringLiteral(" - ") : QStringLiteral(" -  ");
     const QString track = selectedText(List2) + dash + duration;
@@ -71,10 +78,14 @@ void Form1::Timer1_Timer()
 }
 
 // Seeks to the slider's position in whole seconds. Reads the thumb's position,
-// which during a drag is ahead of the value.
+// which during a drag is ahead of the value. With nothing playing (paused,
+// or Stop rewinding) no further tick would show the new position, so one runs
+// here.
 void Form1::Slider1_Scroll()
 {
     mp.setPosition(static_cast<double>(Slider1->sliderPosition()));
+    if (mp.PlayStatus() != 2)
+        Timer1_Timer();
 }
 
 // Volume: bar 0..2500 to the engine's -2500..0 hundredths of a decibel.

@@ -48,6 +48,11 @@ void Form1::Command1_Click()
         return;
 
     mp.setFileName(path);
+    // This open replaces any that a play path started; its outcome is not
+    // reported to the track line, since nothing is to play.
+    pendingOpen_ = OpenedBy::Nobody;
+    openingName_ = QFileInfo(path).fileName();
+    endAdvanceRun();
     Text1->setText(path);
     List1->addItem(path);
     List2->addItem(QFileInfo(path).fileName());

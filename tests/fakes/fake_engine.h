@@ -1,61 +1,88 @@
 // A scripted media engine: records every call in order, reports what the
-// test sets, and raises end-of-stream when the test says so.
+// test sets, opens files asynchronously (the outcome comes as a posted event,
+// as from the real engine) and raises end-of-stream when the test says so.
 #pragma once
 
 #include "platform/media_engine.h"
 
+#include <QCoreApplication>
+#include <QObject>
 #include <QSet>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace tarn::test {
 
 class FakeEngine final : public MediaEngine {
 public:
     // Every call as text, e.g. "FileName=/a.mp3", "Play", "Stop", "Position=0",
-    // "Volume=-2500", "Flag1017=1".
+    // "Volume=-2500", "Flag1017=1", "Next=/b.mp3".
     QStringList calls;
 
     QString fileName;
+    QString nextFileName; // the last hint given
     QString lastError;
     double position = 0;
     double length = 0;
     int volume = 0;
     int playStatus = 0;
     bool flag1017 = false;
-    QSet<QString> unplayable; // paths whose setFileName fails
-    double lengthOnOpen = 0;  // Length() after a successful setFileName
+    QSet<QString> unplayable; // paths whose open fails
+    double lengthOnOpen = 0;  // Length() once a file has opened
+    QString playFailure;      // when set, Play() finds no sound output and says this
+
+    // The most setFileName() calls that one end-of-stream or opened event
+    // led to: a player that opens more than one file per event loops on the
+    // UI thread.
+    int mostOpensPerEvent = 0;
+
+    std::function<void()> endOfStream;
+    std::function<void(bool)> opened;
 
     void setFileName(const QString &path) override
     {
         calls << QStringLiteral("FileName=") + path;
+        ++opensStarted_;
         fileName = path;
         position = 0;
         playStatus = 0;
-        if (unplayable.contains(path)) {
-            length = 0;
-            lastError = QStringLiteral("not an audio file");
-        } else {
-            length = lengthOnOpen;
-            lastError.clear();
-        }
+        length = 0;
+        lastError.clear();
+        playWhenOpen_ = false;
+        opening_ = true;
+        const quint64 open = ++openSerial_;
+        QMetaObject::invokeMethod(
+            &events_, [this, open] { finishOpen(open); }, Qt::QueuedConnection);
     }
     QString FileName() const override { return fileName; }
     QString LastError() const override { return lastError; }
+    void setNextFileName(const QString &path) override
+    {
+        calls << QStringLiteral("Next=") + path;
+        nextFileName = path;
+    }
     void Play() override
     {
         calls << QStringLiteral("Play");
-        if (!unplayable.contains(fileName) && !fileName.isEmpty())
+        if (!playFailure.isEmpty())
+            lastError = playFailure;
+        else if (opening_)
+            playWhenOpen_ = true;
+        else if (!fileName.isEmpty() && !unplayable.contains(fileName))
             playStatus = 2;
     }
     void Pause() override
     {
         calls << QStringLiteral("Pause");
+        playWhenOpen_ = false;
         if (playStatus == 2)
             playStatus = 1;
     }
     void Stop() override
     {
         calls << QStringLiteral("Stop");
+        playWhenOpen_ = false;
         playStatus = 0;
         position = 0;
     }
@@ -82,15 +109,70 @@ public:
     {
         endOfStream = std::move(handler);
     }
+    void setOpenedHandler(std::function<void(bool)> handler) override
+    {
+        opened = std::move(handler);
+    }
+
+    bool opening() const { return opening_; }
 
     // Raises the end-of-stream event as the real adapter does (on the UI thread).
     void finishTrack()
     {
         if (endOfStream)
-            endOfStream();
+            countOpens(endOfStream);
     }
 
-    std::function<void()> endOfStream;
+    // Runs the posted events until no open is pending, each delivery being
+    // one event (an opened handler may start the next open), then once more
+    // for what the last one posted. Gives up after `rounds` events.
+    void settle(int rounds = 1000)
+    {
+        for (int i = 0; opening_ && i < rounds; ++i)
+            QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents();
+    }
+
+    // The calls without the next-file hints.
+    QStringList playerCalls() const
+    {
+        QStringList result = calls;
+        result.removeIf([](const QString &c) { return c.startsWith(QLatin1String("Next=")); });
+        return result;
+    }
+
+private:
+    void finishOpen(quint64 open)
+    {
+        if (open != openSerial_)
+            return; // replaced by a later open: never reported
+        opening_ = false;
+        const bool ok = !unplayable.contains(fileName);
+        if (ok) {
+            length = lengthOnOpen;
+            if (playWhenOpen_ && playFailure.isEmpty())
+                playStatus = 2;
+        } else {
+            length = 0;
+            lastError = QStringLiteral("not an audio file");
+        }
+        playWhenOpen_ = false;
+        if (opened)
+            countOpens([this, ok] { opened(ok); });
+    }
+
+    template <typename F> void countOpens(const F &event)
+    {
+        const int before = opensStarted_;
+        event();
+        mostOpensPerEvent = std::max(mostOpensPerEvent, opensStarted_ - before);
+    }
+
+    QObject events_; // context of the posted open outcomes; drops them when the fake goes
+    quint64 openSerial_ = 0;
+    int opensStarted_ = 0;
+    bool opening_ = false;
+    bool playWhenOpen_ = false;
 };
 
 } // namespace tarn::test

@@ -25,9 +25,11 @@ struct Form1Harness {
     // into the fakes beforehand.
     Form1 &create()
     {
-        form = std::make_unique<Form1>(Form1Services{engine, dialogs, messages, settings,
-                                                     appFolder.path(),
-                                                     [this] { ++endProgramCalls; }});
+        // A window takes the engine's handlers and drops them when it goes,
+        // so the old one goes first.
+        form.reset();
+        form = std::make_unique<Form1>(Form1Services{
+            engine, dialogs, messages, settings, appFolder.path(), [this] { ++endProgramCalls; }});
         return *form;
     }
 };

@@ -72,7 +72,7 @@ private slots:
         Form1::setSelectedIndex(f.List2, 0);
         f.List2_DblClick();
         QCOMPARE(w.engine.LastError(), QString());
-        QCOMPARE(w.engine.PlayStatus(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(w.engine.PlayStatus(), 2, kTimeoutMs); // once the file is open
         QTRY_COMPARE_WITH_TIMEOUT(f.Label3->text(), QStringLiteral("/  00:01"), kTimeoutMs);
 
         QTRY_COMPARE_WITH_TIMEOUT(Form1::selectedIndex(f.List2), 1, kTimeoutMs);
@@ -94,7 +94,7 @@ private slots:
         Form1 &f = w.create({kFirst, kBroken, kSecond}, true);
         Form1::setSelectedIndex(f.List2, 2);
         f.List2_DblClick();
-        QCOMPARE(w.engine.PlayStatus(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(w.engine.PlayStatus(), 2, kTimeoutMs);
 
         QTRY_COMPARE_WITH_TIMEOUT(Form1::selectedIndex(f.List2), 0, kTimeoutMs);
         QVERIFY(w.engine.FileName().endsWith(kFirst));
@@ -105,7 +105,7 @@ private slots:
         // From entry 0 the advance passes over the broken entry 1.
         QTRY_COMPARE_WITH_TIMEOUT(Form1::selectedIndex(f.List2), 2, kTimeoutMs);
         QVERIFY(w.engine.FileName().endsWith(kSecond));
-        QCOMPARE(w.engine.PlayStatus(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(w.engine.PlayStatus(), 2, kTimeoutMs);
         QVERIFY(w.messages.shown.isEmpty());
         f.stop1_Click();
     }

@@ -13,13 +13,29 @@ using namespace tarn::test;
 
 namespace {
 
-Form1 &makeWindow(Form1Harness &h, bool selectSong)
+Form1 &makeWindow(Form1Harness &h, bool selectSong, int count = 1)
 {
     Form1 &f = h.create();
     f.List1->addItem(QStringLiteral("/m/Song.mp3"));
     f.List2->addItem(QStringLiteral("Song.mp3"));
+    for (int i = 1; i < count; ++i) {
+        f.List1->addItem(QStringLiteral("/m/%1.mp3").arg(i));
+        f.List2->addItem(QStringLiteral("%1.mp3").arg(i));
+    }
     if (selectSong)
         Form1::setSelectedIndex(f.List2, 0);
+    h.engine.settle();
+    h.engine.calls.clear();
+    return f;
+}
+
+// A window with `count` entries playing the first, "Song.mp3" of 180 s.
+Form1 &playingWindow(Form1Harness &h, int count = 1)
+{
+    h.engine.lengthOnOpen = 180;
+    Form1 &f = makeWindow(h, true, count);
+    f.List2_DblClick();
+    h.engine.settle();
     h.engine.calls.clear();
     return f;
 }
@@ -160,20 +176,82 @@ private slots:
         QCOMPARE(f.txtTime->text(), QStringLiteral("02:01"));
     }
 
-    // Guards: ticks during a pause moving the display.
-    void pausedTicksKeepTheTexts()
+    // Guards: the pause leaving the time of the tick before it on show, and
+    // ticks going on while paused (20 wake-ups a second for nothing).
+    void pauseShowsThePausedTimeAndTicksStop()
     {
         Form1Harness h;
-        Form1 &f = makeWindow(h, true);
-        h.engine.length = 180;
-        h.engine.position = 61.2;
-        h.engine.playStatus = 1;
+        Form1 &f = playingWindow(h);
+        h.engine.position = 60.4;
         f.Timer1_Timer();
-        const QStringList before{f.txtTime->text(), f.Label3->text(), f.lbl_track->text()};
-        f.Timer1_Timer();
-        f.Timer1_Timer();
-        QCOMPARE((QStringList{f.txtTime->text(), f.Label3->text(), f.lbl_track->text()}), before);
-        QCOMPARE(before.first(), QStringLiteral("01:01"));
+        QCOMPARE(f.txtTime->text(), QStringLiteral("01:00"));
+        h.engine.position = 61.2; // played on since that tick
+        f.pause1_Click();
+        const QStringList paused{f.txtTime->text(), f.Label3->text(), f.lbl_track->text()};
+        QCOMPARE(paused.first(), QStringLiteral("01:01"));
+        QVERIFY(!f.Timer1->isActive());
+
+        // A probe: the real engine's position stays while paused, so any
+        // tick from now on would show this and give itself away.
+        h.engine.position = 75;
+        QTest::qWait(4 * f.Timer1->interval());
+        QCOMPARE((QStringList{f.txtTime->text(), f.Label3->text(), f.lbl_track->text()}), paused);
+    }
+
+    // Guards: a seek while paused (slider keys or a click on its groove) not
+    // shown until playing again, since no tick runs then.
+    void seekWhilePausedShowsTheNewTime()
+    {
+        Form1Harness h;
+        Form1 &f = playingWindow(h);
+        f.pause1_Click();
+        f.Slider1->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QTRY_COMPARE(h.engine.calls.last(),
+                     QStringLiteral("Position=%1").arg(f.Slider1->pageStep()));
+        QCOMPARE(f.txtTime->text(),
+                 QStringLiteral("00:%1").arg(f.Slider1->pageStep(), 2, 10, QLatin1Char('0')));
+        QVERIFY(!f.Timer1->isActive());
+    }
+
+    void timerStopsWhenNothingPlays_data()
+    {
+        QTest::addColumn<QString>("event");
+        // Guards: the display waking 20 times a second after playback ended.
+        QTest::newRow("Pause") << "Pause";
+        QTest::newRow("Stop") << "Stop";
+        QTest::newRow("end of playlist") << "end";
+        QTest::newRow("file cannot be played") << "broken";
+        QTest::newRow("no sound output") << "no output";
+        // Guards: the display stopping at the advance to the next track.
+        QTest::newRow("advance to the next track") << "advance";
+    }
+    void timerStopsWhenNothingPlays()
+    {
+        QFETCH(QString, event);
+        Form1Harness h;
+        Form1 &f = playingWindow(h, 2);
+        QVERIFY(f.Timer1->isActive());
+        const bool keepsPlaying = event == QLatin1String("advance");
+        if (event == QLatin1String("Pause")) {
+            f.pause1_Click();
+        } else if (event == QLatin1String("Stop")) {
+            f.stop1_Click();
+        } else if (event == QLatin1String("end")) {
+            f.Check1->setChecked(false);
+            Form1::setSelectedIndex(f.List2, 1);
+            h.engine.finishTrack();
+        } else if (event == QLatin1String("advance")) {
+            h.engine.finishTrack();
+        } else {
+            if (event == QLatin1String("broken"))
+                h.engine.unplayable << QStringLiteral("/m/Song.mp3");
+            else
+                h.engine.playFailure = QStringLiteral("no sound output");
+            f.List2_DblClick();
+        }
+        h.engine.settle();
+        QTRY_COMPARE(f.Timer1->isActive(), keepsPlaying);
+        QCOMPARE(h.engine.playStatus == 2, keepsPlaying);
     }
 
     void volume_data()

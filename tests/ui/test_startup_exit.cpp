@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
@@ -270,6 +271,33 @@ private slots:
         QVERIFY(!next.Check1->isChecked());
         checkView(next, true);
         QCOMPARE(ends, 1);
+    }
+
+    // Guards: the engine calling into a window that is gone (an end of track
+    // or an open finishing after it closed), and a new window not hearing it.
+    void windowsComeAndGoOnOneEngine()
+    {
+        Form1Harness h;
+        h.engine.lengthOnOpen = 60;
+        Form1 &first = h.create();
+        first.List1->addItem(QStringLiteral("/m/a.mp3"));
+        first.List2->addItem(QStringLiteral("a.mp3"));
+        Form1::setSelectedIndex(first.List2, 0);
+        first.List2_DblClick(); // its open is still under way
+        QVERIFY(h.engine.endOfStream && h.engine.opened);
+        h.form.reset();
+        QVERIFY(!h.engine.endOfStream);
+        QVERIFY(!h.engine.opened);
+        h.engine.settle();
+        h.engine.finishTrack();
+
+        Form1 &second = h.create();
+        second.List1->addItem(QStringLiteral("/m/b.mp3"));
+        second.List2->addItem(QStringLiteral("b.mp3"));
+        h.engine.finishTrack(); // nothing selected: the advance starts at entry 0
+        h.engine.settle();
+        QCOMPARE(h.engine.fileName, QStringLiteral("/m/b.mp3"));
+        QCOMPARE(second.windowTitle(), QStringLiteral("/m/b.mp3"));
     }
 
     // Guards: vol.ini written in the wrong shape or not replaced on a second press.

@@ -1,5 +1,7 @@
 // Transport of the main window: hot spots, playing the selected entry, the
-// automatic advance and the current-track line, on fakes.
+// automatic advance and the current-track line, on fakes. The fake engine
+// reports each open as a later event, as the real one does; settle() runs
+// those events.
 #include "fakes/form1_harness.h"
 
 #include <QApplication>
@@ -14,10 +16,17 @@
 #include <QTest>
 #include <QTimer>
 
+#include <numeric>
+
 using namespace tarn;
 using namespace tarn::test;
 
 namespace {
+
+QString path(int entry)
+{
+    return QStringLiteral("/m/%1.mp3").arg(entry);
+}
 
 // A window with `count` entries "/m/<i>.mp3" / "<i>.mp3", entry `selected`
 // selected and Repeat as given; the engine's call log starts empty.
@@ -26,14 +35,21 @@ Form1 &makeWindow(Form1Harness &h, int count, int selected, bool repeat)
     h.engine.lengthOnOpen = 180;
     Form1 &f = h.create();
     for (int i = 0; i < count; ++i) {
-        f.List1->addItem(QStringLiteral("/m/%1.mp3").arg(i));
+        f.List1->addItem(path(i));
         f.List2->addItem(QStringLiteral("%1.mp3").arg(i));
     }
     Form1::setSelectedIndex(f.List1, selected);
     Form1::setSelectedIndex(f.List2, selected);
     f.Check1->setChecked(repeat);
+    h.engine.settle();
     h.engine.calls.clear();
     return f;
+}
+
+// The engine calls of the automatic advance to `entry`.
+QStringList advanceCalls(int entry)
+{
+    return {QStringLiteral("FileName=") + path(entry), "Play", "Flag1017=1"};
 }
 
 // Shows the window with its playlist, as a user working with the list has it.
@@ -44,12 +60,12 @@ void showFullView(Form1 &f)
     f.show();
 }
 
-// The full view of a one-entry window, shown and active, so that focus and
-// keys behave as for a user typing into it. Null when the window never
-// became active.
-Form1 *activeFullWindow(Form1Harness &h)
+// The full view of a window with `count` entries, shown and active, so that
+// focus and keys behave as for a user typing into it. Null when the window
+// never became active.
+Form1 *activeFullWindow(Form1Harness &h, int count = 1)
 {
-    Form1 &f = makeWindow(h, 1, -1, false);
+    Form1 &f = makeWindow(h, count, -1, false);
     showFullView(f);
     f.activateWindow();
     return QTest::qWaitForWindowActive(&f) ? &f : nullptr;
@@ -62,13 +78,13 @@ const QString kEndLine = QStringLiteral("Now Playing :- End Of Playlist");
 class TransportTest : public QObject {
     Q_OBJECT
 private slots:
-    // Guards: Play not starting the display; Pause doing more than pausing.
+    // Guards: Play not starting the display again; Pause doing more than pausing.
     void playAndPause()
     {
         Form1Harness h;
         Form1 &f = makeWindow(h, 1, 0, false);
         f.List1_DblClick();
-        f.Timer1->stop();
+        h.engine.settle();
         h.engine.calls.clear();
         f.pause1_Click();
         QCOMPARE(h.engine.calls, QStringList{"Pause"});
@@ -80,16 +96,18 @@ private slots:
         QVERIFY(f.Timer1->isActive());
     }
 
-    // Guards: Stop not rewinding, or touching the selection, caption, track
-    // text or the display timer.
+    // Guards: Stop not rewinding, not showing 0, or touching the selection,
+    // caption or track text.
     void stopRewindsAndKeepsTheRest()
     {
         Form1Harness h;
         Form1 &f = makeWindow(h, 2, 1, false);
         f.List1_DblClick();
+        h.engine.settle();
         h.engine.position = 42;
         f.Timer1_Timer();
         QCOMPARE(f.Slider1->value(), 42);
+        QCOMPARE(f.txtTime->text(), QStringLiteral("00:42"));
         const QString caption = f.windowTitle();
         const QString track = f.Text1->text();
         h.engine.calls.clear();
@@ -97,7 +115,7 @@ private slots:
         f.stop1_Click();
         QCOMPARE(h.engine.calls, (QStringList{"Stop", "Position=0"}));
         QCOMPARE(f.Slider1->value(), 0);
-        QVERIFY(f.Timer1->isActive());
+        QCOMPARE(f.txtTime->text(), QStringLiteral("00:00"));
         QCOMPARE(Form1::selectedIndex(f.List2), 1);
         QCOMPARE(f.windowTitle(), caption);
         QCOMPARE(f.Text1->text(), track);
@@ -137,14 +155,16 @@ private slots:
         Form1Harness h;
         Form1 &f = makeWindow(h, count, selected, repeat);
         next ? f.next1_Click() : f.Back1_Click();
+        h.engine.settle();
 
         QCOMPARE(Form1::selectedIndex(f.List1), selectedAfter);
         QCOMPARE(Form1::selectedIndex(f.List2), selectedAfter);
         if (played < 0) {
-            QVERIFY(h.engine.calls.isEmpty());
+            QVERIFY(h.engine.playerCalls().isEmpty());
         } else {
-            QCOMPARE(h.engine.calls,
-                     (QStringList{QStringLiteral("FileName=/m/%1.mp3").arg(played), "Play"}));
+            QCOMPARE(h.engine.playerCalls(),
+                     (QStringList{QStringLiteral("FileName=") + path(played), "Play"}));
+            QCOMPARE(h.engine.playStatus, 2);
             // The line names the entry that was just selected.
             QCOMPARE(f.Text1->text(), QStringLiteral("%1.mp3 ").arg(played) + f.Label3->text());
             QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : ") + f.Text1->text());
@@ -168,8 +188,9 @@ private slots:
         f.Label3->setText(QStringLiteral("/  02:00"));
         Form1::setSelectedIndex(f.List2, 2);
         f.List2_DblClick();
+        h.engine.settle();
 
-        QCOMPARE(h.engine.calls, (QStringList{QStringLiteral("FileName=") + path, "Play"}));
+        QCOMPARE(h.engine.playerCalls(), (QStringList{QStringLiteral("FileName=") + path, "Play"}));
         QCOMPARE(Form1::selectedIndex(f.List1), 2);
         QCOMPARE(f.windowTitle(), path);
         QCOMPARE(f.Label4->text(), QStringLiteral("File Size: 4567 KB's"));
@@ -178,19 +199,61 @@ private slots:
         QVERIFY(f.Timer1->isActive());
     }
 
-    // Guards: a missing or broken entry crashing, or claiming to play.
-    void unplayableEntrySaysWhy()
+    void playFailureSaysWhy_data()
     {
+        QTest::addColumn<QString>("how");   // "double-click", "advance", "Play"
+        QTest::addColumn<bool>("noOutput"); // false: the file cannot be opened
+        QTest::addColumn<QString>("reason");
+        // Guards: a missing or broken entry crashing, claiming to play, or
+        // leaving the time of the track before it on show.
+        QTest::newRow("double-click, broken file")
+            << "double-click" << false << "not an audio file";
+        // Guards: no sound output failing silently, as if the track played.
+        QTest::newRow("double-click, no output") << "double-click" << true << "no sound output";
+        QTest::newRow("Play, no output") << "Play" << true << "no sound output";
+        // Guards: the advance racing on through the playlist with no output.
+        QTest::newRow("advance, no output") << "advance" << true << "no sound output";
+    }
+    void playFailureSaysWhy()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, noOutput);
+        QFETCH(QString, reason);
         Form1Harness h;
-        Form1 &f = makeWindow(h, 2, 1, false);
-        h.engine.unplayable << QStringLiteral("/m/1.mp3");
+        Form1 &f = makeWindow(h, 3, 0, false);
         f.List2_DblClick();
-        QVERIFY(!h.engine.calls.contains(QStringLiteral("Play")));
-        QCOMPARE(f.Label4->text(), QStringLiteral("File Size: 0 KB's"));
-        QCOMPARE(f.lbl_track->text(),
-                 QStringLiteral("Now Playing : 1.mp3 cannot be played: not an audio file"));
-        f.Timer1_Timer(); // length 0: the line stays
-        QVERIFY(f.lbl_track->text().endsWith(QStringLiteral("not an audio file")));
+        h.engine.settle();
+        h.engine.position = 30;
+        f.Timer1_Timer();
+        QCOMPARE(f.txtTime->text(), QStringLiteral("00:30"));
+        if (noOutput)
+            h.engine.playFailure = reason;
+        else
+            h.engine.unplayable << path(1);
+        h.engine.calls.clear();
+
+        if (how == QLatin1String("Play")) {
+            h.engine.Stop();
+            f.Play1_Click();
+        } else {
+            Form1::setSelectedIndex(f.List2, how == QLatin1String("advance") ? 0 : 1);
+            how == QLatin1String("advance") ? h.engine.finishTrack() : f.List2_DblClick();
+        }
+        h.engine.settle();
+        f.Timer1_Timer();
+
+        const QString name =
+            how == QLatin1String("Play") ? QStringLiteral("0.mp3") : QStringLiteral("1.mp3");
+        QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : ") + name +
+                                          QStringLiteral(" cannot be played: ") + reason);
+        QVERIFY(h.engine.playStatus != 2);
+        QVERIFY(!f.Timer1->isActive());
+        QVERIFY(h.engine.playerCalls().filter(QStringLiteral("FileName=")).size() <= 1);
+        if (!noOutput) {
+            QCOMPARE(f.txtTime->text(), QStringLiteral(" "));
+            QCOMPARE(f.Label3->text(), QStringLiteral(" "));
+            QCOMPARE(f.Label4->text(), QStringLiteral("File Size: 0 KB's"));
+        }
     }
 
     // Guards: a single click in List2 leaving List1 on another entry (then
@@ -207,12 +270,12 @@ private slots:
         QCOMPARE(Form1::selectedIndex(f.List1), 2);
         QTest::keyClick(f.List2, Qt::Key_Down);
         QCOMPARE(Form1::selectedIndex(f.List1), 3);
-        QVERIFY(h.engine.calls.isEmpty());
+        QVERIFY(h.engine.playerCalls().isEmpty());
 
         f.next1_Click(); // the last entry, no repeat: nothing
-        QVERIFY(h.engine.calls.isEmpty());
+        QVERIFY(h.engine.playerCalls().isEmpty());
         f.Back1_Click();
-        QCOMPARE(h.engine.calls.first(), QStringLiteral("FileName=/m/2.mp3"));
+        QCOMPARE(h.engine.playerCalls().first(), QStringLiteral("FileName=/m/2.mp3"));
     }
 
     void endOfTrack_data()
@@ -241,23 +304,26 @@ private slots:
         Form1Harness h;
         Form1 &f = makeWindow(h, count, selected, repeat);
         const QString caption = f.windowTitle();
-        const bool timerWasActive = f.Timer1->isActive();
         h.engine.finishTrack();
+        h.engine.settle();
 
         if (played >= 0) {
-            QCOMPARE(h.engine.calls, (QStringList{QStringLiteral("FileName=/m/%1.mp3").arg(played),
-                                                  "Play", "Flag1017=1"}));
+            QCOMPARE(h.engine.playerCalls(), advanceCalls(played));
             QCOMPARE(Form1::selectedIndex(f.List1), played);
             QCOMPARE(Form1::selectedIndex(f.List2), played);
             QCOMPARE(f.Text1->text(), QStringLiteral("%1.mp3").arg(played));
             QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : %1.mp3").arg(played));
+            // Guards: the caption and size still naming the first track played.
+            QCOMPARE(f.windowTitle(), path(played));
+            QCOMPARE(f.Label4->text(), QStringLiteral("File Size: 0 KB's"));
+            QCOMPARE(h.engine.playStatus, 2);
+            QVERIFY(f.Timer1->isActive());
         } else {
-            QCOMPARE(h.engine.calls, QStringList{"Stop"});
+            QCOMPARE(h.engine.playerCalls(), QStringList{"Stop"});
             QCOMPARE(f.Text1->text(), QStringLiteral("End of playlist"));
             QCOMPARE(f.lbl_track->text(), kEndLine);
+            QCOMPARE(f.windowTitle(), caption);
         }
-        QCOMPARE(f.windowTitle(), caption);
-        QCOMPARE(f.Timer1->isActive(), timerWasActive);
     }
 
     // Guards: the end-of-playlist line being wiped by the next display tick
@@ -268,48 +334,201 @@ private slots:
         Form1Harness h;
         Form1 &f = makeWindow(h, 2, 1, false);
         f.List1_DblClick();
+        h.engine.settle();
         h.engine.finishTrack();
         QCOMPARE(h.engine.length, 180.0);
         f.Timer1_Timer();
         f.Timer1_Timer();
         QCOMPARE(f.lbl_track->text(), kEndLine);
-        QCOMPARE(f.Label3->text(), QStringLiteral("/  03:00")); // the rest of the display goes on
+        QCOMPARE(f.Label3->text(),
+                 QStringLiteral("/  03:00")); // the rest of the display goes on
 
         h.engine.Play(); // as the mini player's Play does, past the window's handlers
         f.Timer1_Timer();
         QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : 1.mp3 - 03:00"));
     }
 
-    // Guards: the advance stopping at (or looping on) an entry that cannot be opened.
-    void advanceSkipsUnplayableEntries()
+    void advanceOverUnplayableEntries_data()
     {
-        Form1Harness h;
-        Form1 &f = makeWindow(h, 4, 0, false);
-        h.engine.unplayable << QStringLiteral("/m/1.mp3") << QStringLiteral("/m/2.mp3");
-        h.engine.finishTrack();
-        QCOMPARE(h.engine.calls, (QStringList{"FileName=/m/1.mp3", "FileName=/m/2.mp3",
-                                              "FileName=/m/3.mp3", "Play", "Flag1017=1"}));
-        QCOMPARE(Form1::selectedIndex(f.List2), 3);
-        QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : 3.mp3"));
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<bool>("repeat");
+        QTest::addColumn<QList<int>>("broken");
+        QTest::addColumn<QList<int>>("opened"); // entries opened, in order
+        QTest::addColumn<int>("played");        // -1: ends with the end-of-playlist line
+
+        // Guards: the advance stopping at an entry that cannot be opened.
+        QTest::newRow("two broken, then a good one")
+            << 4 << 0 << false << QList<int>{1, 2} << QList<int>{1, 2, 3} << 3;
+        // Guards: a broken last entry leaving the player neither playing nor ended.
+        QTest::newRow("broken to the end")
+            << 4 << 1 << false << QList<int>{2, 3} << QList<int>{2, 3} << -1;
+        // Guards: Repeat over a playlist of nothing but broken entries cycling for
+        // ever.
+        QTest::newRow("all broken, repeat: one pass")
+            << 3 << 1 << true << QList<int>{0, 1, 2} << QList<int>{2, 0, 1} << -1;
+        // Guards: a long run of missing files (an unplugged drive) tried to its
+        // end.
+        QTest::newRow("ten broken in a row")
+            << 12 << 0 << false << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}
+            << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10} << -1;
+        QTest::newRow("nine broken in a row")
+            << 12 << 0 << false << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}
+            << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10} << 10;
+        QTest::newRow("all broken, repeat, long playlist") << 30 << 29 << true << [] {
+            QList<int> all(30);
+            std::iota(all.begin(), all.end(), 0);
+            return all;
+        }() << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9} << -1;
     }
-
-    // Guards: Repeat over a playlist of nothing but broken entries cycling for ever.
-    void advanceOverOnlyUnplayableEntriesEnds()
+    void advanceOverUnplayableEntries()
     {
+        QFETCH(int, count);
+        QFETCH(int, selected);
+        QFETCH(bool, repeat);
+        QFETCH(QList<int>, broken);
+        QFETCH(QList<int>, opened);
+        QFETCH(int, played);
         Form1Harness h;
-        Form1 &f = makeWindow(h, 3, 1, true);
-        for (int i = 0; i < 3; ++i)
-            h.engine.unplayable << QStringLiteral("/m/%1.mp3").arg(i);
+        Form1 &f = makeWindow(h, count, selected, repeat);
+        for (const int entry : broken)
+            h.engine.unplayable << path(entry);
         h.engine.finishTrack();
-        QCOMPARE(h.engine.calls.filter(QStringLiteral("FileName=")).size(), 3);
-        QVERIFY(!h.engine.calls.contains(QStringLiteral("Play")));
-        QCOMPARE(h.engine.calls.last(), QStringLiteral("Stop"));
-        QCOMPARE(f.lbl_track->text(), kEndLine);
+        h.engine.settle();
 
-        // A later end of track tries them all again, still finitely.
+        QStringList expected;
+        for (const int entry : opened)
+            expected << advanceCalls(entry);
+        if (played < 0)
+            expected << QStringLiteral("Stop");
+        QCOMPARE(h.engine.playerCalls(), expected);
+        // Guards: the advance looping over the entries on the UI thread,
+        // which freezes the window for as long as the opens take.
+        QCOMPARE(h.engine.mostOpensPerEvent, 1);
+        if (played >= 0) {
+            QCOMPARE(Form1::selectedIndex(f.List2), played);
+            QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : %1.mp3").arg(played));
+            QCOMPARE(f.windowTitle(), path(played));
+        } else {
+            QCOMPARE(f.lbl_track->text(), kEndLine);
+        }
+
+        // A later end of track starts a new run, still finite.
         h.engine.calls.clear();
         h.engine.finishTrack();
-        QCOMPARE(h.engine.calls.filter(QStringLiteral("FileName=")).size(), 3);
+        h.engine.settle();
+        QVERIFY(h.engine.playerCalls().filter(QStringLiteral("FileName=")).size() <= 10);
+    }
+
+    // Guards: the advance going on past a broken entry after the user has
+    // taken over (stopped, paused, pressed Play or chosen an entry).
+    void userActionEndsTheAdvanceRun_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("Stop") << "Stop";
+        QTest::newRow("Pause") << "Pause";
+        QTest::newRow("Play") << "Play";
+        QTest::newRow("double-click") << "double-click";
+    }
+    void userActionEndsTheAdvanceRun()
+    {
+        QFETCH(QString, action);
+        Form1Harness h;
+        Form1 &f = makeWindow(h, 5, 0, false);
+        for (int entry = 1; entry < 5; ++entry)
+            h.engine.unplayable << path(entry);
+        h.engine.finishTrack(); // opens entry 1
+        QVERIFY(h.engine.opening());
+        QCoreApplication::sendPostedEvents(); // 1 fails, the advance opens 2
+        QCOMPARE(h.engine.fileName, path(2));
+        if (action == QLatin1String("Stop"))
+            f.stop1_Click();
+        else if (action == QLatin1String("Pause"))
+            f.pause1_Click();
+        else if (action == QLatin1String("Play"))
+            f.Play1_Click();
+        else
+            f.List2_DblClick(); // entry 2 again, the user's choice
+        h.engine.settle();
+
+        QCOMPARE(h.engine.fileName, path(2));
+        QCOMPARE(f.lbl_track->text(),
+                 QStringLiteral("Now Playing : 2.mp3 cannot be played: not an audio file"));
+        QCOMPARE(Form1::selectedIndex(f.List2), 2);
+    }
+
+    // Guards: the hint for the entry after next reaching the engine before
+    // the advance opens the next entry, which throws away the file the
+    // engine prepared and leaves a gap between the tracks.
+    void nextFileHintFollowsTheAdvanceOpen()
+    {
+        Form1Harness h;
+        makeWindow(h, 4, 0, false);
+        h.engine.finishTrack();
+        h.engine.settle();
+        QCOMPARE(h.engine.calls, (advanceCalls(1) << QStringLiteral("Next=") + path(2)));
+    }
+
+    void nextFileHint_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<bool>("repeat");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("hint"); // the file the engine is told to prepare
+
+        // Guards: a hint that does not follow the selection, or names the
+        // selected entry instead of the one after it.
+        QTest::newRow("selection moves") << 4 << 0 << false << "select 2"
+                                         << "/m/3.mp3";
+        QTest::newRow("selection cleared") << 4 << 2 << false << "select -1"
+                                           << "/m/0.mp3";
+        // Guards: Repeat not wrapping the hint to the first entry, or a hint
+        // past the end without it.
+        QTest::newRow("repeat ticked at the last") << 3 << 2 << false << "repeat on"
+                                                   << "/m/0.mp3";
+        QTest::newRow("repeat cleared at the last") << 3 << 2 << true << "repeat off"
+                                                    << "";
+        // Guards: entries added after the last one not becoming the next file.
+        QTest::newRow("entries added") << 3 << 2 << false << "add 2"
+                                       << "/n/0.mp3";
+        // Guards: the hint left on the entry after a removed one, while the
+        // advance (with nothing selected) starts at the first entry.
+        QTest::newRow("selected entry removed") << 4 << 1 << false << "remove 1"
+                                                << "/m/0.mp3";
+        QTest::newRow("last entry removed") << 1 << 0 << true << "remove 0"
+                                            << "";
+    }
+    void nextFileHint()
+    {
+        QFETCH(int, count);
+        QFETCH(int, selected);
+        QFETCH(bool, repeat);
+        QFETCH(QString, change);
+        QFETCH(QString, hint);
+        Form1Harness h;
+        Form1 &f = makeWindow(h, count, selected, repeat);
+        const QStringList words = change.split(QLatin1Char(' '));
+        const int n = words.value(1).toInt();
+        if (words[0] == QLatin1String("select")) {
+            Form1::setSelectedIndex(f.List2, n);
+        } else if (words[0] == QLatin1String("repeat")) {
+            f.Check1->setChecked(words[1] == QLatin1String("on"));
+        } else if (words[0] == QLatin1String("add")) {
+            QStringList files;
+            for (int i = 0; i < n; ++i)
+                files << QStringLiteral("/n/%1.mp3").arg(i);
+            h.dialogs.answers << files;
+            f.Command11_Click();
+        } else {
+            Form1::setSelectedIndex(f.List2, n);
+            f.Command2_Click();
+        }
+        h.engine.settle();
+        QCOMPARE(h.engine.nextFileName, hint);
+        // Guards: a hint per changed row and list, each a file the engine opens
+        // ahead.
+        QCOMPARE(h.engine.calls.filter(QStringLiteral("Next=")).size(), 1);
     }
 
     // Guards: the advance acting while optRES is not selected.
@@ -320,6 +539,7 @@ private slots:
         f.optRES->setAutoExclusive(false);
         f.optRES->setChecked(false);
         h.engine.finishTrack();
+        h.engine.settle();
         QVERIFY(h.engine.calls.isEmpty());
         QCOMPARE(Form1::selectedIndex(f.List2), 0);
     }
@@ -363,6 +583,7 @@ private slots:
         f.List2->addItem(QStringLiteral("<b>x</b>.mp3"));
         Form1::setSelectedIndex(f.List2, 0);
         f.List2_DblClick();
+        h.engine.settle();
         f.Timer1_Timer();
         QVERIFY(f.lbl_track->text().contains(QStringLiteral("<b>x</b>.mp3")));
         QCOMPARE(f.lbl_track->textFormat(), Qt::PlainText);
