@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -64,6 +65,7 @@ void Form1::wire()
     connect(List2, &QListWidget::itemDoubleClicked, this, &Form1::List2_DblClick);
     // Clicks and arrow keys alike: List1 always follows List2's selection.
     connect(List2, &QListWidget::itemSelectionChanged, this, &Form1::List2_Click);
+    List2->installEventFilter(this); // Return plays the selected entry
     connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
     Text1->installEventFilter(this);
     Text2->installEventFilter(this);
@@ -103,8 +105,20 @@ void Form1::wire()
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusIn && (watched == Text1 || watched == Text2) &&
-        static_cast<QFocusEvent *>(event)->reason() == Qt::BacktabFocusReason) {
+    if (watched == List2 && event->type() == QEvent::KeyPress) {
+        // Return and Enter play the selected entry as a double-click does.
+        // The list would only report the key as an activation, which a
+        // double-click also gives, so the key is taken here.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+            selectedIndex(List2) >= 0) {
+            if (!key->isAutoRepeat()) // a held key starts the entry once
+                List2_DblClick();
+            return true;
+        }
+    } else if (event->type() == QEvent::FocusIn && (watched == Text1 || watched == Text2) &&
+               static_cast<QFocusEvent *>(event)->reason() == Qt::BacktabFocusReason) {
         // Shift+Tab from the playlist passes the hidden text boxes on backwards;
         // sending it to the playlist would trap the focus there.
         focusNextPrevChild(false);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -340,8 +341,7 @@ private slots:
         f.Timer1_Timer();
         f.Timer1_Timer();
         QCOMPARE(f.lbl_track->text(), kEndLine);
-        QCOMPARE(f.Label3->text(),
-                 QStringLiteral("/  03:00")); // the rest of the display goes on
+        QCOMPARE(f.Label3->text(), QStringLiteral("/  03:00")); // the rest of the display goes on
 
         h.engine.Play(); // as the mini player's Play does, past the window's handlers
         f.Timer1_Timer();
@@ -363,12 +363,10 @@ private slots:
         // Guards: a broken last entry leaving the player neither playing nor ended.
         QTest::newRow("broken to the end")
             << 4 << 1 << false << QList<int>{2, 3} << QList<int>{2, 3} << -1;
-        // Guards: Repeat over a playlist of nothing but broken entries cycling for
-        // ever.
+        // Guards: Repeat over a playlist of nothing but broken entries cycling for ever.
         QTest::newRow("all broken, repeat: one pass")
             << 3 << 1 << true << QList<int>{0, 1, 2} << QList<int>{2, 0, 1} << -1;
-        // Guards: a long run of missing files (an unplugged drive) tried to its
-        // end.
+        // Guards: a long run of missing files (an unplugged drive) tried to its end.
         QTest::newRow("ten broken in a row")
             << 12 << 0 << false << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}
             << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10} << -1;
@@ -526,8 +524,7 @@ private slots:
         }
         h.engine.settle();
         QCOMPARE(h.engine.nextFileName, hint);
-        // Guards: a hint per changed row and list, each a file the engine opens
-        // ahead.
+        // Guards: a hint per changed row and list, each a file the engine opens ahead.
         QCOMPARE(h.engine.calls.filter(QStringLiteral("Next=")).size(), 1);
     }
 
@@ -571,6 +568,59 @@ private slots:
         QVERIFY(QApplication::focusWidget() != f.List2);
         QVERIFY(QApplication::focusWidget() != f.Text1);
         QVERIFY(QApplication::focusWidget() != f.Text2);
+    }
+
+    void returnPlaysTheSelectedEntry_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("heldRepeats"); // auto-repeated presses after the first
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<bool>("plays");
+        // Guards: Return on an entry doing nothing where a double-click plays it.
+        QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << 0 << 1 << true;
+        QTest::newRow("keypad Enter")
+            << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 0 << 2 << true;
+        // Guards: a held key restarting the track over and over.
+        QTest::newRow("held Return")
+            << int(Qt::Key_Return) << int(Qt::NoModifier) << 3 << 1 << true;
+        // Guards: Return with nothing selected playing some entry anyway.
+        QTest::newRow("nothing selected")
+            << int(Qt::Key_Return) << int(Qt::NoModifier) << 0 << -1 << false;
+    }
+    void returnPlaysTheSelectedEntry()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, heldRepeats);
+        QFETCH(int, selected);
+        QFETCH(bool, plays);
+        Form1Harness h;
+        Form1 *window = activeFullWindow(h, 3);
+        QVERIFY(window);
+        Form1 &f = *window;
+        f.List2->setFocus();
+        Form1::setSelectedIndex(f.List2, selected);
+        h.engine.calls.clear();
+        const auto mods = Qt::KeyboardModifiers(modifiers);
+        QTest::keyPress(f.List2, Qt::Key(key), mods);
+        for (int i = 0; i < heldRepeats; ++i) {
+            QKeyEvent repeat(QEvent::KeyPress, key, mods, QString(), true);
+            QApplication::sendEvent(f.List2, &repeat);
+        }
+        QTest::keyRelease(f.List2, Qt::Key(key), mods);
+        h.engine.settle();
+
+        if (!plays) {
+            QVERIFY(h.engine.playerCalls().isEmpty());
+            return;
+        }
+        QCOMPARE(h.engine.playerCalls(),
+                 (QStringList{QStringLiteral("FileName=") + path(selected), "Play"}));
+        QCOMPARE(Form1::selectedIndex(f.List1), selected);
+        QCOMPARE(f.windowTitle(), path(selected));
+        QCOMPARE(f.Text1->text(), QStringLiteral("%1.mp3 ").arg(selected) + f.Label3->text());
+        QCOMPARE(h.engine.playStatus, 2);
     }
 
     // Guards: a file name that looks like markup shown as rich text.
