@@ -81,6 +81,7 @@ void Form1::wire()
             QTimer::singleShot(0, this, &Form1::Slider1_Scroll);
     });
     connect(HScroll1, &QScrollBar::valueChanged, this, &Form1::HScroll1_Change);
+    lbl_track->installEventFilter(this); // a new width cuts the track line anew
 
     // The engine prepares the file the automatic advance will play next.
     for (QListWidget *list : {List1, List2}) {
@@ -117,6 +118,9 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
                 List2_DblClick();
             return true;
         }
+    } else if (watched == lbl_track &&
+               (event->type() == QEvent::Resize || event->type() == QEvent::FontChange)) {
+        elideTrackLine();
     } else if (event->type() == QEvent::FocusIn && (watched == Text1 || watched == Text2) &&
                static_cast<QFocusEvent *>(event)->reason() == Qt::BacktabFocusReason) {
         // Shift+Tab from the playlist passes the hidden text boxes on backwards;

@@ -197,6 +197,11 @@ private:
     void scheduleNextFileName(); // the advance's next file to the engine, once per event
     void updateNextFileName();
 
+    // form1_layout.cpp: lbl_track shows the line cut to its width with "…";
+    // the whole line is its tooltip.
+    void setTrackLine(const QString &line);
+    void elideTrackLine();
+
     Form1Services services_;
     bool exiting_ = false;    // Exit has run: the close box or a second Exit does nothing more
     bool sliderHeld_ = false; // the user holds Slider1's thumb: ticks leave it alone
@@ -207,6 +212,7 @@ private:
     bool advancing_ = false;       // an unplayable entry makes the advance go on to the next
     int advanceFailures_ = 0;      // unplayable entries in a row in this advance run
     bool nextFileNameDue_ = false; // a next-file update is posted
+    QString trackLine_;            // lbl_track's whole text
 };
 
 } // namespace tarn

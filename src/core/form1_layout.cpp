@@ -156,8 +156,7 @@ void Form1::buildLayout()
                      1335, 375);
     Show_play = place(new QPushButton(QStringLiteral("Show Playlist"), c), "Show_play", 5640, 840,
                       1215, 375);
-    lbl_track =
-        place(new QLabel(QStringLiteral("Now Playing:"), c), "lbl_track", 240, 1440, 7455, 255);
+    lbl_track = place(new QLabel(c), "lbl_track", 240, 1440, 7455, 255);
     Slider1 = place(new QSlider(Qt::Horizontal, c), "Slider1", 120, 1800, 6375, 495);
     Slider1->setMinimum(0);
     Image2 = place(new SvgPicture(QStringLiteral(":/art/transport.svg"), c), "Image2", 120, 2400,
@@ -222,6 +221,7 @@ void Form1::buildLayout()
 
     styleControls(*this);
     buildTabOrder(*this);
+    setTrackLine(QStringLiteral("Now Playing:"));
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -236,6 +236,21 @@ void Form1::buildLayout()
     // size follows the view (applyView).
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
+}
+
+void Form1::setTrackLine(const QString &line)
+{
+    trackLine_ = line;
+    lbl_track->setToolTip(line);
+    elideTrackLine();
+}
+
+// A long file name or reason would be cut off at the label's edge with no
+// sign that more follows; "…" says so, and the tooltip has the whole line.
+void Form1::elideTrackLine()
+{
+    const int width = lbl_track->contentsRect().width();
+    lbl_track->setText(lbl_track->fontMetrics().elidedText(trackLine_, Qt::ElideRight, width));
 }
 
 void Form1::buildMenus()

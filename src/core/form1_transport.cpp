@@ -201,7 +201,7 @@ void Form1::endOfPlaylist()
 {
     mp.Stop();
     Text1->setText(QStringLiteral("End of playlist"));
-    lbl_track->setText(QStringLiteral("Now Playing :- End Of Playlist"));
+    setTrackLine(QStringLiteral("Now Playing :- End Of Playlist"));
     // Keeps the display tick from rewriting the track line at once.
     trackLineHeld_ = true;
 }
@@ -245,7 +245,7 @@ void Form1::updateNextFileName()
 
 void Form1::Text1_Change()
 {
-    lbl_track->setText(QStringLiteral("Now Playing : ") + Text1->text());
+    setTrackLine(QStringLiteral("Now Playing : ") + Text1->text());
 }
 
 // Text1 and Text2 lie outside the window but are in the tab order.

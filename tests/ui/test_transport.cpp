@@ -623,6 +623,34 @@ private slots:
         QCOMPARE(h.engine.playStatus, 2);
     }
 
+    // Guards: a long name or reason cut off at the label's edge with no sign
+    // that more follows, and the whole line out of reach.
+    void longTrackLineEndsInEllipsisWithWholeLineAsTooltip()
+    {
+        Form1Harness h;
+        Form1 &f = makeWindow(h, 0, -1, false);
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        const QString name = QString(150, QLatin1Char('n')) + QStringLiteral(".mp3");
+        const QString whole = QStringLiteral("Now Playing : ") + name;
+        f.Text1->setText(name);
+        const QString shown = f.lbl_track->text();
+        QCOMPARE(f.lbl_track->toolTip(), whole);
+        QVERIFY2(shown.endsWith(QChar(0x2026)) && whole.startsWith(shown.chopped(1)),
+                 qPrintable(shown));
+        QVERIFY(f.lbl_track->fontMetrics().horizontalAdvance(shown) <=
+                f.lbl_track->contentsRect().width());
+
+        // Guards: the cut made once for the width the label had then.
+        f.lbl_track->resize(f.lbl_track->fontMetrics().horizontalAdvance(whole) + 10,
+                            f.lbl_track->height());
+        QCOMPARE(f.lbl_track->text(), whole);
+
+        f.Text1->setText(QStringLiteral("short.mp3"));
+        QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : short.mp3"));
+        QCOMPARE(f.lbl_track->toolTip(), f.lbl_track->text());
+    }
+
     // Guards: a file name that looks like markup shown as rich text.
     void trackLineShowsNamesLiterally()
     {
