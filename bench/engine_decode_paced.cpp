@@ -39,7 +39,7 @@ int main(int argc, char **argv)
     const double total = std::atof(argv[3]);
     const AudioFormat format; // what the engine asks of a device by default
     std::string error;
-    std::unique_ptr<Decoder> decoder = Decoder::open(argv[1], format, error);
+    std::unique_ptr<Decoder> decoder = Decoder::open(argv[1], format, {}, error);
     if (!decoder) {
         std::fprintf(stderr, "%s: %s\n", argv[1], error.c_str());
         return 1;

@@ -28,7 +28,10 @@ int main(int argc, char **argv)
     std::vector<double> ms;
     double longestCall = 0;
     for (int i = 0; i <= repeats; ++i) {
-        if (!engine.setFileName(argv[1])) {
+        engine.setFileName(argv[1]);
+        while (engine.openState() == tarn::engine::Engine::OpenState::Opening)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (engine.openState() != tarn::engine::Engine::OpenState::Open) {
             std::fprintf(stderr, "%s: %s\n", argv[1], engine.LastError().c_str());
             return 1;
         }

@@ -18,7 +18,6 @@ int main(int argc, char *argv[])
         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
 
-    tarn::engine::configureProcessAudio(); // before QApplication starts any thread
     QApplication app(argc, argv);
     QApplication::setApplicationName(tarn::kProgramTitle);
     QApplication::setOrganizationName(tarn::kProgramTitle);

@@ -106,8 +106,8 @@ std::optional<Options> parse(int argc, char **argv)
 struct Events {
     std::mutex mutex;
     std::condition_variable wake;
-    std::deque<std::uint64_t> endOfStream; // generations, oldest first
-    int signal = 0;                        // SIGINT or SIGTERM once received
+    std::deque<tarn::engine::Event> posted; // oldest first
+    int signal = 0;                         // SIGINT or SIGTERM once received
 };
 
 // Waits for SIGINT/SIGTERM (blocked in every thread, so only sigwait() sees
@@ -130,10 +130,10 @@ public:
     Player(const Options &options, Events &events) : options_(options), events_(events)
     {
         engine_.setVolume(options.volume);
-        engine_.setEndOfStreamCallback([this](std::uint64_t generation) {
+        engine_.setEventCallback([this](const tarn::engine::Event &e) {
             {
                 std::lock_guard lock(events_.mutex);
-                events_.endOfStream.push_back(generation);
+                events_.posted.push_back(e);
             }
             events_.wake.notify_all();
         });
@@ -145,7 +145,12 @@ public:
         bool allPlayed = true;
         for (std::size_t i = 0; i < options_.files.size(); ++i) {
             const std::string &path = options_.files[i];
-            if (!engine_.setFileName(path)) {
+            // The next file is prepared ahead and follows without a gap.
+            engine_.setNextFileName(i + 1 < options_.files.size() ? options_.files[i + 1] : "");
+            engine_.setFileName(path);
+            if (const int sig = waitFor(tarn::engine::Event::Kind::Opened))
+                return 128 + sig;
+            if (engine_.openState() != tarn::engine::Engine::OpenState::Open) {
                 event("error " + path + " " + engine_.LastError());
                 allPlayed = false;
                 continue;
@@ -159,7 +164,7 @@ public:
                 return 1; // no output device: the next files would fail the same way
             }
             event("play");
-            if (const int sig = waitForEnd())
+            if (const int sig = waitFor(tarn::engine::Event::Kind::EndOfStream))
                 return 128 + sig;
             event("eos");
         }
@@ -175,25 +180,23 @@ private:
         return text;
     }
 
-    // Until the current file's end-of-stream (returns 0) or a signal (returns
-    // its number). Sleeps without waking unless a pause is still due, when it
-    // looks at the position every 5 ms.
-    int waitForEnd()
+    // Until the current file's event of `kind` (returns 0) or a signal
+    // (returns its number). Sleeps without waking unless a pause is still
+    // due, when it looks at the position every 5 ms.
+    int waitFor(tarn::engine::Event::Kind kind)
     {
         ended_ = false;
         for (;;) {
             if (const int sig = signalReceived())
                 return sig;
-            if (takeEndOfStream())
+            if (take(kind))
                 return 0;
             if (pauseDue() && engine_.Position() >= *options_.pauseAt) {
                 pauseOnce();
                 continue;
             }
             std::unique_lock lock(events_.mutex);
-            const auto ready = [this] {
-                return events_.signal != 0 || !events_.endOfStream.empty();
-            };
+            const auto ready = [this] { return events_.signal != 0 || !events_.posted.empty(); };
             if (pauseDue())
                 events_.wake.wait_for(lock, std::chrono::milliseconds(5), ready);
             else
@@ -207,18 +210,18 @@ private:
         return events_.signal;
     }
 
-    // Takes the queued notices; true once one of them belonged to the current
-    // file. The engine is asked outside the events lock, which its callback
-    // thread takes.
-    bool takeEndOfStream()
+    // Takes the queued events; true once one of `kind` belonged to the
+    // current file. The engine is asked outside the events lock, which its
+    // callback thread takes. Events of the other kind are stale here.
+    bool take(tarn::engine::Event::Kind kind)
     {
-        std::deque<std::uint64_t> notices;
+        std::deque<tarn::engine::Event> posted;
         {
             std::lock_guard lock(events_.mutex);
-            notices.swap(events_.endOfStream);
+            posted.swap(events_.posted);
         }
-        for (const std::uint64_t generation : notices)
-            ended_ = ended_ || engine_.isCurrentGeneration(generation);
+        for (const tarn::engine::Event &e : posted)
+            ended_ = ended_ || (e.kind == kind && engine_.isCurrent(e));
         return ended_;
     }
 
@@ -237,8 +240,8 @@ private:
                 return; // waitForEnd() reports the signal
         }
         // The file may have ended just before Pause(); Play() would then start
-        // it over instead of resuming.
-        if (takeEndOfStream())
+        // it over instead of resuming. (waitFor() then sees ended_ set.)
+        if (take(tarn::engine::Event::Kind::EndOfStream))
             return;
         engine_.Play();
         event("play");
@@ -266,7 +269,6 @@ int main(int argc, char **argv)
     // inherits the mask and only the signal thread receives them; SDL must
     // not install its own handlers either.
     setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
-    tarn::engine::configureProcessAudio();
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);

@@ -28,52 +28,81 @@ Decoder::~Decoder()
     av_channel_layout_uninit(&inLayout_);
 }
 
-std::unique_ptr<Decoder> Decoder::open(const std::string &path, AudioFormat format,
-                                       std::string &error)
+int Decoder::interruptCallback(void *opaque)
 {
-    // Only regular files: opening a named pipe or a device would block the
-    // owner's thread for as long as nothing writes to it.
+    return static_cast<const Decoder *>(opaque)->cancel_.cancelled() ? 1 : 0;
+}
+
+std::unique_ptr<Decoder> Decoder::open(const std::string &path, AudioFormat format,
+                                       CancelToken cancel, std::string &error)
+{
+    // Only regular files: opening a named pipe or a device would block for as
+    // long as nothing writes to it.
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
     if (ec) {
-        error = "cannot open the file: " + ec.message();
+        if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory)
+            error = "the file is not there";
+        else if (ec == std::errc::permission_denied)
+            error = "no permission to read the file";
+        else
+            error = "the file cannot be read (" + ec.message() + ")";
         return nullptr;
     }
     if (!std::filesystem::is_regular_file(status)) {
-        error = "not a file that can be played";
+        error = std::filesystem::is_directory(status) ? "it is a folder, not a sound file"
+                                                      : "it is not a sound file";
         return nullptr;
     }
-    if (std::filesystem::file_size(path, ec) == 0 && !ec) {
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (size == 0 && !ec) {
         error = "the file is empty";
         return nullptr;
     }
     std::unique_ptr<Decoder> d(new Decoder);
     d->out_ = format;
+    d->path_ = path;
+    d->openSize_ = ec ? 0 : size;
+    d->cancel_ = cancel;
 
-    AVFormatContext *rawFormat = nullptr;
-    int rc = avformat_open_input(&rawFormat, path.c_str(), nullptr, nullptr);
+    AVFormatContext *rawFormat = avformat_alloc_context();
+    if (!rawFormat) {
+        error = "out of memory";
+        return nullptr;
+    }
+    rawFormat->interrupt_callback.callback = &Decoder::interruptCallback;
+    rawFormat->interrupt_callback.opaque = d.get();
+    int rc = avformat_open_input(&rawFormat, path.c_str(), nullptr, nullptr); // frees it on failure
+    if (rc == AVERROR_EXIT) {
+        error = "opening the file was cancelled";
+        return nullptr;
+    }
     if (rc == AVERROR_INVALIDDATA || rc == AVERROR(EINVAL)) {
-        error = "not a sound file that can be played (" + averrorText(rc) + ")";
+        error = "not a sound file this player can read";
+        return nullptr;
+    }
+    if (rc == AVERROR(EACCES)) {
+        error = "no permission to read the file";
         return nullptr;
     }
     if (rc < 0) {
-        error = "cannot open the file: " + averrorText(rc);
+        error = "the file cannot be read (" + averrorText(rc) + ")";
         return nullptr;
     }
     d->format_.reset(rawFormat);
     rc = avformat_find_stream_info(d->format_.get(), nullptr);
     if (rc < 0) {
-        error = "cannot read the file's format: " + averrorText(rc);
+        error = "not a sound file this player can read";
         return nullptr;
     }
     const AVCodec *codec = nullptr;
     rc = av_find_best_stream(d->format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (rc == AVERROR_DECODER_NOT_FOUND) {
-        error = "the file's audio format is not supported";
+        error = "its kind of sound is not one this player can decode";
         return nullptr;
     }
     if (rc < 0) {
-        error = "the file holds no audio";
+        error = "the file holds no sound";
         return nullptr;
     }
     d->stream_ = rc;
@@ -98,7 +127,7 @@ std::unique_ptr<Decoder> Decoder::open(const std::string &path, AudioFormat form
         rc = avcodec_open2(d->codec_.get(), codec, nullptr);
     }
     if (rc < 0) {
-        error = "cannot start the audio decoder: " + averrorText(rc);
+        error = "its sound cannot be decoded (" + averrorText(rc) + ")";
         return nullptr;
     }
 
@@ -116,7 +145,8 @@ std::unique_ptr<Decoder> Decoder::open(const std::string &path, AudioFormat form
             continue;
         }
         if (rc != AVERROR(EAGAIN) || d->draining_ || ++packets > kMaxPacketsToFirstFrame) {
-            error = "no audio could be decoded from the file";
+            error = d->cancel_.cancelled() ? "opening the file was cancelled"
+                                           : "no sound could be decoded from the file";
             return nullptr;
         }
         rc = av_read_frame(d->format_.get(), d->packet_.get());
@@ -189,8 +219,8 @@ bool Decoder::receiveFrame()
             return false; // nothing more will come
         rc = av_read_frame(format_.get(), packet_.get());
         if (rc < 0) {
-            // The end of the file, or a read error (the file vanished or was
-            // cut short under us): play out what the decoder holds.
+            // The end of the file, or a read error: play out what the decoder holds.
+            noteReadEnd(rc);
             draining_ = true;
             avcodec_send_packet(codec_.get(), nullptr);
             continue;
@@ -204,6 +234,23 @@ bool Decoder::receiveFrame()
         }
         av_packet_unref(packet_.get());
     }
+}
+
+void Decoder::noteReadEnd(int rc)
+{
+    if (rc == AVERROR_EXIT)
+        return; // cancelled: nobody listens any more
+    if (rc != AVERROR_EOF) {
+        breakReason_ = "the file could not be read to its end (" + averrorText(rc) + ")";
+        return;
+    }
+    // Cut short on disk while it played: the read ends early, without an
+    // error. (A file deleted meanwhile is still read whole through the open
+    // handle: that is a natural end.)
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path_, ec);
+    if (!ec && openSize_ > 0 && size < openSize_)
+        breakReason_ = "the file was cut short while it played";
 }
 
 bool Decoder::configureResampler(const AVFrame &frame)
@@ -345,6 +392,7 @@ void Decoder::seek(double seconds)
     resampler_.reset();
     seekTarget_ = seconds;
     droppedUntil_ = -1;
+    breakReason_.clear();
     nextFrame_ = std::llround(seconds * out_.rate);
 }
 

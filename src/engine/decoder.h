@@ -4,20 +4,34 @@
 // encoder delay and padding already trimmed by FFmpeg).
 //
 // THREADS
-//   A Decoder is used by one thread at a time and holds no lock. The owner
-//   thread opens it (so that setFileName() can report failure and the length
-//   at once) and hands it to the engine's decoder thread, which alone uses and
-//   destroys it from then on.
+//   A Decoder is used by one thread at a time (the engine's decoder thread)
+//   and holds no lock. Its reads can be cancelled from any thread through the
+//   CancelToken given at open: a read that hangs (a dead network mount)
+//   returns as soon as the token says so.
 #pragma once
 
 #include "engine/ffmpeg_ptr.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace tarn::engine {
+
+// Cancels the reads of a Decoder once *current no longer equals `mine`, or
+// *quit is set. The atomics must outlive the Decoder.
+struct CancelToken {
+    const std::atomic<std::uint64_t> *current = nullptr;
+    std::uint64_t mine = 0;
+    const std::atomic<bool> *quit = nullptr;
+    bool cancelled() const
+    {
+        return (quit && quit->load(std::memory_order_relaxed)) ||
+               (current && current->load(std::memory_order_relaxed) != mine);
+    }
+};
 
 struct AudioFormat {
     int rate = 48000;
@@ -28,9 +42,10 @@ struct AudioFormat {
 class Decoder {
 public:
     // Opens `path` and decodes its first audio frame, so a file that opens but
-    // holds nothing playable fails here. On failure returns null and sets `error`.
+    // holds nothing playable fails here. On failure returns null and sets
+    // `error` to the reason in words for people.
     static std::unique_ptr<Decoder> open(const std::string &path, AudioFormat format,
-                                         std::string &error);
+                                         CancelToken cancel, std::string &error);
     ~Decoder();
     Decoder(const Decoder &) = delete;
     Decoder &operator=(const Decoder &) = delete;
@@ -46,8 +61,12 @@ public:
     // Appends at least one frame to `out` and sets `firstFrame` to the
     // timeline index of the first one; returns false, having appended the
     // resampler's tail if any, when the file has no more audio. Damaged data is
-    // skipped; a read error ends the file like its end does.
+    // skipped; a read error ends the file early, and breakReason() says so.
     bool decode(std::vector<float> &out, std::int64_t &firstFrame);
+
+    // Why the file ended before its real end (a read error, or the file was
+    // cut short on disk while it played); empty after a natural end.
+    const std::string &breakReason() const { return breakReason_; }
 
     // Makes the next decode() start at `seconds` (to the sample): seeks to the
     // key point at or before it, then drops what precedes it.
@@ -60,6 +79,13 @@ private:
     bool configureResampler(const AVFrame &frame);
     double frameTime(const AVFrame &frame) const;
 
+    void noteReadEnd(int rc); // the demuxer stopped with `rc`: end or break?
+    static int interruptCallback(void *opaque);
+
+    std::string path_;
+    std::uintmax_t openSize_ = 0; // the file's size when it was opened
+    CancelToken cancel_;
+    std::string breakReason_;
     FormatContextPtr format_;
     CodecContextPtr codec_;
     PacketPtr packet_;

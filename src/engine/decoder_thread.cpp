@@ -1,6 +1,7 @@
-// The engine's decoder thread: takes the owner's commands, keeps the ring
-// full, reports end-of-stream and reopens a removed output device. See
-// engine_state.h for the threads and locks.
+// The engine's decoder thread: takes the owner's commands, opens and closes
+// files, keeps the ring full, runs on into the file prepared next, reports
+// Opened and EndOfStream, pauses and closes an idle output and reopens a
+// removed one. See engine_state.h for the threads and locks.
 #include "engine/engine_state.h"
 
 #include <algorithm>
@@ -12,28 +13,34 @@ namespace tarn::engine {
 
 using namespace std::chrono_literals;
 
+namespace {
+// An SDL output keeps a thread streaming silence while paused: close it after
+// this long without sound. It opens again at the next Play().
+constexpr auto kIdleClose = 3s;
+} // namespace
+
 void Engine::Impl::decoderMain()
 {
     pthread_setname_np(pthread_self(), "tarn-decoder"); // told apart in top and perf
-    bool drained = false; // the source has given its last frames (into staging)
     for (;;) {
+        const auto limit = sleepLimit();
         Command cmd;
         {
             std::unique_lock lock(commandMutex);
             const auto busy = [&] {
-                return quit || command.pending ||
-                       (source && !sourceEnded && ring.writable() != nullptr) ||
-                       endedGeneration.load() != reportedEnd || pauseWanted.load();
+                return quit.load() || command.pending ||
+                       (feeding && !feeding->ended && ring.writable() != nullptr) ||
+                       pauseWanted.load() || endHanded.load() || prepareWanted();
             };
-            if (!busy()) {
-                // Asleep until the owner posts, the output drains half the
-                // ring or ends a file; the timeout only watches the device.
+            if (!busy() && limit > 0ms) {
+                // Asleep until the owner posts or the output drains half the
+                // ring, ends a file or falls silent; the limit times the end
+                // of a file being heard and watches the output.
                 decoderSleeping.store(true);
-                const bool sounding = playing.load() && endedGeneration.load() != generation.load();
-                wake.wait_for(lock, sounding ? 1s : 2s, busy);
+                wake.wait_for(lock, limit, busy);
                 decoderSleeping.store(false);
             }
-            if (quit)
+            if (quit.load())
                 return;
             if (command.pending) {
                 cmd = std::move(command);
@@ -41,125 +48,297 @@ void Engine::Impl::decoderMain()
                 commandWaiting.store(false);
             }
         }
-        if (cmd.pending) {
-            if (cmd.newSource) {
-                source = std::move(cmd.source); // the old file closes here, off the owner's thread
-                sourceSerial = cmd.fileSerial;
-                sourceEnded = source == nullptr;
-                drained = false;
-            }
-            if (cmd.newFormat && source)
-                source->setOutputFormat(cmd.format);
-            if (cmd.seek && source) {
-                source->seek(cmd.target);
-                sourceEnded = false;
-                drained = false;
-            }
-            writeGeneration = cmd.generation;
-            staging.clear();
-            stagingUsed = 0;
-        }
+        if (cmd.pending)
+            apply(cmd);
         reportEndOfStream();
-        pauseIdleDevice();
-        watchDevice();
+        pauseIdleOutput();
+        watchOutput();
+        prepareNext();
+        fillRing();
+    }
+}
 
-        // Fill free blocks until the ring is full, the file ends or a new
-        // command arrives.
-        while (source && !sourceEnded && !commandWaiting.load()) {
-            AudioBlock *block = ring.writable();
-            if (!block)
-                break;
-            const int channels = source->outputFormat().channels;
-            block->generation = writeGeneration;
-            block->channels = channels;
-            block->frames = 0;
-            block->firstFrame = stagingFrame;
-            while (block->frames < ring.framesPerBlock()) {
-                if (stagingUsed == staging.size()) {
-                    if (drained)
-                        break;
-                    staging.clear();
-                    stagingUsed = 0;
-                    drained = !source->decode(staging, stagingFrame);
-                    continue;
-                }
-                if (block->frames == 0)
-                    block->firstFrame = stagingFrame;
-                const int n = std::min<std::int64_t>(ring.framesPerBlock() - block->frames,
-                                                     (staging.size() - stagingUsed) / channels);
-                std::memcpy(block->samples.get() + std::size_t(block->frames) * channels,
-                            staging.data() + stagingUsed, sizeof(float) * n * channels);
-                block->frames += n;
-                stagingUsed += std::size_t(n) * channels;
-                stagingFrame += n;
+// How long the thread may sleep when nothing else wakes it.
+std::chrono::milliseconds Engine::Impl::sleepLimit()
+{
+    const MarkSnapshot m = marks.read();
+    std::lock_guard lock(deviceMutex);
+    if (!output)
+        return outputLost ? 1000ms : 10000ms;
+    if (m.end.segment > reportedEnd) {
+        // A file's last sample is on its way to the ear: wake when it is heard.
+        const HeardMark &due = m.endBefore.segment > reportedEnd ? m.endBefore : m.end;
+        const std::int64_t left = due.total - (output->framesHanded() - output->queuedFrames());
+        const int rate = std::max(1, output->spec().rate);
+        return std::chrono::milliseconds(std::clamp<std::int64_t>(left * 1000 / rate + 1, 0, 1000));
+    }
+    if (outputPaused && !output->idleIsFree()) {
+        const auto closeAt = idleSince + kIdleClose;
+        const auto now = std::chrono::steady_clock::now();
+        return closeAt <= now ? 0ms : std::chrono::ceil<std::chrono::milliseconds>(closeAt - now);
+    }
+    return outputPaused ? 5000ms : 1000ms;
+}
+
+void Engine::Impl::apply(Command &cmd)
+{
+    if (cmd.newFormat) {
+        decodeFormat = cmd.format;
+        for (Feed *f : {&current, &next})
+            if (f->decoder)
+                f->decoder->setOutputFormat(cmd.format);
+    }
+    if (cmd.hint) {
+        preparePath = cmd.hintPath;
+        prepareTried = false;
+        // A file prepared next that the output has not reached is dropped;
+        // one it already plays stays, and the hint names what follows it.
+        if (next.decoder && marks.read().current.segment != next.segment)
+            cancelNext();
+    }
+    if (cmd.open) {
+        cancelNext();
+        feeding = nullptr;
+        current = Feed{}; // the old file closes here, off the owner's thread
+        openCurrent(cmd.path, cmd.ticket, cmd.segment);
+    }
+    if (cmd.adopt && next.decoder && next.segment == cmd.adoptSegment) {
+        const bool wasFeeding = feeding == &next;
+        current = std::move(next);
+        next = Feed{};
+        if (wasFeeding)
+            feeding = &current;
+        std::lock_guard lock(statusMutex);
+        status = nextStatus;
+        nextStatus = FileStatus{};
+        prepared = PreparedNext{};
+    }
+    if (cmd.seek && current.decoder) {
+        cancelNext();
+        current.decoder->seek(cmd.target);
+        current.drained = current.ended = false;
+        current.segment = cmd.segment;
+        startFeeding(current);
+    }
+}
+
+void Engine::Impl::openCurrent(const std::string &path, std::uint64_t ticket,
+                               std::uint64_t openSegment)
+{
+    std::string error;
+    auto decoder =
+        Decoder::open(path, decodeFormat, CancelToken{&wantedTicket, ticket, &quit}, error);
+    if (wantedTicket.load() != ticket)
+        return; // replaced while it opened: the newer request is waiting
+    {
+        std::lock_guard lock(statusMutex);
+        status =
+            FileStatus{ticket, decoder ? OpenState::Open : OpenState::Failed,
+                       decoder ? std::string() : error, decoder ? decoder->estimatedLength() : 0.0};
+    }
+    if (decoder) {
+        current = Feed{std::move(decoder), ticket, openSegment};
+        startFeeding(current);
+    }
+    postEvent({Event::Kind::Opened, ticket});
+}
+
+// Opens the hinted file once the current one is wholly in the ring, and
+// feeds it in right behind, so the output runs on into it.
+bool Engine::Impl::prepareWanted() const
+{
+    return current.decoder && current.ended && !next.decoder && !prepareTried &&
+           !preparePath.empty();
+}
+
+void Engine::Impl::prepareNext()
+{
+    if (!prepareWanted() || commandWaiting.load())
+        return;
+    prepareTried = true;
+    const std::uint64_t serial = hintSerial.load();
+    std::string error;
+    auto decoder =
+        Decoder::open(preparePath, decodeFormat, CancelToken{&hintSerial, serial, &quit}, error);
+    if (!decoder)
+        return; // the owner opens it itself at the end, and learns why it fails
+    next = Feed{std::move(decoder), newSerial(), newSerial()};
+    {
+        std::lock_guard lock(statusMutex);
+        nextStatus = FileStatus{next.ticket, OpenState::Open, {}, next.decoder->estimatedLength()};
+        prepared = PreparedNext{preparePath, next.ticket, next.segment};
+    }
+    startFeeding(next);
+}
+
+void Engine::Impl::cancelNext()
+{
+    if (!next.decoder)
+        return;
+    // Everything prepared after the current file is dropped, this one included.
+    const std::uint64_t low = current.segment & 0xFFFFFFFFu;
+    cancelled.store(low << 32 | (next.segment & 0xFFFFFFFFu), std::memory_order_release);
+    if (feeding == &next)
+        feeding = nullptr;
+    next = Feed{};
+    prepareTried = false;
+    std::lock_guard lock(statusMutex);
+    nextStatus = FileStatus{};
+    prepared = PreparedNext{};
+}
+
+void Engine::Impl::startFeeding(Feed &feed)
+{
+    feeding = &feed;
+    staging.clear();
+    stagingUsed = 0;
+    stagingFrame = 0;
+}
+
+// Fills free blocks until the ring is full, the file ends or a new command
+// arrives.
+void Engine::Impl::fillRing()
+{
+    int published = 0;
+    while (feeding && !feeding->ended && !commandWaiting.load()) {
+        AudioBlock *block = ring.writable();
+        if (!block)
+            break;
+        Feed &feed = *feeding;
+        Decoder &source = *feed.decoder;
+        const int channels = source.outputFormat().channels;
+        block->segment = feed.segment;
+        block->channels = channels;
+        block->frames = 0;
+        block->firstFrame = stagingFrame;
+        while (block->frames < ring.framesPerBlock()) {
+            if (stagingUsed == staging.size()) {
+                if (feed.drained)
+                    break;
+                staging.clear();
+                stagingUsed = 0;
+                feed.drained = !source.decode(staging, stagingFrame);
+                continue;
             }
-            block->last = drained && stagingUsed == staging.size();
             if (block->frames == 0)
                 block->firstFrame = stagingFrame;
-            if (block->last) {
-                sourceEnded = true;
-                const int rate = source->outputFormat().rate;
-                decodedLengthUs.store(
-                    Stamp::pack(sourceSerial, std::llround(double(stagingFrame) * 1e6 / rate)));
-            }
-            ring.publish();
+            const int n = std::min<std::int64_t>(ring.framesPerBlock() - block->frames,
+                                                 (staging.size() - stagingUsed) / channels);
+            std::memcpy(block->samples.get() + std::size_t(block->frames) * channels,
+                        staging.data() + stagingUsed, sizeof(float) * n * channels);
+            block->frames += n;
+            stagingUsed += std::size_t(n) * channels;
+            stagingFrame += n;
         }
+        block->last = feed.drained && stagingUsed == staging.size();
+        if (block->frames == 0)
+            block->firstFrame = stagingFrame;
+        if (block->last) {
+            feed.ended = true;
+            const double length = double(stagingFrame) / source.outputFormat().rate;
+            std::lock_guard lock(statusMutex);
+            FileStatus &st = &feed == &current ? status : nextStatus;
+            if (st.ticket == feed.ticket) {
+                st.exactLength = length;
+                st.reason = source.breakReason();
+            }
+        }
+        ring.publish();
+        ++published;
+        if (block->last)
+            feeding = nullptr; // the file prepared next follows, once opened
+        if (published == 1) {
+            // An output that ran dry asks again now, not at its next period.
+            std::lock_guard lock(deviceMutex);
+            if (output)
+                output->wantMore();
+        }
+    }
+    if (published > 1) {
+        std::lock_guard lock(deviceMutex);
+        if (output)
+            output->wantMore();
     }
 }
 
 void Engine::Impl::reportEndOfStream()
 {
-    const std::uint64_t ended = endedGeneration.load();
-    if (ended == 0 || ended == reportedEnd)
-        return;
-    reportedEnd = ended;
-    if (generation.load() != ended)
-        return; // overtaken by setFileName(), Stop() or a seek
-    std::lock_guard lock(endOfStreamMutex);
-    if (!endOfStream)
-        return;
-    try {
-        endOfStream(ended);
-    } catch (...) {
-        // The receiver's fault must not end the decoder thread.
+    endHanded.store(false); // the marks below tell what is due, and sleepLimit() when
+    const MarkSnapshot m = marks.read();
+    for (const HeardMark &end : {m.endBefore, m.end}) {
+        if (end.segment == 0 || end.segment <= reportedEnd)
+            continue;
+        {
+            std::lock_guard lock(deviceMutex);
+            if (output && output->framesHanded() - output->queuedFrames() < end.total)
+                return; // not heard yet; sleepLimit() wakes the thread in time
+        }
+        reportedEnd = end.segment;
+        heardEnd.store(end.segment);
+        postEvent({Event::Kind::EndOfStream, end.segment});
     }
 }
 
-void Engine::Impl::pauseIdleDevice()
+void Engine::Impl::pauseIdleOutput()
 {
     if (!pauseWanted.exchange(false))
         return;
-    // Under deviceMutex neither Play() nor a new generation can slip in
-    // between the check and the pause.
+    const MarkSnapshot m = marks.read();
     std::lock_guard lock(deviceMutex);
-    if (!playing.load() || endedGeneration.load() == generation.load())
-        device.setPaused(true); // nothing to play: spare the CPU
+    if (!output || outputPaused)
+        return;
+    // Over, unless the owner restarted since (Play after the end, a seek).
+    const bool fileOver = m.end.segment != 0 && m.end.segment == m.current.segment &&
+                          m.end.segment >= minSegment.load() && ring.filled() == 0 &&
+                          feeding == nullptr;
+    if (playing.load() && !fileOver)
+        return; // sound came meanwhile
+    if (playing.load() && reportedEnd < m.end.segment) {
+        pauseWanted.store(true); // the end still sounds: pause once it was heard
+        return;
+    }
+    output->setPaused(true); // nothing to play: spare the CPU
+    outputPaused = true;
+    idleSince = std::chrono::steady_clock::now();
 }
 
-void Engine::Impl::watchDevice()
+void Engine::Impl::watchOutput()
 {
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastDeviceCheck < 1s)
-        return;
-    lastDeviceCheck = now;
-    std::lock_guard lock(deviceMutex);
-    if (device.isOpen()) {
-        if (!device.lost())
+    OutputSpec previous;
+    {
+        std::lock_guard lock(deviceMutex);
+        if (output && outputPaused && !output->idleIsFree() && now - idleSince >= kIdleClose) {
+            output.reset(); // idle: SDL would stream silence for ever
             return;
-        // Unplugged, or the sound server went away: open the default device
-        // again (the desktop may route it elsewhere now) in the same format,
-        // now or, while that fails, at the next checks.
-        device.close();
-        deviceLost = true;
-    } else if (!deviceLost) {
-        return; // never opened, or closed on purpose
+        }
+        if (now - lastDeviceCheck < 1s)
+            return;
+        lastDeviceCheck = now;
+        if (output) {
+            if (!output->lost())
+                return;
+            // Unplugged, or the sound server went away: open the default
+            // output again (the desktop may route it elsewhere now).
+            output.reset();
+            outputLost = true;
+        }
+        if (!outputLost)
+            return; // never opened, or closed on purpose
+        previous = openedSpec;
     }
     std::string error;
-    if (device.open(&Impl::outputCallback, this, error)) {
-        deviceLost = false;
-        device.setPaused(!playing.load() || endedGeneration.load() == generation.load());
+    auto opened = openOutput(&Impl::render, this, previous.rate > 0 ? &previous : nullptr, error);
+    if (!opened)
+        return; // tried again at the next check, and by the owner's next Play()
+    std::lock_guard lock(deviceMutex);
+    if (output)
+        return; // the owner opened one meanwhile
+    installOutput(std::move(opened));
+    if (playing.load()) {
+        output->setPaused(false);
+        outputPaused = false;
     }
-    // else tried again at the next check, and by the owner's next Play()
 }
 
 } // namespace tarn::engine

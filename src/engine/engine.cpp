@@ -8,14 +8,11 @@
 namespace tarn::engine {
 
 namespace {
-// 192 x 1024 frames: about 4 s at 48 kHz. The decoder refills the ring when
-// it is half empty, so it wakes every 2 s and decodes 2 s at a time: short
-// bursts cost far more CPU per second of sound (cold caches after each sleep).
-constexpr std::size_t kRingBlocks = 192;
 constexpr int kBlockFrames = 1024;
 } // namespace
 
-Engine::Impl::Impl() : ring(kRingBlocks, kBlockFrames, kMaxOutputChannels)
+Engine::Impl::Impl(EngineOptions options)
+    : ring(std::max(options.ringBlocks, 4), kBlockFrames, kMaxOutputChannels)
 {
     decoderThread = std::thread(&Impl::decoderMain, this);
 }
@@ -24,31 +21,30 @@ Engine::Impl::~Impl()
 {
     {
         std::lock_guard lock(commandMutex);
-        quit = true;
+        quit.store(true); // also cancels a read that hangs
     }
     wake.notify_one();
     decoderThread.join();
     std::lock_guard lock(deviceMutex);
-    device.close(); // the callback uses the ring: stop it before the ring goes
+    output.reset(); // render uses the ring: stop it before the ring goes
 }
 
-// Owner. Starts a new generation carrying `request` to the decoder thread.
-// Older audio still in the ring is dropped here, so the decoder can refill it
-// at once even while the device is paused (the callback would drop it too,
-// but only once the device runs).
+// Owner. Starts a new segment carrying `request` to the decoder thread.
+// Older audio still in the ring is dropped here, and what the output holds is
+// flushed where it can be, so that what comes next is heard at once.
 void Engine::Impl::restart(Command request)
 {
-    std::unique_ptr<Decoder> replaced; // destroyed after the locks are released
-    std::lock_guard deviceLock(deviceMutex);
-    const std::uint64_t next = generation.load() + 1;
-    generation.store(next, std::memory_order_release);
+    adopted = false;
+    segment = request.segment = newSerial();
+    minSegment.store(segment, std::memory_order_release);
+    flushedPause = false;
     {
         std::lock_guard commandLock(commandMutex);
-        if (request.newSource) {
-            replaced = std::move(command.source);
-            command.newSource = true;
-            command.source = std::move(request.source);
-            command.fileSerial = request.fileSerial;
+        if (request.open) {
+            command.open = true;
+            command.path = std::move(request.path);
+            command.ticket = request.ticket;
+            command.adopt = false;
             command.seek = false; // a seek asked for the previous file
         }
         if (request.newFormat) {
@@ -59,83 +55,170 @@ void Engine::Impl::restart(Command request)
             command.seek = true;
             command.target = request.target;
         }
-        command.generation = next;
+        command.segment = request.segment;
         command.pending = true;
         commandWaiting.store(true);
     }
     wake.notify_one();
-    // Drop what is left of older generations, up to the first block of the
-    // new one (the decoder may already be writing it). Done after posting, so
-    // the decoder cannot fill the ring with stale audio behind this.
-    if (device.isOpen())
-        device.lock();
+    std::lock_guard deviceLock(deviceMutex);
+    if (!output) {
+        // Nothing can read the ring now; drop what is stale up to the first
+        // block of the new segment (the decoder may already be writing it).
+        while (AudioBlock *b = ring.readable()) {
+            if (b->segment >= segment)
+                break;
+            ring.pop();
+        }
+        return;
+    }
+    output->lock();
     while (AudioBlock *b = ring.readable()) {
-        if (b->generation == next)
+        if (b->segment >= segment)
             break;
         ring.pop();
     }
-    if (device.isOpen())
-        device.unlock();
-    if (playing.load())
-        device.setPaused(false); // it may have paused at the end of the file
+    output->flush();
+    output->unlock();
+    if (playing.load() && outputPaused) {
+        output->setPaused(false); // it may have paused at the end of the file
+        outputPaused = false;
+    }
 }
 
-bool Engine::Impl::ensureDevice()
+void Engine::Impl::postEvent(const Event &event)
 {
+    std::lock_guard lock(eventMutex);
+    if (!eventCallback)
+        return;
+    try {
+        eventCallback(event);
+    } catch (...) {
+        // The receiver's fault must not end the thread that reports.
+    }
+}
+
+void Engine::Impl::installOutput(std::unique_ptr<AudioOutput> opened)
+{
+    writer.configure(opened->spec());
+    outputIdle = true;
+    atEnd = false;
+    // The new output counts from 0: all handed to the old one counts as heard.
+    MarkSnapshot m = marks.read();
+    m.current.total = m.previous.total = m.end.total = 0;
+    marks.publish(m);
+    outputLost = false;
+    outputPaused = true;
+    openedSpec = opened->spec();
+    output = std::move(opened);
+    const float gain = gainForVolume(volume);
+    targetGain.store(output->setGain(gain) ? 1.0f : gain);
+    idleSince = std::chrono::steady_clock::now();
+}
+
+// Owner. Opens the output outside deviceMutex (it may take a while; the
+// decoder must not wait on it meanwhile) and swaps it in.
+bool Engine::Impl::ensureOutput()
+{
+    OutputSpec previous;
+    {
+        std::lock_guard lock(deviceMutex);
+        if (output)
+            return true;
+        previous = openedSpec;
+    }
+    std::string error;
+    auto opened = openOutput(&Impl::render, this, previous.rate > 0 ? &previous : nullptr, error);
+    if (!opened) {
+        playError = error;
+        return false;
+    }
     OutputSpec spec;
     {
         std::lock_guard lock(deviceMutex);
-        if (device.isOpen())
-            return true;
-        std::string error;
-        if (!device.open(&Impl::outputCallback, this, error)) {
-            lastError = error;
-            return false;
-        }
-        deviceLost = false;
-        spec = device.spec();
-        writer.configure(spec); // the device is paused: the callback is not running yet
+        if (!output)
+            installOutput(std::move(opened)); // else the decoder reopened one meanwhile
+        spec = openedSpec;
     }
     const AudioFormat granted{spec.rate, spec.channels};
     if (granted != format) {
         // Audio prepared so far was for the format asked for; make it again.
-        const double at = std::clamp(startSeconds, 0.0, estimatedLength);
         format = granted;
+        const double at = std::max(0.0, startSeconds);
         Command c;
         c.newFormat = true;
         c.format = granted;
-        c.seek = hasFile;
+        c.seek = currentStatus().state == OpenState::Open;
         c.target = at;
         restart(std::move(c));
+        startSeconds = at;
     }
     return true;
 }
 
-int Engine::Impl::outputRate() const
+FileStatus Engine::Impl::currentStatus() const
 {
-    return format.rate;
+    std::lock_guard lock(statusMutex);
+    if (status.ticket == ticket)
+        return status;
+    if (nextStatus.ticket == ticket)
+        return nextStatus; // taken over; the decoder has not moved it yet
+    FileStatus opening;
+    opening.ticket = ticket;
+    opening.state = ticket != 0 ? OpenState::Opening : OpenState::None;
+    return opening;
 }
 
-Engine::Engine() : d(std::make_unique<Impl>()) {}
+Engine::Engine(EngineOptions options) : d(std::make_unique<Impl>(options)) {}
 
 Engine::~Engine() = default;
 
-bool Engine::setFileName(const std::string &path)
+void Engine::setFileName(const std::string &path)
 {
     d->fileName = path;
+    d->playError.clear();
+    // The advance at a natural end: the file prepared next already plays.
+    // Take it over as it is, without a restart.
+    if (d->ended()) {
+        PreparedNext next;
+        {
+            std::lock_guard lock(d->statusMutex);
+            next = d->prepared;
+        }
+        const MarkSnapshot m = d->marks.read();
+        if (next.segment != 0 && next.path == path && m.current.segment == next.segment &&
+            !d->isCancelled(next.segment)) {
+            d->ticket = next.ticket;
+            d->segment = next.segment;
+            d->startSeconds = 0;
+            d->flushedPause = false;
+            // A short file may play out before the owner's Play() or even
+            // before this: its end-of-stream is then on its way, and Play()
+            // must not start it again.
+            d->adopted = true;
+            d->wantedTicket.store(next.ticket);
+            {
+                std::lock_guard lock(d->commandMutex);
+                d->command.adopt = true;
+                d->command.adoptSegment = next.segment;
+                d->command.pending = true;
+                d->commandWaiting.store(true);
+            }
+            d->wake.notify_one();
+            d->postEvent({Event::Kind::Opened, next.ticket});
+            return;
+        }
+    }
     d->state = Stopped;
     d->playing.store(false);
-    std::string error;
+    d->adopted = false;
+    d->ticket = d->newSerial();
+    d->wantedTicket.store(d->ticket); // cancels an open or read still going on
+    d->startSeconds = 0;
     Command c;
-    c.newSource = true;
-    c.source = Decoder::open(path, d->format, error);
-    d->hasFile = c.source != nullptr;
-    d->estimatedLength = d->hasFile ? c.source->estimatedLength() : 0.0;
-    d->lastError = d->hasFile ? std::string() : error;
-    c.fileSerial = ++d->fileSerial;
-    d->startSeconds = d->resumeSeconds = 0;
+    c.open = true;
+    c.path = path;
+    c.ticket = d->ticket;
     d->restart(std::move(c));
-    return d->hasFile;
 }
 
 const std::string &Engine::FileName() const
@@ -143,104 +226,165 @@ const std::string &Engine::FileName() const
     return d->fileName;
 }
 
+Engine::OpenState Engine::openState() const
+{
+    return d->currentStatus().state;
+}
+
+void Engine::setNextFileName(const std::string &path)
+{
+    if (path == d->hintPath)
+        return;
+    d->hintPath = path;
+    d->hintSerial.fetch_add(1); // cancels the preparation of an older hint
+    {
+        std::lock_guard lock(d->commandMutex);
+        d->command.hint = true;
+        d->command.hintPath = path;
+        d->command.pending = true;
+        d->commandWaiting.store(true);
+    }
+    d->wake.notify_one();
+}
+
 void Engine::Play()
 {
-    if (!d->hasFile) {
-        d->lastError = "no file is loaded";
+    const OpenState open = openState();
+    if (open == OpenState::None || open == OpenState::Failed) {
+        d->playError = open == OpenState::None ? "no file is loaded" : "";
         return;
     }
-    if (!d->ensureDevice())
+    if (!d->ensureOutput())
         return;
-    const bool ended = d->endedGeneration.load() == d->generation.load();
-    if (d->state == Playing && !ended)
-        return; // already playing: nothing to restart, no dip in the sound
-    if (ended) {
+    d->playError.clear();
+    if (d->adopted && d->ended()) {
+        d->state = Playing; // taken over as it played out: its end is on its way
+        return;
+    }
+    if (d->ended()) {
         // Played to its end: play it again from the start.
         Command c;
         c.seek = true;
-        d->startSeconds = d->resumeSeconds = 0;
+        d->startSeconds = 0;
+        d->restart(std::move(c));
+    } else if (d->state == Playing) {
+        return; // already playing: nothing to restart, no dip in the sound
+    } else if (d->flushedPause) {
+        // The output dropped what it held at the pause: go on from what was heard.
+        Command c;
+        c.seek = true;
+        c.target = d->pausedAt;
+        d->startSeconds = d->pausedAt;
         d->restart(std::move(c));
     }
-    d->lastError.clear();
-    d->resumeSeconds = Position();
+    const double from = Position();
     d->state = Playing;
     d->firstSampleLatencyNs.store(-1);
     d->playCalledNs.store(steadyNowNs());
     d->latencyPending.store(true);
-    d->fadeIn.store(d->resumeSeconds > 0); // mid-file: ramp in, no click
+    d->fadeIn.store(from > 0); // mid-file: ramp in, no click
     d->gainJump.store(true);
     d->playing.store(true);
     std::lock_guard lock(d->deviceMutex);
-    d->device.setPaused(false);
+    if (d->output) {
+        d->output->setPaused(false);
+        d->outputPaused = false;
+    }
 }
 
 void Engine::Pause()
 {
-    if (d->state != Playing)
+    if (d->state != Playing || d->ended())
         return;
+    const double at = Position();
     d->state = Paused;
-    d->playing.store(false); // the output fades out, then the device pauses
+    d->pausedAt = at; // what Position() says while paused
+    std::lock_guard lock(d->deviceMutex);
+    d->playing.store(false); // an SDL output fades out, then pauses
+    if (d->output && d->output->idleIsFree()) {
+        // Silent at once: cork, and drop what the server still holds.
+        d->output->setPaused(true);
+        d->outputPaused = true;
+        d->flushedPause = d->output->flush();
+    }
 }
 
 void Engine::Stop()
 {
     d->state = Stopped;
     d->playing.store(false);
-    if (!d->hasFile)
+    if (d->ticket == 0)
         return;
     Command c;
     c.seek = true;
-    d->startSeconds = d->resumeSeconds = 0;
+    d->startSeconds = 0;
     d->restart(std::move(c));
 }
 
 double Engine::Position() const
 {
-    if (!d->hasFile)
+    const FileStatus st = d->currentStatus();
+    if (st.state != OpenState::Open)
         return 0;
-    const std::uint64_t gen = d->generation.load();
-    const std::uint64_t heard = d->heard.load();
-    const int rate = d->outputRate();
-    if (!Stamp::matches(heard, gen) || rate <= 0)
-        return d->startSeconds;
-    std::int64_t frame = Stamp::value(heard);
-    if (d->state == Playing && d->endedGeneration.load() != gen) {
-        // What the device still holds has not been heard yet; all that was
-        // handed out before the last Play() has.
-        const std::int64_t heardBefore = std::llround(d->resumeSeconds * rate);
-        frame = std::max(heardBefore, frame - d->device.bufferFrames());
+    if (d->ended())
+        return Length();
+    if (d->state == Paused)
+        return d->pausedAt;
+    std::int64_t heardTotal = 0;
+    int rate = 0;
+    {
+        std::lock_guard lock(d->deviceMutex);
+        if (!d->output)
+            return d->startSeconds;
+        heardTotal = d->output->framesHanded() - d->output->queuedFrames();
+        rate = d->output->spec().rate;
     }
-    return double(frame) / rate;
+    const MarkSnapshot m = d->marks.read();
+    const HeardMark *mark = m.current.segment == d->segment    ? &m.current
+                            : m.previous.segment == d->segment ? &m.previous
+                                                               : nullptr;
+    if (!mark || rate <= 0)
+        return d->startSeconds;
+    const double seconds = double(heardFrame(*mark, heardTotal)) / rate;
+    return std::clamp(seconds, d->startSeconds, std::max(d->startSeconds, Length()));
 }
 
 void Engine::setPosition(double seconds)
 {
-    if (!d->hasFile)
+    if (d->currentStatus().state != OpenState::Open)
         return;
     if (!std::isfinite(seconds))
         seconds = 0;
     seconds = std::clamp(seconds, 0.0, Length());
+    if (d->ended()) {
+        // An ended file is stopped: the seek moves the position only.
+        d->state = Stopped;
+        d->playing.store(false);
+    }
     Command c;
     c.seek = true;
     c.target = seconds;
-    d->startSeconds = d->resumeSeconds = seconds;
+    d->startSeconds = d->pausedAt = seconds;
     d->restart(std::move(c));
 }
 
 double Engine::Length() const
 {
-    if (!d->hasFile)
+    const FileStatus st = d->currentStatus();
+    if (st.state != OpenState::Open)
         return 0;
-    const std::uint64_t decoded = d->decodedLengthUs.load();
-    if (Stamp::matches(decoded, d->fileSerial))
-        return Stamp::value(decoded) / 1e6; // the decoder reached the end: exact
-    return d->estimatedLength;
+    return st.exactLength >= 0 ? st.exactLength : st.estimatedLength;
 }
 
 void Engine::setVolume(std::int32_t hundredthsOfDb)
 {
     d->volume = hundredthsOfDb;
-    d->targetGain.store(gainForVolume(hundredthsOfDb));
+    const float gain = gainForVolume(hundredthsOfDb);
+    std::lock_guard lock(d->deviceMutex);
+    if (d->output && d->output->setGain(gain))
+        d->targetGain.store(1.0f);
+    else
+        d->targetGain.store(gain);
 }
 
 std::int32_t Engine::Volume() const
@@ -250,8 +394,10 @@ std::int32_t Engine::Volume() const
 
 int Engine::PlayStatus() const
 {
-    if (d->state == Playing && d->endedGeneration.load() == d->generation.load())
-        return Stopped; // played to its end
+    if (d->adopted && d->state == Playing)
+        return Playing; // until the owner took its end-of-stream
+    if (d->ended() || openState() == OpenState::Failed)
+        return Stopped;
     return d->state;
 }
 
@@ -267,28 +413,42 @@ bool Engine::flag1017() const
 
 std::string Engine::LastError() const
 {
-    return d->lastError;
+    if (!d->playError.empty())
+        return d->playError;
+    return d->currentStatus().reason;
 }
 
-void Engine::setEndOfStreamCallback(EndOfStreamCallback callback)
+void Engine::setEventCallback(EventCallback callback)
 {
-    std::lock_guard lock(d->endOfStreamMutex); // waits for a running callback
-    std::swap(d->endOfStream, callback);
+    std::lock_guard lock(d->eventMutex); // waits for a running callback
+    std::swap(d->eventCallback, callback);
 }
 
-bool Engine::isCurrentGeneration(std::uint64_t generation) const
+bool Engine::isCurrent(const Event &event) const
 {
-    return generation == d->generation.load();
+    if (event.kind == Event::Kind::Opened)
+        return event.id == d->ticket;
+    if (event.id != d->segment)
+        return false;
+    d->adopted = false; // its end is taken: Play() starts it again from now on
+    return true;
 }
 
 OutputSpec Engine::outputSpec() const
 {
-    return d->device.spec();
+    std::lock_guard lock(d->deviceMutex);
+    return d->openedSpec;
 }
 
 std::int64_t Engine::firstSampleLatencyNs() const
 {
     return d->firstSampleLatencyNs.load();
+}
+
+bool Engine::outputOpen() const
+{
+    std::lock_guard lock(d->deviceMutex);
+    return d->output != nullptr;
 }
 
 } // namespace tarn::engine

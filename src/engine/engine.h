@@ -1,45 +1,59 @@
 // Tarn Player playback engine: one audio file at a time, decoded with FFmpeg
-// and played through SDL2 on the system's default output device.
+// and played through PulseAudio (or SDL2 where there is no PulseAudio server)
+// on the system's default output.
 //
 // EVENT MODEL
-//   The engine raises one event: end-of-stream, once per natural end of the
-//   current file, after the last sample of that file was handed to the output.
-//   It is reported through the callback given to setEndOfStreamCallback(),
-//   which runs on the engine's decoder thread (never the caller's) and must
-//   only post the notice elsewhere: it must not call back into the engine nor
-//   wait for the owner thread. No engine lock that an owner call could wait
-//   on is held while it runs, and once setEndOfStreamCallback() returns the
-//   previous callback is neither running nor called again. The notice carries
-//   the generation it belongs to; a receiver on the UI thread checks it with
-//   isCurrentGeneration() before acting, so a notice that was overtaken by
-//   setFileName(), Stop() or a seek is dropped.
+//   The engine raises two events through the callback given to
+//   setEventCallback(), which runs on an engine thread (never wait there, never
+//   call back into the engine: only post the event to the owner's thread):
+//   - Opened: the open started by setFileName() finished; openState() and
+//     LastError() tell how. Carries that open's ticket.
+//   - EndOfStream: the last sample of the current file was heard. Carries the
+//     segment it ends.
+//   On the owner's thread, isCurrent(event) tells whether the event still
+//   belongs to the current file: an open replaced by a later setFileName(), or
+//   an end overtaken by setFileName(), Stop() or a seek, is to be dropped.
+//   Once setEventCallback() returns, the previous callback is neither running
+//   nor called again.
 //
 // THREADS
 //   All public members are called from one thread (the owner's, normally the
-//   UI thread). Internally one decoder thread fills a bounded ring buffer and
-//   SDL's callback thread drains it; the owner never waits on either beyond
-//   opening a file. Several Engine instances may live at once, each with its
-//   own output stream. The output device opens on the first Play() and stays
-//   open (paused while not playing) until the engine is destroyed; when it is
-//   removed, the engine reopens the default device as soon as there is one.
+//   UI thread) and return at once: files are opened, read and closed on the
+//   engine's decoder thread, which fills a bounded ring buffer that the
+//   output's own thread drains. Several Engine instances may live at once,
+//   each with its own output stream. The output opens at the first Play(); it
+//   is paused when nothing plays, and an SDL output is closed after a few
+//   seconds without sound (a PulseAudio stream only corks, which costs
+//   nothing). A removed device is reopened as soon as there is one.
+//
+// GAPLESS ADVANCE
+//   setNextFileName() names the file that will follow. The decoder opens it
+//   ahead and writes it into the ring right after the current file, so the
+//   output runs from one into the other without a break. EndOfStream still
+//   comes for the current file; setFileName() with the same path then takes
+//   the file that already plays over, without a restart, and Play() goes on.
+//   Any other setFileName() switches at once, as always.
 //
 // STATES
-//   setFileName() leaves the file stopped at 0. After a natural end,
-//   PlayStatus() is 0 and Position() is Length(); Play() then starts the file
-//   again from 0. Length() starts as the container's figure less the samples
-//   the decoder trims, and becomes exact once the decoder reaches the end
-//   (a file cut short may end long before its header says).
+//   setFileName() leaves the file stopped at 0 (Play() before the open
+//   finished plays as soon as it did). After a natural end, PlayStatus() is 0
+//   and Position() is Length(); a seek then moves the position without
+//   playing, and Play() starts from there (from 0 after the end itself).
+//   Length() is 0 until the open finished, then the container's figure less
+//   the samples the decoder trims, exact once the decoder reached the end.
 //
-// GENERATIONS
-//   Every setFileName(), Stop() and seek starts a new generation. Audio,
-//   positions and end-of-stream notices of an older generation are dropped.
+// SEGMENTS
+//   Every setFileName(), Stop(), seek and resume after a flushed pause starts
+//   a new segment; so does the step into the next file. Audio, positions and
+//   end-of-stream notices of an older segment are dropped.
 //
 // ERRORS
-//   Nothing throws across this interface. A file that cannot be opened leaves
-//   the engine empty (Length() 0, PlayStatus() 0) and setFileName() returns
-//   false; LastError() gives the reason as text. An output device that cannot
-//   be opened makes Play() a no-op apart from LastError(); the next Play()
-//   tries again.
+//   Nothing throws across this interface. A file that cannot be played leaves
+//   the engine empty (Length() 0, PlayStatus() 0, openState() Failed) and
+//   LastError() gives the reason in words for people. A file that breaks off
+//   while it plays (a read error, or cut short on disk) ends there with
+//   LastError() saying so. An output that cannot be opened makes Play() a
+//   no-op apart from LastError(); the next Play() tries again.
 //
 // PATHS
 //   UTF-8 encoded file system paths.
@@ -67,23 +81,37 @@ struct OutputSpec {
     int bytesPerSample = 0; // 1, 2 or 4
 };
 
+struct Event {
+    enum class Kind { Opened, EndOfStream };
+    Kind kind = Kind::Opened;
+    std::uint64_t id = 0; // Opened: the open's ticket; EndOfStream: the segment
+};
+
+// Tuning for tests and benchmarks; the defaults are what the player uses.
+struct EngineOptions {
+    int ringBlocks = 192; // of 1024 frames: about 4 s at 48 kHz
+};
+
 class Engine {
 public:
-    using EndOfStreamCallback = std::function<void(std::uint64_t generation)>;
+    enum class OpenState { None, Opening, Open, Failed };
+    using EventCallback = std::function<void(const Event &)>;
 
-    Engine();
+    explicit Engine(EngineOptions options = {});
     ~Engine();
     Engine(const Engine &) = delete;
     Engine &operator=(const Engine &) = delete;
 
-    // Closes the current file and opens `path`, leaving it stopped at 0 with
-    // Length() known. Returns false (engine empty, LastError() set) when the
-    // file cannot be played.
-    bool setFileName(const std::string &path);
+    // Starts opening `path` and returns at once; the Opened event follows.
+    void setFileName(const std::string &path);
     // The path last set, whether or not it opened.
     const std::string &FileName() const;
+    OpenState openState() const;
 
-    void Play();  // start, or resume after Pause(); opens the device the first time
+    // The file to follow the current one at its natural end; empty for none.
+    void setNextFileName(const std::string &path);
+
+    void Play();  // start, or resume after Pause(); opens the output the first time
     void Pause(); // hold, keeping the position
     void Stop();  // halt and rewind to 0
 
@@ -99,30 +127,23 @@ public:
     void setFlag1017(bool on); // stored; no audible effect
     bool flag1017() const;
 
-    // Reason the last setFileName() or Play() failed; empty after a success.
+    // Why the file cannot be played, broke off, or Play() found no output;
+    // empty otherwise.
     std::string LastError() const;
 
-    void setEndOfStreamCallback(EndOfStreamCallback callback);
-    bool isCurrentGeneration(std::uint64_t generation) const;
+    void setEventCallback(EventCallback callback);
+    bool isCurrent(const Event &event) const;
 
     // For checks and benchmarks.
     OutputSpec outputSpec() const;
     // Nanoseconds from the last Play() to the output callback that first
-    // handed a sample of the current generation to the device; -1 until then.
+    // handed a sample of the current segment to the output; -1 until then.
     std::int64_t firstSampleLatencyNs() const;
+    bool outputOpen() const; // an output is open (playing or paused)
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
-
-// Sets up the process's sound output before any thread starts (it writes an
-// environment variable). Under PulseAudio, SDL asks for a stream buffer of one
-// 21 ms period, and the client then wakes about 300 times a second; this asks
-// the PulseAudio client library for 120 ms instead, unless the user chose a
-// value in PULSE_LATENCY_MSEC. The engine still hands over 21 ms at a time, so
-// Play() and the step from one file to the next stay as quick; only what is
-// already handed over (pause, volume) reaches the ear up to 120 ms later.
-void configureProcessAudio();
 
 } // namespace tarn::engine

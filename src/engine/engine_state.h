@@ -2,38 +2,40 @@
 //
 // THREADS
 //   owner    the thread that calls Engine's public members (the UI thread).
-//   decoder  one thread per engine: adopts opened files (and closes old
-//            ones), seeks, decodes into the ring, reports end-of-stream,
-//            pauses the device once the output fell silent, reopens a
-//            removed device.
-//   output   SDL's callback thread: drains the ring, applies the volume,
-//            fades out when playback stops, writes silence when there is
-//            nothing to play; never blocks, never allocates, takes no engine
-//            lock. Only the owner unpauses the device; only the decoder
-//            pauses it.
+//   decoder  one thread per engine: opens, seeks, reads and closes files,
+//            opens the next file ahead, decodes into the ring, reports
+//            Opened and EndOfStream, pauses the output once it fell silent,
+//            closes an idle SDL output, reopens a removed one.
+//   output   the output's own thread (render): drains the ring, applies the
+//            volume, fades out when playback stops, records what it handed
+//            over; never blocks, never allocates, takes no engine lock.
 //
 // LOCKS (take in this order; never the other way round)
-//   deviceMutex  the device (open, close, pause) and ring stale-dropping by
-//                the owner; owner and decoder take it, each briefly (the
-//                decoder also while reopening a removed device, the owner
-//                while opening it at the first Play()).
-//   SDL's device lock  held by SDL around each callback; the owner takes it
-//                (under deviceMutex) to drop stale blocks.
-//   commandMutex the command slot below; owner and decoder, briefly.
-//   endOfStreamMutex  the end-of-stream callback; held by the decoder while
-//                it runs the callback, by the owner while replacing it. Taken
-//                with no other engine lock held.
+//   deviceMutex  the output pointer and every call on the output; owner and
+//                decoder, each briefly (opening an output happens outside
+//                it, and the new one is swapped in).
+//   the output's own lock  held around render; taken under deviceMutex to
+//                drop stale blocks.
+//   commandMutex the command slot; owner and decoder, briefly.
+//   statusMutex  what the decoder learnt of files (open results, lengths,
+//                the file prepared next); owner and decoder, briefly.
+//   eventMutex   the event callback; held by the decoder while it runs the
+//                callback, by the owner while replacing it. Taken with no
+//                other engine lock held.
 //
-// GENERATIONS
-//   `generation` is bumped by every setFileName(), Stop(), seek and restart
-//   (owner only). Blocks carry the generation they were decoded for; the
-//   output drops any other. Heard positions and end-of-stream carry it too.
+// SEGMENTS AND TICKETS
+//   Both come from one counter (`serials`), so each is unique. A ticket names
+//   one opened file, a segment one stretch of continuous audio of it. Blocks
+//   carry their segment; the output drops blocks below `minSegment` (set by
+//   the owner at every restart) and those `cancelled` (a file prepared next
+//   that the hint no longer names).
 #pragma once
 
-#include "engine/audio_device.h"
+#include "engine/audio_output.h"
 #include "engine/block_ring.h"
 #include "engine/decoder.h"
 #include "engine/engine.h"
+#include "engine/heard_marks.h"
 #include "engine/sample_writer.h"
 
 #include <atomic>
@@ -44,26 +46,6 @@
 
 namespace tarn::engine {
 
-// A 40-bit value tagged with the low 24 bits of a generation (or file
-// serial), so both travel in one lock-free atomic. The tag repeats only after
-// 16 million generations; the value covers 12 days at 1 MHz.
-struct Stamp {
-    static constexpr int kValueBits = 40;
-    static std::uint64_t pack(std::uint64_t tag, std::int64_t value)
-    {
-        return (tag << kValueBits) |
-               (std::uint64_t(value) & ((std::uint64_t{1} << kValueBits) - 1));
-    }
-    static bool matches(std::uint64_t stamp, std::uint64_t tag)
-    {
-        return (stamp >> kValueBits) == (tag & 0xFFFFFF);
-    }
-    static std::int64_t value(std::uint64_t stamp)
-    {
-        return std::int64_t(stamp & ((std::uint64_t{1} << kValueBits) - 1));
-    }
-};
-
 inline std::int64_t steadyNowNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -71,38 +53,63 @@ inline std::int64_t steadyNowNs()
         .count();
 }
 
-// What the owner asks of the decoder thread (guarded by commandMutex).
+// What the owner asks of the decoder thread (guarded by commandMutex). Later
+// requests are merged into a pending one.
 struct Command {
     bool pending = false;
-    bool newSource = false; // adopt `source` (null: close the file)
-    std::unique_ptr<Decoder> source;
-    std::uint64_t fileSerial = 0; // of `source`
-    bool seek = false;            // seek to `target` seconds
+    bool open = false; // close the current file and open `path`
+    std::string path;
+    std::uint64_t ticket = 0;
+    bool adopt = false; // the file prepared next becomes the current one
+    std::uint64_t adoptSegment = 0;
+    bool seek = false; // seek the current file to `target` seconds
     double target = 0;
-    bool newFormat = false; // resample to `format` from now on
+    bool newFormat = false; // decode to `format` from now on
     AudioFormat format;
-    std::uint64_t generation = 0; // tag for everything decoded from now on
+    bool hint = false; // the file to prepare next changed to `hintPath`
+    std::string hintPath;
+    std::uint64_t segment = 0; // tag for what is decoded from now (0: unchanged)
+};
+
+// What the decoder learnt, for the owner (guarded by statusMutex).
+struct FileStatus {
+    std::uint64_t ticket = 0; // the open this describes
+    Engine::OpenState state = Engine::OpenState::None;
+    std::string reason;         // why it failed or broke off
+    double estimatedLength = 0; // once open
+    double exactLength = -1;    // once decoded to the end
+};
+struct PreparedNext {
+    std::string path;
+    std::uint64_t ticket = 0;
+    std::uint64_t segment = 0; // 0: nothing prepared
 };
 
 struct Engine::Impl {
-    Impl();
+    explicit Impl(EngineOptions options);
     ~Impl();
 
     // ---- owner thread only ----
     std::string fileName;
-    std::string lastError;
-    bool hasFile = false;
-    double estimatedLength = 0; // the container's idea, until the end is decoded
-    double startSeconds = 0;    // where the current generation starts playing
-    double resumeSeconds = 0;   // position at the last Play(): all before it was heard
+    std::string playError; // Play() found no output
+    std::uint64_t ticket = 0;
+    std::uint64_t segment = 0;
+    double startSeconds = 0; // where the current segment starts playing
     std::int32_t volume = 0;
     bool flag1017 = false;
     PlayState state = Stopped;
-    std::uint64_t fileSerial = 0;
-    AudioFormat format; // what the decoder resamples to (the device's, once open)
+    bool flushedPause = false; // paused with the output flushed: resume from pausedAt
+    double pausedAt = 0;
+    mutable bool adopted = false; // taken over from the decoder; its end not yet taken
+    AudioFormat format;           // what the decoder resamples to (the output's, once open)
+    std::string hintPath;
 
     // ---- written by the owner, read by the others ----
-    std::atomic<std::uint64_t> generation{1};
+    std::atomic<std::uint64_t> serials{0};
+    std::atomic<std::uint64_t> minSegment{0};
+    std::atomic<std::uint64_t> wantedTicket{0}; // an open of another ticket is cancelled
+    std::atomic<std::uint64_t> hintSerial{0};   // a preparation of an older hint is cancelled
+    std::atomic<bool> quit{false};
     std::atomic<bool> playing{false}; // the output hands out audio only while set
     std::atomic<float> targetGain{1.0f};
     std::atomic<std::int64_t> playCalledNs{0};
@@ -110,64 +117,99 @@ struct Engine::Impl {
     std::atomic<bool> gainJump{false}; // set the gain afresh for the next audio:
     std::atomic<bool> fadeIn{false};   // from 0 (resuming mid-file) or at once (a fresh start)
 
-    // ---- written by the output callback ----
-    std::atomic<std::uint64_t> heard{0};           // Stamp(generation, frame after the last handed)
-    std::atomic<std::uint64_t> endedGeneration{0}; // whose last sample was handed out
+    // ---- written by the output thread ----
+    HeardMarks marks;
     std::atomic<std::int64_t> firstSampleLatencyNs{-1};
+    std::atomic<bool> pauseWanted{false}; // fell silent with nothing to play
+    std::atomic<bool> endHanded{false};   // a file's last frame was handed out
+
     // ---- written by the decoder thread ----
-    std::atomic<std::uint64_t> decodedLengthUs{0}; // Stamp(fileSerial, exact length in µs)
+    std::atomic<std::uint64_t> heardEnd{0}; // the latest segment whose end was heard
+    // Segments prepared next and then dropped: those above the high 32 bits
+    // and up to the low 32 bits. One word, so the output reads it whole.
+    std::atomic<std::uint64_t> cancelled{0};
+    bool isCancelled(std::uint64_t s) const
+    {
+        const std::uint64_t c = cancelled.load(std::memory_order_acquire);
+        return s > (c >> 32) && s <= (c & 0xFFFFFFFFu);
+    }
     std::atomic<bool> decoderSleeping{false};
-    // Set by the output callback when it fell silent with nothing to play:
-    // the decoder thread then pauses the device (the owner never does, so
-    // the sound can fade out first).
-    std::atomic<bool> pauseWanted{false};
 
-    // ---- device (deviceMutex); the callback reads spec only while running ----
-    std::mutex deviceMutex;
-    AudioDevice device;
-    bool deviceLost = false; // removed while open: the decoder thread keeps trying to reopen it
-    SampleWriter writer;     // output callback only (configured before the device runs)
-    bool outputIdle = true;  // output callback only: silent with nothing to play
+    // ---- statusMutex ----
+    mutable std::mutex statusMutex;
+    FileStatus status;     // of the owner's current ticket (or the one before)
+    FileStatus nextStatus; // of the file prepared next
+    PreparedNext prepared;
 
-    // ---- command slot (commandMutex) ----
+    // ---- deviceMutex ----
+    mutable std::mutex deviceMutex;
+    std::unique_ptr<AudioOutput> output;
+    bool outputLost = false;  // removed: the decoder keeps trying to reopen it
+    bool outputPaused = true; // paused by the engine
+    OutputSpec openedSpec;    // of the last output opened, for a reopen
+    std::chrono::steady_clock::time_point idleSince; // paused for lack of sound
+    SampleWriter writer;    // output thread only (configured while it is paused)
+    bool outputIdle = true; // output thread only: silent with nothing to play
+    bool atEnd = false;     // output thread only: the last block handed ended a file
+
+    // ---- commandMutex ----
     std::mutex commandMutex;
     std::condition_variable wake; // decoder waits here; anyone notifies
     Command command;
-    bool quit = false;
     std::atomic<bool> commandWaiting{false}; // mirrors command.pending for a cheap check
 
-    // ---- end-of-stream callback (endOfStreamMutex) ----
-    std::mutex endOfStreamMutex;
-    EndOfStreamCallback endOfStream;
+    // ---- eventMutex ----
+    std::mutex eventMutex;
+    EventCallback eventCallback;
 
     // ---- decoder thread only ----
-    std::unique_ptr<Decoder> source;
-    std::uint64_t sourceSerial = 0;
-    std::uint64_t writeGeneration = 0;
-    bool sourceEnded = true;
-    std::vector<float> staging;    // resampled frames not yet in the ring
-    std::size_t stagingUsed = 0;   // samples of staging already copied
-    std::int64_t stagingFrame = 0; // timeline index of staging's first unused frame
+    struct Feed {
+        std::unique_ptr<Decoder> decoder;
+        std::uint64_t ticket = 0;
+        std::uint64_t segment = 0;
+        bool drained = false; // the decoder gave its last frames (into staging)
+        bool ended = false;   // its last block is in the ring
+    };
+    Feed current, next;
+    Feed *feeding = nullptr; // whose audio goes into the ring now
+    AudioFormat decodeFormat;
+    std::string preparePath;    // the hint as the decoder knows it
+    bool prepareTried = false;  // the hint was tried since it last changed
+    std::vector<float> staging; // resampled frames not yet in the ring
+    std::size_t stagingUsed = 0;
+    std::int64_t stagingFrame = 0;
     std::uint64_t reportedEnd = 0;
     std::chrono::steady_clock::time_point lastDeviceCheck;
 
     BlockRing ring; // see block_ring.h for its two sides
 
-    // Owner: starts a new generation; see engine.cpp.
+    // Owner (engine.cpp).
+    std::uint64_t newSerial() { return serials.fetch_add(1) + 1; }
     void restart(Command request);
-    bool ensureDevice();
-    void applyPause();
-    int outputRate() const;
+    bool ensureOutput();
+    // Under deviceMutex: makes `opened` the output (render is not running).
+    void installOutput(std::unique_ptr<AudioOutput> opened);
+    // Files end in the order they play, so a later end means this one is over.
+    bool ended() const { return segment != 0 && heardEnd.load() >= segment; }
+    FileStatus currentStatus() const;
+    void postEvent(const Event &event);
 
     // Decoder thread (decoder_thread.cpp).
     void decoderMain();
+    void apply(Command &cmd);
+    void openCurrent(const std::string &path, std::uint64_t ticket, std::uint64_t segment);
+    bool prepareWanted() const;
+    void prepareNext();
+    void cancelNext();
+    void startFeeding(Feed &feed);
     void fillRing();
     void reportEndOfStream();
-    void pauseIdleDevice();
-    void watchDevice();
+    void pauseIdleOutput();
+    void watchOutput();
+    std::chrono::milliseconds sleepLimit();
 
-    // Output callback (output_callback.cpp).
-    static void SDLCALL outputCallback(void *userdata, Uint8 *stream, int len);
+    // Output thread (output_callback.cpp).
+    static int render(void *userdata, std::uint8_t *dest, int frames);
 
     std::thread decoderThread; // last: started once everything above exists
 };

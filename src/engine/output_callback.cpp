@@ -1,24 +1,29 @@
-// The output callback, on SDL's audio thread: hands the current generation's
-// blocks to the device with the volume applied, drops stale ones, and when
-// there is nothing to play lets the sound fall away, then writes silence. It takes no lock and
-// allocates nothing; it only wakes the decoder thread when that one sleeps.
+// The render function, on the output's thread: hands the current segments'
+// blocks to the output with the volume applied, drops stale ones, runs from
+// the end of one file into the next one prepared after it, records what it
+// handed, and when there is nothing to play lets the sound fall away. It
+// takes no lock and allocates nothing; it only wakes the decoder thread when
+// that one sleeps.
 #include "engine/engine_state.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace tarn::engine {
 
-void SDLCALL Engine::Impl::outputCallback(void *userdata, Uint8 *stream, int len)
+int Engine::Impl::render(void *userdata, std::uint8_t *dest, int wanted)
 {
     Impl &d = *static_cast<Impl *>(userdata);
-    const OutputSpec &spec = d.device.spec();
+    // The output is not swapped while it runs render (see engine_state.h).
+    const AudioOutput &out = *d.output;
+    const OutputSpec &spec = out.spec();
     const int frameBytes = spec.channels * spec.bytesPerSample;
-    const int wanted = frameBytes > 0 ? len / frameBytes : 0;
+    const std::int64_t total0 = out.framesHanded();
     int done = 0;
     bool ended = false;
-    const std::uint64_t gen = d.generation.load(std::memory_order_acquire);
+    const std::uint64_t minSegment = d.minSegment.load(std::memory_order_acquire);
     const bool playing = d.playing.load(std::memory_order_acquire);
+    MarkSnapshot marks = d.marks.read(); // this thread is its only writer
+    bool marked = false;
     if (playing) {
         const float target = d.targetGain.load(std::memory_order_relaxed);
         if (d.gainJump.load(std::memory_order_relaxed) && d.gainJump.exchange(false))
@@ -26,52 +31,68 @@ void SDLCALL Engine::Impl::outputCallback(void *userdata, Uint8 *stream, int len
         while (done < wanted) {
             AudioBlock *b = d.ring.readable();
             if (!b)
-                break; // underrun: silence below, not counted as heard
-            if (b->generation != gen || b->channels != spec.channels) {
+                break; // underrun: nothing more now
+            if (b->segment < minSegment || d.isCancelled(b->segment) ||
+                b->channels != spec.channels) {
                 d.ring.pop();
                 continue;
             }
+            if (b->segment != marks.current.segment && marks.endBefore.segment != 0 &&
+                marks.endBefore.segment > d.heardEnd.load(std::memory_order_acquire))
+                break; // two ends not yet reported: wait for the decoder to catch up
             const int n = std::min(b->frames - d.ring.consumed, wanted - done);
             if (n > 0) {
                 d.writer.write(b->samples.get() + std::size_t(d.ring.consumed) * b->channels, n,
-                               target, stream + std::size_t(done) * frameBytes);
+                               target, dest + std::size_t(done) * frameBytes);
                 d.ring.consumed += n;
                 done += n;
-                d.heard.store(Stamp::pack(gen, b->firstFrame + d.ring.consumed),
-                              std::memory_order_release);
+                if (marks.current.segment != b->segment) {
+                    marks.previous = marks.current;
+                    marks.current.segment = b->segment;
+                }
+                marks.current.frame = b->firstFrame + d.ring.consumed;
+                marks.current.total = total0 + done;
+                marked = true;
+                d.atEnd = false;
                 if (d.latencyPending.load(std::memory_order_relaxed) &&
                     d.latencyPending.exchange(false))
                     d.firstSampleLatencyNs.store(steadyNowNs() - d.playCalledNs.load());
             }
             if (d.ring.consumed >= b->frames) {
-                const bool last = b->last;
-                if (last)
-                    d.heard.store(Stamp::pack(gen, b->firstFrame + b->frames));
-                d.ring.pop();
-                if (last) {
-                    d.endedGeneration.store(gen);
+                if (b->last) {
+                    if (marks.current.segment != b->segment) { // an empty last block
+                        marks.previous = marks.current;
+                        marks.current = {b->segment, b->firstFrame, total0 + done};
+                    }
+                    marks.endBefore = marks.end;
+                    marks.end = {b->segment, b->firstFrame + b->frames, total0 + done};
+                    marked = true;
                     ended = true;
-                    break;
+                    d.atEnd = true;
                 }
+                d.ring.pop(); // and on into the next file, when one follows
             }
         }
     }
-    // Stopped or paused: the last sound falls away, then silence. At the end
-    // of a file or on an underrun the audio itself decides: plain silence.
+    // Stopped or paused: the last sound falls away. At the end of a file or
+    // on an underrun the audio itself decides: what follows is silence.
     if (!playing)
-        done += d.writer.writeTail(wanted - done, stream + std::size_t(done) * frameBytes);
+        done += d.writer.writeTail(wanted - done, dest + std::size_t(done) * frameBytes);
     else if (done < wanted)
         d.writer.dropTail();
-    const std::size_t written = std::size_t(done) * frameBytes;
-    std::memset(stream + written, d.device.silence(), std::size_t(len) - written);
+    if (marked)
+        d.marks.publish(marks);
 
-    const bool idle = d.writer.quiet() && (!playing || d.endedGeneration.load() == gen);
+    const bool idle = d.writer.quiet() && (!playing || (d.atEnd && d.ring.readable() == nullptr));
     const bool fellIdle = idle && !d.outputIdle;
     d.outputIdle = idle;
     if (fellIdle)
         d.pauseWanted.store(true);
+    if (ended)
+        d.endHanded.store(true);
     if (d.decoderSleeping.load() && (ended || fellIdle || d.ring.filled() <= d.ring.capacity() / 2))
         d.wake.notify_one();
+    return done;
 }
 
 } // namespace tarn::engine

@@ -6,7 +6,7 @@
 // THREADS: the output callback only; no allocation, no locks.
 #pragma once
 
-#include "engine/audio_device.h"
+#include "engine/audio_output.h"
 #include "engine/engine.h"
 
 #include <cstdint>

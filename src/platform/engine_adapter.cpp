@@ -1,42 +1,48 @@
 #include "platform/engine_adapter.h"
 
+#include <QFile>
 #include <QMetaObject>
-#include <QPointer>
 
 namespace tarn {
 
-EngineAdapter::EngineAdapter(QObject *parent) : QObject(parent)
+EngineAdapter::EngineAdapter(engine::EngineOptions options, QObject *parent)
+    : QObject(parent), engine_(options)
 {
     // Runs on an engine thread: only post. A queued call whose context object
     // is destroyed is dropped by Qt, and the destructor detaches the callback
     // (the engine guarantees it is neither running nor called afterwards).
-    engine_.setEndOfStreamCallback([this](std::uint64_t generation) {
+    engine_.setEventCallback([this](const engine::Event &event) {
         QMetaObject::invokeMethod(
-            this, [this, generation] { deliverEndOfStream(generation); }, Qt::QueuedConnection);
+            this, [this, event] { deliver(event); }, Qt::QueuedConnection);
     });
 }
 
 EngineAdapter::~EngineAdapter()
 {
-    engine_.setEndOfStreamCallback({});
+    engine_.setEventCallback({});
 }
 
-void EngineAdapter::deliverEndOfStream(quint64 generation)
+void EngineAdapter::deliver(const engine::Event &event)
 {
-    if (!engine_.isCurrentGeneration(generation))
+    if (!engine_.isCurrent(event))
         return; // overtaken by a new file, Stop or seek
-    if (endOfStream_)
+    if (event.kind == engine::Event::Kind::Opened) {
+        if (opened_)
+            opened_(engine_.openState() == engine::Engine::OpenState::Open);
+    } else if (endOfStream_) {
         endOfStream_();
+    }
 }
 
 void EngineAdapter::setFileName(const QString &path)
 {
-    engine_.setFileName(path.toStdString());
+    fileName_ = path;
+    engine_.setFileName(QFile::encodeName(path).toStdString());
 }
 
 QString EngineAdapter::FileName() const
 {
-    return QString::fromStdString(engine_.FileName());
+    return fileName_;
 }
 
 QString EngineAdapter::LastError() const
@@ -44,20 +50,60 @@ QString EngineAdapter::LastError() const
     return QString::fromStdString(engine_.LastError());
 }
 
-void EngineAdapter::Play() { engine_.Play(); }
-void EngineAdapter::Pause() { engine_.Pause(); }
-void EngineAdapter::Stop() { engine_.Stop(); }
-double EngineAdapter::Position() const { return engine_.Position(); }
-void EngineAdapter::setPosition(double seconds) { engine_.setPosition(seconds); }
-double EngineAdapter::Length() const { return engine_.Length(); }
-void EngineAdapter::setVolume(int hundredthsOfDb) { engine_.setVolume(hundredthsOfDb); }
-int EngineAdapter::Volume() const { return engine_.Volume(); }
-int EngineAdapter::PlayStatus() const { return engine_.PlayStatus(); }
-void EngineAdapter::setFlag1017(bool on) { engine_.setFlag1017(on); }
+void EngineAdapter::setNextFileName(const QString &path)
+{
+    engine_.setNextFileName(QFile::encodeName(path).toStdString());
+}
+
+void EngineAdapter::Play()
+{
+    engine_.Play();
+}
+void EngineAdapter::Pause()
+{
+    engine_.Pause();
+}
+void EngineAdapter::Stop()
+{
+    engine_.Stop();
+}
+double EngineAdapter::Position() const
+{
+    return engine_.Position();
+}
+void EngineAdapter::setPosition(double seconds)
+{
+    engine_.setPosition(seconds);
+}
+double EngineAdapter::Length() const
+{
+    return engine_.Length();
+}
+void EngineAdapter::setVolume(int hundredthsOfDb)
+{
+    engine_.setVolume(hundredthsOfDb);
+}
+int EngineAdapter::Volume() const
+{
+    return engine_.Volume();
+}
+int EngineAdapter::PlayStatus() const
+{
+    return engine_.PlayStatus();
+}
+void EngineAdapter::setFlag1017(bool on)
+{
+    engine_.setFlag1017(on);
+}
 
 void EngineAdapter::setEndOfStreamHandler(std::function<void()> handler)
 {
     endOfStream_ = std::move(handler);
+}
+
+void EngineAdapter::setOpenedHandler(std::function<void(bool ok)> handler)
+{
+    opened_ = std::move(handler);
 }
 
 } // namespace tarn

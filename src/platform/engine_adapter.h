@@ -1,7 +1,7 @@
-// MediaEngine on the real playback engine. The engine's end-of-stream
-// callback arrives on an engine thread; it is posted to this object's thread
-// (the UI thread) as a queued call, and dropped there when the file it belongs
-// to is no longer current.
+// MediaEngine on the real playback engine. The engine's events arrive on an
+// engine thread; they are posted to this object's thread (the UI thread) as
+// queued calls, and dropped there when the file they belong to is no longer
+// current.
 #pragma once
 
 #include "engine/engine.h"
@@ -14,12 +14,13 @@ namespace tarn {
 class EngineAdapter final : public QObject, public MediaEngine {
     Q_OBJECT
 public:
-    explicit EngineAdapter(QObject *parent = nullptr);
+    explicit EngineAdapter(engine::EngineOptions options = {}, QObject *parent = nullptr);
     ~EngineAdapter() override;
 
     void setFileName(const QString &path) override;
     QString FileName() const override;
     QString LastError() const override;
+    void setNextFileName(const QString &path) override;
     void Play() override;
     void Pause() override;
     void Stop() override;
@@ -31,12 +32,17 @@ public:
     int PlayStatus() const override;
     void setFlag1017(bool on) override;
     void setEndOfStreamHandler(std::function<void()> handler) override;
+    void setOpenedHandler(std::function<void(bool ok)> handler) override;
+
+    engine::Engine &engine() { return engine_; } // for checks and benchmarks
 
 private:
-    void deliverEndOfStream(quint64 generation);
+    void deliver(const engine::Event &event);
 
-    engine::Engine engine_;                  // UI thread only
-    std::function<void()> endOfStream_;      // UI thread only
+    engine::Engine engine_;               // UI thread only
+    QString fileName_;                    // as set, so FileName() gives it back unchanged
+    std::function<void()> endOfStream_;   // UI thread only
+    std::function<void(bool ok)> opened_; // UI thread only
 };
 
 } // namespace tarn

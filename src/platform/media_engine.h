@@ -1,6 +1,11 @@
 // The media engine as the windows see it: the members the player drives,
 // called on the UI thread only. The real one wraps tarn::engine::Engine
 // (EngineAdapter); tests use a fake.
+//
+// Opening is asynchronous: setFileName() returns at once and the outcome
+// arrives later on the UI thread through the opened handler. Play() given
+// before that plays as soon as the file is open. Length(), LastError() and
+// PlayStatus() answer from the newest state known on the UI thread.
 #pragma once
 
 #include <QString>
@@ -13,13 +18,21 @@ class MediaEngine {
 public:
     virtual ~MediaEngine() = default;
 
-    // Opens the file, leaving it stopped at 0; on failure the engine holds no
-    // file (Length() 0) and LastError() says why.
+    // Starts opening the file and returns at once, leaving it stopped at 0.
+    // The opened handler tells the outcome; until then Length() is 0 and
+    // LastError() empty. A file that cannot be played leaves the engine with
+    // no file (Length() 0) and LastError() saying why, in words for people.
     virtual void setFileName(const QString &path) = 0;
     virtual QString FileName() const = 0;
     virtual QString LastError() const = 0;
 
-    virtual void Play() = 0;
+    // The file the automatic advance will play after the current one, or an
+    // empty path for none. The engine prepares it ahead, so that when the
+    // end-of-stream handler sets it as FileName and calls Play it follows the
+    // current file with no gap. A wrong or stale hint costs only that.
+    virtual void setNextFileName(const QString &path) = 0;
+
+    virtual void Play() = 0; // LastError() says why when no output could be opened
     virtual void Pause() = 0;
     virtual void Stop() = 0;
 
@@ -35,7 +48,13 @@ public:
 
     // Runs on the UI thread once per natural end of the current file; never
     // for a file that was replaced, stopped or seeked away from its end.
+    // An empty function unregisters.
     virtual void setEndOfStreamHandler(std::function<void()> handler) = 0;
+    // Runs on the UI thread once per setFileName(), when the open finished:
+    // true when the file plays, false when it cannot (LastError() says why).
+    // Never for an open that a later setFileName() replaced. An empty
+    // function unregisters.
+    virtual void setOpenedHandler(std::function<void(bool ok)> handler) = 0;
 };
 
 } // namespace tarn

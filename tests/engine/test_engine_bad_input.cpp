@@ -42,7 +42,7 @@ std::vector<char> le32(std::uint32_t v)
 // After any failure: the next good file opens and plays to its end.
 void stillUsable(Checks &checks, Engine &engine, EndOfStreamWaiter &ends, const std::string &after)
 {
-    const bool opened = engine.setFileName(goodFile);
+    const bool opened = openFile(engine, goodFile);
     checks.expect(opened && engine.LastError().empty(),
                   after + ": next good file did not open cleanly: " + engine.LastError());
     engine.Play();
@@ -90,7 +90,7 @@ void unplayable(Checks &checks, const TempDir &dir)
     for (const Unplayable &c : cases) {
         const std::string path = dir.file("bad" + std::to_string(n++) + ".mp3");
         c.make(path);
-        const bool opened = engine.setFileName(path);
+        const bool opened = openFile(engine, path);
         // Guards: a failure reported as success, or a failure with no reason to show.
         checks.expect(!opened && !engine.LastError().empty(),
                       std::string(c.name) + ": opened, or no reason given");
@@ -143,8 +143,7 @@ void damaged(Checks &checks, const TempDir &dir)
         const std::string path = dir.file("damaged" + std::to_string(n++) + ".mp3");
         c.make(path);
         const std::string name = c.name;
-        if (!checks.expect(engine.setFileName(path),
-                           name + ": did not open: " + engine.LastError()))
+        if (!checks.expect(openFile(engine, path), name + ": did not open: " + engine.LastError()))
             continue;
         engine.Play();
         // Guards: a hang at the damage, or the header's length waited out.
@@ -168,7 +167,7 @@ void seekPastTheRealEnd(Checks &checks, const TempDir &dir)
     EndOfStreamWaiter ends;
     Engine engine;
     ends.attach(engine);
-    engine.setFileName(path);
+    openFile(engine, path);
     engine.Play();
     engine.setPosition(3.0);
     checks.expect(ends.wait(5s).has_value(), "seek past the real end: no end-of-stream");
@@ -198,7 +197,7 @@ void vanishing(Checks &checks, const TempDir &dir)
     for (const Case &c : cases) {
         const std::string path = dir.file("vanishing" + std::to_string(n++) + ".mp3");
         writeBytes(path, mp3);
-        engine.setFileName(path);
+        openFile(engine, path);
         engine.Play();
         checks.expect(waitUntil([&] { return engine.Position() > 0.1; }, 3s),
                       std::string(c.name) + ": did not start");

@@ -24,12 +24,12 @@ void onceAndCurrent(Checks &checks)
     EndOfStreamWaiter ends;
     Engine engine;
     ends.attach(engine);
-    engine.setFileName(shortFile);
+    openFile(engine, shortFile);
     engine.Play();
     const auto end = ends.wait(3s);
     if (!checks.expect(end.has_value(), "no end-of-stream"))
         return;
-    checks.expect(engine.isCurrentGeneration(*end), "the notice of a natural end is not current");
+    checks.expect(isCurrentEnd(engine, *end), "the notice of a natural end is not current");
     // Guards: the end reported again while the device plays out silence.
     checks.expect(!ends.wait(400ms).has_value(), "a second end-of-stream for one end");
 }
@@ -40,14 +40,17 @@ void staleNotices(Checks &checks)
     Engine engine;
     ends.attach(engine);
 
-    // A file replaced before its end never ends.
-    engine.setFileName(shortFile);
+    // A file replaced before its end never ends; nor one stopped before its
+    // end. Each is heard first, so an end would be due if it were not dropped.
+    const auto sounding = [&] { return waitUntil([&] { return engine.Position() > 0.05; }, 2s); };
+    openFile(engine, shortFile);
     engine.Play();
-    engine.setFileName(otherFile);
+    checks.expect(sounding(), "the first file never sounded");
+    openFile(engine, otherFile);
     checks.expect(!ends.wait(500ms).has_value(), "end-of-stream for a file replaced while playing");
 
-    // Stopped before its end: no end.
     engine.Play();
+    checks.expect(sounding(), "the second file never sounded");
     engine.Stop();
     checks.expect(!ends.wait(500ms).has_value(), "end-of-stream after Stop");
 
@@ -58,30 +61,30 @@ void staleNotices(Checks &checks)
         void (*act)(Engine &);
     };
     const Step steps[] = {
-        {"setFileName", [](Engine &e) { e.setFileName(shortFile); }},
+        {"setFileName", [](Engine &e) { openFile(e, shortFile); }},
         {"Stop", [](Engine &e) { e.Stop(); }},
         {"a seek away from the end", [](Engine &e) { e.setPosition(0.1); }},
     };
     for (const Step &step : steps) {
-        engine.setFileName(otherFile);
+        openFile(engine, otherFile);
         engine.Play();
         const auto end = ends.wait(3s);
         if (!checks.expect(end.has_value(), std::string("no end before ") + step.what))
             continue;
         step.act(engine);
         // Guards: the player advancing twice, or advancing after the user moved on.
-        checks.expect(!engine.isCurrentGeneration(*end),
+        checks.expect(!isCurrentEnd(engine, *end),
                       std::string("end-of-stream still current after ") + step.what);
     }
 
     // After a seek away from the end, playing on ends once more, with a new notice.
-    engine.setFileName(otherFile);
+    openFile(engine, otherFile);
     engine.Play();
     const auto first = ends.wait(3s);
     engine.setPosition(0.1);
     engine.Play();
     const auto second = ends.wait(3s);
-    checks.expect(first && second && *first != *second && engine.isCurrentGeneration(*second),
+    checks.expect(first && second && *first != *second && isCurrentEnd(engine, *second),
                   "seek back after the end: no fresh end-of-stream");
 }
 
@@ -90,12 +93,12 @@ void seekToTheEndEnds(Checks &checks)
     EndOfStreamWaiter ends;
     Engine engine;
     ends.attach(engine);
-    engine.setFileName(fixture("tone440_cbr128_id3.mp3"));
+    openFile(engine, fixture("tone440_cbr128_id3.mp3"));
     engine.Play();
     engine.setPosition(engine.Length());
     // Guards: a seek to the very end leaving the player stuck, neither playing nor advancing.
     const auto end = ends.wait(3s);
-    checks.expect(end && engine.isCurrentGeneration(*end), "seek to the end: no end-of-stream");
+    checks.expect(end && isCurrentEnd(engine, *end), "seek to the end: no end-of-stream");
 }
 
 void advanceChain(Checks &checks)
@@ -106,11 +109,11 @@ void advanceChain(Checks &checks)
     const std::string files[] = {shortFile, otherFile, shortFile, otherFile, shortFile};
     int notices = 0;
     for (const std::string &file : files) {
-        engine.setFileName(file);
+        openFile(engine, file);
         engine.Play();
         engine.setFlag1017(true);
         const auto end = ends.wait(3s);
-        notices += end && engine.isCurrentGeneration(*end);
+        notices += end && isCurrentEnd(engine, *end);
     }
     // Guards: an end lost or doubled across an automatic advance.
     checks.expect(notices == 5, fmt("%d current ends for 5 files", notices));
@@ -118,7 +121,7 @@ void advanceChain(Checks &checks)
 }
 
 // The windows detach the callback in their destructor: from the moment
-// setEndOfStreamCallback() returns, the old one must not run.
+// setEventCallback() returns, the old one must not run.
 void detachWhileRunning(Checks &checks)
 {
     std::atomic<int> calls{0};
@@ -126,17 +129,17 @@ void detachWhileRunning(Checks &checks)
     bool runningAtDetach = false, calledAfterDetach = false;
     for (int round = 0; round < 6; ++round) {
         Engine engine;
-        engine.setEndOfStreamCallback([&](std::uint64_t) {
+        engine.setEventCallback([&](const tarn::engine::Event &) {
             running = true;
             std::this_thread::sleep_for(20ms); // widen the window
             ++calls;
             running = false;
         });
-        engine.setFileName(shortFile);
+        openFile(engine, shortFile);
         engine.Play();
         // Detach around the end: sometimes before, sometimes during the call.
         std::this_thread::sleep_for(std::chrono::milliseconds(220 + 10 * round));
-        engine.setEndOfStreamCallback({});
+        engine.setEventCallback({});
         runningAtDetach |= running.load();
         const int atDetach = calls.load();
         std::this_thread::sleep_for(150ms);
@@ -152,13 +155,15 @@ void slowCallbackBlocksNobody(Checks &checks)
 {
     std::atomic<bool> inside{false}, release{false};
     Engine engine;
-    engine.setEndOfStreamCallback([&](std::uint64_t) {
+    engine.setEventCallback([&](const tarn::engine::Event &e) {
+        if (e.kind != tarn::engine::Event::Kind::EndOfStream)
+            return;
         inside = true;
         while (!release)
             std::this_thread::sleep_for(1ms);
         inside = false;
     });
-    engine.setFileName(shortFile);
+    openFile(engine, shortFile);
     engine.Play();
     if (!checks.expect(waitUntil([&] { return inside.load(); }, 3s), "callback never ran"))
         return;

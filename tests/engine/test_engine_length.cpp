@@ -41,7 +41,7 @@ void checkLength(Checks &checks, const LengthCase &c)
     EndOfStreamWaiter ends;
     Engine engine;
     ends.attach(engine);
-    if (!checks.expect(engine.setFileName(fixture(c.file)), name + ": " + engine.LastError()))
+    if (!checks.expect(openFile(engine, fixture(c.file)), name + ": " + engine.LastError()))
         return;
     // Guards: MP3 encoder delay and padding counted in the length (49 ms here).
     if (c.openWithin > 0)

@@ -37,7 +37,7 @@ Played playThrough(const std::string &path, Speed speed,
         EndOfStreamWaiter ends;
         Engine engine;
         ends.attach(engine);
-        engine.setFileName(path);
+        openFile(engine, path);
         before(engine);
         engine.Play();
         if (during)

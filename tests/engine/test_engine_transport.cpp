@@ -21,7 +21,7 @@ namespace {
 void pauseHolds(Checks &checks)
 {
     Engine engine;
-    engine.setFileName(fixture("tone440_cbr128_id3.mp3"));
+    openFile(engine, fixture("tone440_cbr128_id3.mp3"));
     engine.Play();
     checks.expect(engine.PlayStatus() == st::Playing, "PlayStatus 2 after Play");
     checks.expect(waitUntil([&] { return engine.Position() > 0.2; }, 3s),
@@ -44,7 +44,7 @@ void pauseHolds(Checks &checks)
 void stopRewinds(Checks &checks)
 {
     Engine engine;
-    engine.setFileName(fixture("tone440_cbr128_id3.mp3"));
+    openFile(engine, fixture("tone440_cbr128_id3.mp3"));
     engine.Play();
     checks.expect(waitUntil([&] { return engine.Position() > 0.2; }, 3s),
                   "position never passed 0.2 s");
@@ -63,7 +63,7 @@ void stopRewinds(Checks &checks)
 void positionFollowsTheClock(Checks &checks)
 {
     Engine engine;
-    engine.setFileName(fixture("tone440_s16_16k_mono.wav"));
+    openFile(engine, fixture("tone440_s16_16k_mono.wav"));
     const auto start = std::chrono::steady_clock::now();
     engine.Play();
     double last = 0;
@@ -89,7 +89,7 @@ void playAfterTheEndStartsAgain(Checks &checks)
     EndOfStreamWaiter ends;
     Engine engine;
     ends.attach(engine);
-    engine.setFileName(fixture("tone1k_f32_48k_mono.wav"));
+    openFile(engine, fixture("tone1k_f32_48k_mono.wav"));
     engine.Play();
     checks.expect(ends.wait(3s).has_value(), "no end-of-stream");
     engine.Play();
@@ -103,7 +103,7 @@ void playAfterTheEndStartsAgain(Checks &checks)
 void seekKeepsTheState(Checks &checks)
 {
     Engine engine;
-    engine.setFileName(fixture("tone440_cbr128_id3.mp3"));
+    openFile(engine, fixture("tone440_cbr128_id3.mp3"));
     engine.setPosition(1.5);
     // Guards: a seek while stopped lost, or starting playback by itself.
     checks.expect(
@@ -135,7 +135,7 @@ void noClicks(Checks &checks)
         tarn::engine::OutputSpec spec;
         {
             Engine engine;
-            engine.setFileName(fixture("tone440_cbr128_id3.mp3"));
+            openFile(engine, fixture("tone440_cbr128_id3.mp3"));
             engine.Play();
             waitUntil([&] { return engine.Position() > 0.2; }, 3s);
             engine.Pause();

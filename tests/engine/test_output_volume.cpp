@@ -66,7 +66,7 @@ void checkChangeWhilePlaying(Checks &checks)
         tarn::engine::OutputSpec spec{};
         {
             tarn::engine::Engine engine;
-            if (!checks.expect(engine.setFileName(fixture(toneFile)), engine.LastError()))
+            if (!checks.expect(openFile(engine, fixture(toneFile)), engine.LastError()))
                 return;
             engine.Play();
             std::this_thread::sleep_for(std::chrono::milliseconds(400));

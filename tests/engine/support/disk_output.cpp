@@ -1,4 +1,5 @@
 #include "engine/support/disk_output.h"
+#include "engine/support/media_files.h"
 
 #include <algorithm>
 #include <cmath>
@@ -139,10 +140,12 @@ std::vector<float> DiskCapture::read(const engine::OutputSpec &spec) const
 
 void EndOfStreamWaiter::attach(engine::Engine &engine)
 {
-    engine.setEndOfStreamCallback([queue = queue_](std::uint64_t generation) {
+    engine.setEventCallback([queue = queue_](const engine::Event &event) {
+        if (event.kind != engine::Event::Kind::EndOfStream)
+            return;
         {
             std::lock_guard lock(queue->mutex);
-            queue->notices.push_back(generation);
+            queue->notices.push_back(event.id);
         }
         queue->ready.notify_one();
     });
@@ -157,6 +160,19 @@ std::optional<std::uint64_t> EndOfStreamWaiter::wait(std::chrono::milliseconds t
     const std::uint64_t generation = q.notices.front();
     q.notices.pop_front();
     return generation;
+}
+
+bool openFile(engine::Engine &engine, const std::string &path)
+{
+    engine.setFileName(path);
+    waitUntil([&] { return engine.openState() != engine::Engine::OpenState::Opening; },
+              std::chrono::seconds(10));
+    return engine.openState() == engine::Engine::OpenState::Open;
+}
+
+bool isCurrentEnd(const engine::Engine &engine, std::uint64_t segment)
+{
+    return engine.isCurrent({engine::Event::Kind::EndOfStream, segment});
 }
 
 std::size_t Recording::frames() const
@@ -187,13 +203,18 @@ Recording record(const std::vector<std::string> &paths, const RecordOptions &opt
     Recording out;
     DiskCapture capture(options.speed);
     {
-        engine::Engine engine;
+        engine::Engine engine(options.engine);
         EndOfStreamWaiter waiter;
         waiter.attach(engine);
         engine.setVolume(options.volume);
         bool ok = true;
-        for (const std::string &path : paths) {
-            if (!engine.setFileName(path)) {
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            const std::string &path = paths[i];
+            // As the player does at each end-of-stream: the selection moves,
+            // which names the file after it, then the file is set.
+            if (options.hintNext)
+                engine.setNextFileName(i + 1 < paths.size() ? paths[i + 1] : "");
+            if (!openFile(engine, path)) {
                 out.error = "cannot open " + path + ": " + engine.LastError();
                 ok = false;
                 break;
@@ -208,7 +229,7 @@ Recording record(const std::vector<std::string> &paths, const RecordOptions &opt
             bool ended = false;
             while (!ended && ok) {
                 if (const auto generation = waiter.wait(milliseconds(50)))
-                    ended = engine.isCurrentGeneration(*generation);
+                    ended = isCurrentEnd(engine, *generation);
                 else if (steady_clock::now() > deadline)
                     out.error = "no end-of-stream for " + path, ok = false;
                 else if (capture.bytesWritten() > maxCaptureBytes)

@@ -73,10 +73,17 @@ private:
     std::shared_ptr<Queue> queue_ = std::make_shared<Queue>();
 };
 
+// setFileName() and a wait for its open to finish; true when it opened.
+bool openFile(engine::Engine &engine, const std::string &path);
+// The end-of-stream notice `segment` belongs to the engine's current file.
+bool isCurrentEnd(const engine::Engine &engine, std::uint64_t segment);
+
 struct RecordOptions {
     std::int32_t volume = 0;
     Speed speed = Speed::Fast;
     std::chrono::milliseconds timeoutPerFile{10000};
+    bool hintNext = true; // name the next file ahead, as the player does (gapless)
+    engine::EngineOptions engine = {};
 };
 
 struct Recording {
@@ -92,7 +99,8 @@ struct Recording {
 };
 
 // Plays `paths` one after another through a new Engine on the disk driver: at
-// each end-of-stream of the current generation, setFileName(next) and Play().
+// each end-of-stream of the current file, setFileName(next), the hint for
+// the one after, and Play().
 // Returns once the last file ended (or failed, or timed out) and the device
 // was closed.
 Recording record(const std::vector<std::string> &paths, const RecordOptions &options = {});

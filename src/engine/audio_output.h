@@ -1,0 +1,97 @@
+// The engine's sound output: one interface, two implementations. PulseOutput
+// talks to a PulseAudio server (PipeWire's PulseAudio service included) with
+// the client library; SdlOutput covers everything else (ALSA-only systems,
+// and SDL's disk and dummy drivers that the tests use). openOutput() picks.
+//
+// THREADS
+//   The engine calls every member under its own device mutex, from the owner
+//   thread or its decoder thread, never from inside render. render runs on
+//   the output's own thread (SDL's audio thread, PulseAudio's main loop
+//   thread) and must not block, allocate or call back into the output.
+//   lock()/unlock() keep render out for a moment.
+//
+// TIMELINE
+//   framesHanded() counts the frames handed to the device or server since
+//   open: what render wrote, and the silence an output fed at a steady pace
+//   adds after it; flush() subtracts what it dropped. queuedFrames() is how
+//   many of those are not heard yet: the output's whole latency, server and
+//   device included. So framesHanded() - queuedFrames() frames have been
+//   heard, and both may be read at any moment without a jump backwards.
+//   Read inside render, framesHanded() is the count before that call.
+#pragma once
+
+#include "engine/engine.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tarn::engine {
+
+// The most channels the engine writes; a device that wants more gets them
+// from the output's own conversion.
+constexpr int kMaxOutputChannels = 8;
+
+class AudioOutput {
+public:
+    // Fills `dest` with up to `frames` frames in spec()'s format and returns
+    // how many it wrote. An output that must be fed at a steady pace (SDL)
+    // writes silence after them; one that can wait (PulseAudio) sends only
+    // what was written and asks again after wantMore().
+    using RenderFn = int (*)(void *userdata, std::uint8_t *dest, int frames);
+
+    virtual ~AudioOutput() = default;
+
+    // Closes the output; render is not running and never runs again once it
+    // returns. The destructor closes too.
+    virtual void close() = 0;
+    // True when the device or the server went away; the engine then closes
+    // this output and opens a new one.
+    virtual bool lost() const = 0;
+
+    // Paused: render is not called and the output costs no CPU and no
+    // wake-ups (PulseAudio: the stream is corked). Unpausing plays what the
+    // output still holds, then asks render for more.
+    virtual void setPaused(bool paused) = 0;
+    // Drops what was handed over and not heard yet, so that the next audio
+    // is heard at once. Returns false when the output cannot (SDL: what it
+    // holds is one short period, which then plays out).
+    virtual bool flush() = 0;
+    // The decoder has new audio: an output that stopped asking because
+    // render had nothing asks again now. Cheap when it needs nothing.
+    virtual void wantMore() {}
+
+    // True when a paused output costs nothing (PulseAudio: a corked stream),
+    // so the engine may keep it open while idle; false when the engine
+    // should close it after a while without sound (SDL keeps a thread
+    // streaming silence to a paused device).
+    virtual bool idleIsFree() const = 0;
+
+    // Applies `gain` (0 silence .. 1 full) in the output itself, taking
+    // effect at once also for what it already holds. Returns false when it
+    // cannot; the engine then scales the samples itself.
+    virtual bool setGain(float gain) = 0;
+
+    virtual void lock() = 0;
+    virtual void unlock() = 0;
+
+    // The format granted at open (rate 0 before); stays the same across
+    // setPaused and flush.
+    virtual const OutputSpec &spec() const = 0;
+    virtual std::uint8_t silence() const = 0;      // the byte value of silence
+    virtual std::int64_t framesHanded() const = 0; // any thread
+    virtual std::int64_t queuedFrames() const = 0; // under the engine's device mutex
+};
+
+// Opens the system's default output, paused: PulseAudio when a server
+// answers (the default socket or PULSE_SERVER) and SDL_AUDIODRIVER is not
+// set, else SDL. TARN_AUDIO_OUTPUT=pulse or =sdl forces one (the tests run
+// both). `previous`, when given, is the spec a lost output had: the new one
+// must grant the same, so audio already prepared stays valid (SDL converts;
+// PulseAudio takes any rate). Returns null with `error` set on failure.
+// Never waits long: a server that does not answer within about a second
+// counts as none.
+std::unique_ptr<AudioOutput> openOutput(AudioOutput::RenderFn render, void *userdata,
+                                        const OutputSpec *previous, std::string &error);
+
+} // namespace tarn::engine
