@@ -147,6 +147,7 @@ public:
             const std::string &path = options_.files[i];
             // The next file is prepared ahead and follows without a gap.
             engine_.setNextFileName(i + 1 < options_.files.size() ? options_.files[i + 1] : "");
+            seen_[0] = seen_[1] = false;
             engine_.setFileName(path);
             if (const int sig = waitFor(tarn::engine::Event::Kind::Opened))
                 return 128 + sig;
@@ -185,7 +186,6 @@ private:
     // due, when it looks at the position every 5 ms.
     int waitFor(tarn::engine::Event::Kind kind)
     {
-        ended_ = false;
         for (;;) {
             if (const int sig = signalReceived())
                 return sig;
@@ -210,19 +210,29 @@ private:
         return events_.signal;
     }
 
-    // Takes the queued events; true once one of `kind` belonged to the
-    // current file. The engine is asked outside the events lock, which its
-    // callback thread takes. Events of the other kind are stale here.
+    // Takes queued events, oldest first, noting those of the current file,
+    // until one of `kind` was seen; true once it was. Later events stay
+    // queued for the file set next (a short file can end even before the
+    // owner takes it over, as the windows' event queue works too). The engine
+    // is asked outside the events lock, which its callback thread takes.
     bool take(tarn::engine::Event::Kind kind)
     {
-        std::deque<tarn::engine::Event> posted;
-        {
-            std::lock_guard lock(events_.mutex);
-            posted.swap(events_.posted);
+        const auto index = [](tarn::engine::Event::Kind k) {
+            return k == tarn::engine::Event::Kind::Opened ? 0 : 1;
+        };
+        while (!seen_[index(kind)]) {
+            tarn::engine::Event e;
+            {
+                std::lock_guard lock(events_.mutex);
+                if (events_.posted.empty())
+                    break;
+                e = events_.posted.front();
+                events_.posted.pop_front();
+            }
+            if (engine_.isCurrent(e))
+                seen_[index(e.kind)] = true;
         }
-        for (const tarn::engine::Event &e : posted)
-            ended_ = ended_ || (e.kind == kind && engine_.isCurrent(e));
-        return ended_;
+        return seen_[index(kind)];
     }
 
     bool pauseDue() const { return options_.pauseAt && !paused_; }
@@ -240,7 +250,7 @@ private:
                 return; // waitForEnd() reports the signal
         }
         // The file may have ended just before Pause(); Play() would then start
-        // it over instead of resuming. (waitFor() then sees ended_ set.)
+        // it over instead of resuming. (waitFor() then sees it seen.)
         if (take(tarn::engine::Event::Kind::EndOfStream))
             return;
         engine_.Play();
@@ -249,8 +259,8 @@ private:
 
     const Options &options_;
     Events &events_;
-    bool paused_ = false; // main thread only, like ended_
-    bool ended_ = false;  // the current file's end-of-stream was taken
+    bool paused_ = false; // main thread only, like seen_
+    bool seen_[2] = {};   // the current file's Opened, EndOfStream were taken
     tarn::engine::Engine engine_;
 };
 

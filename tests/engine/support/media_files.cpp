@@ -49,9 +49,9 @@ void put16(std::vector<char> &b, std::uint16_t v)
 }
 } // namespace
 
-void writeRampWav(const std::string &path, int rate, double seconds)
+void writeWav16(const std::string &path, int rate, const std::vector<std::int16_t> &samples)
 {
-    const auto frames = static_cast<std::uint32_t>(std::lround(rate * seconds));
+    const auto frames = static_cast<std::uint32_t>(samples.size());
     std::vector<char> b;
     b.insert(b.end(), {'R', 'I', 'F', 'F'});
     put32(b, 36 + frames * 2);
@@ -65,10 +65,19 @@ void writeRampWav(const std::string &path, int rate, double seconds)
     put16(b, 16);
     b.insert(b.end(), {'d', 'a', 't', 'a'});
     put32(b, frames * 2);
-    for (std::uint32_t i = 0; i < frames; ++i)
-        put16(b, static_cast<std::uint16_t>(static_cast<std::int16_t>(
-                     std::lround(rampValue(double(i) / rate, seconds) * 32767))));
+    for (const std::int16_t v : samples)
+        put16(b, static_cast<std::uint16_t>(v));
     writeBytes(path, b);
+}
+
+void writeRampWav(const std::string &path, int rate, double seconds)
+{
+    const auto frames = static_cast<std::size_t>(std::lround(rate * seconds));
+    std::vector<std::int16_t> samples(frames);
+    for (std::size_t i = 0; i < frames; ++i)
+        samples[i] =
+            static_cast<std::int16_t>(std::lround(rampValue(double(i) / rate, seconds) * 32767));
+    writeWav16(path, rate, samples);
 }
 
 bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)

@@ -28,6 +28,9 @@ private:
 std::vector<char> readBytes(const std::string &path);
 void writeBytes(const std::string &path, const std::vector<char> &bytes);
 
+// A mono 16-bit PCM WAV of `samples` at `rate`.
+void writeWav16(const std::string &path, int rate, const std::vector<std::int16_t> &samples);
+
 // A mono 16-bit PCM WAV of `seconds` at `rate` holding a slow rise: the
 // sample at time t is rampValue(t, seconds).
 void writeRampWav(const std::string &path, int rate, double seconds);
