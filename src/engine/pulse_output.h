@@ -1,0 +1,168 @@
+// The PulseAudio side of the output: one playback stream on the server's
+// default sink through the client library's asynchronous API. The server
+// holds a large buffer (a second), so the player and the server wake only a
+// few times a second; pause, seek and volume are still heard at once because
+// the server corks, flushes and re-mixes what it holds (the sink rewinds).
+//
+// THREADS
+//   A pa_threaded_mainloop owns the connection: every libpulse callback runs
+//   on its thread with the main loop's lock held, and so does render, except
+//   when wantMore() writes: render then runs on the caller's thread, with the
+//   lock held too. Each member takes that lock itself (it is recursive, so
+//   members also work while the engine holds lock()); none may be called
+//   from inside render (the library aborts when its own thread locks).
+//   Guarded by the main loop's lock: the playing states, heard_ and every
+//   libpulse object. Atomic, read without it: handed_, starving_, lost_.
+//   Read framesHanded() and queuedFrames() under lock() to get a pair that
+//   belongs together: a write between them moves one and not the other.
+//
+// BUFFER
+//   The server asks for audio whenever its buffer has room for a request's
+//   worth; render fills what it can. When render has less, the stream is
+//   starving and wantMore() writes the new audio at once instead of waiting
+//   for the server's next request. A stream plays only from a full buffer
+//   (see refilling_): after unpausing, after a flush, and when it ran short
+//   while audio still came in; when render has nothing for a while (the end
+//   of a file) what is queued plays out.
+#pragma once
+
+#include "engine/audio_output.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct pa_context;
+struct pa_proplist;
+struct pa_stream;
+struct pa_threaded_mainloop;
+struct pa_time_event;
+struct pa_mainloop_api;
+struct timeval;
+
+namespace tarn::engine {
+
+// Stream buffer sizes; the defaults are what the player uses.
+struct PulseBuffer {
+    int targetMs = 1000;       // audio the server holds for us in all
+    int requestMs = 250;       // it asks for at least this much at a time
+    int prebufMs = 40;         // it starts (and restarts after an underrun) with this much
+    bool adjustLatency = true; // split targetMs between the sink and the stream's queue
+};
+
+namespace pulse_detail {
+struct MainloopDeleter {
+    void operator()(pa_threaded_mainloop *m) const;
+};
+struct ContextDeleter {
+    void operator()(pa_context *c) const;
+};
+struct StreamDeleter {
+    void operator()(pa_stream *s) const;
+};
+struct TimeEventDeleter {
+    pa_mainloop_api *api = nullptr; // of the main loop the event belongs to
+    void operator()(pa_time_event *e) const;
+};
+} // namespace pulse_detail
+
+class PulseOutput final : public AudioOutput {
+public:
+    // Connects to the default server (or PULSE_SERVER) and opens a stream on
+    // the default sink, corked. Format: `previous` when given (so audio
+    // already prepared stays valid), else stereo 32-bit float at the default
+    // sink's rate. Waits about a second at most: a server that does not
+    // answer by then counts as none. Null with `error` set on failure.
+    static std::unique_ptr<PulseOutput> open(RenderFn render, void *userdata,
+                                             const OutputSpec *previous, std::string &error,
+                                             const PulseBuffer &buffer = PulseBuffer{});
+    ~PulseOutput() override { close(); }
+    PulseOutput(const PulseOutput &) = delete;
+    PulseOutput &operator=(const PulseOutput &) = delete;
+
+    void close() override;
+    bool lost() const override { return lost_.load(std::memory_order_acquire); }
+    void setPaused(bool paused) override;
+    bool flush() override;
+    void wantMore() override;
+    bool idleIsFree() const override { return true; } // a corked stream costs nothing
+    bool setGain(float gain) override;
+    void lock() override;
+    void unlock() override;
+    const OutputSpec &spec() const override { return spec_; }
+    std::uint8_t silence() const override { return 0; }
+    std::int64_t framesHanded() const override { return handed_.load(std::memory_order_acquire); }
+    std::int64_t queuedFrames() const override;
+
+    // What the server granted, in frames, for measurements: the stream's
+    // target length and minimum request, and the sink latency it configured.
+    struct Granted {
+        std::int64_t target = 0;
+        std::int64_t request = 0;
+        std::int64_t prebuf = 0;
+        std::int64_t sinkLatency = 0;
+    };
+    Granted granted() const;
+
+private:
+    PulseOutput(RenderFn render, void *userdata) : render_(render), userdata_(userdata) {}
+    bool connect(std::string &error);
+    bool learnSinkRate(int &rate, std::string &error);
+    bool openStream(const OutputSpec &want, const PulseBuffer &buffer, std::string &error);
+    // Waits on the main loop (lock held) until `done` holds, the connection
+    // fails or the open deadline passes; true when `done` holds.
+    template <typename Done> bool waitUntil(Done done);
+    std::string contextError(const char *what) const;
+
+    void fill(std::size_t bytes); // lock held, not paused
+    void fillWhatIsWritable();    // lock held
+    int renderSafely(void *dest, int frames);
+    bool cork(bool corked);            // lock held
+    void startRefill();                // lock held
+    void endRefill(bool drain);        // lock held
+    void armRefillTimer();             // lock held: ends a refill after a quiet spell
+    void stopRefillTimer();            // lock held
+    std::int64_t queuedLocked() const; // lock held
+
+    static void contextStateCallback(pa_context *c, void *self);
+    static void streamStateCallback(pa_stream *s, void *self);
+    static void writeCallback(pa_stream *s, std::size_t bytes, void *self);
+    static void underflowCallback(pa_stream *s, void *self);
+    static void refillTimerCallback(pa_mainloop_api *api, pa_time_event *e,
+                                    const struct timeval *tv, void *self);
+    static void deadlineCallback(pa_mainloop_api *api, pa_time_event *e, const struct timeval *tv,
+                                 void *self);
+
+    RenderFn render_;
+    void *userdata_;
+    OutputSpec spec_;
+    std::size_t frameBytes_ = 0;
+    std::int64_t fullQueue_ = 0; // frames queued when the server has all it asks for
+    bool threadRunning_ = false; // the owner's thread only (open and close)
+
+    std::unique_ptr<pa_threaded_mainloop, pulse_detail::MainloopDeleter> mainloop_;
+    std::unique_ptr<pa_context, pulse_detail::ContextDeleter> context_;
+    std::unique_ptr<pa_stream, pulse_detail::StreamDeleter> stream_;
+    std::unique_ptr<pa_time_event, pulse_detail::TimeEventDeleter> deadline_; // only while opening
+    std::unique_ptr<pa_time_event, pulse_detail::TimeEventDeleter> refillTimer_;
+
+    // Playing states, guarded by the main loop's lock. A stream that plays
+    // from a queue shorter than what the sink mixes ahead, fed in small
+    // pieces, loses audio: each piece ends an underrun, the server rewinds
+    // the sink, and some of what it had mixed is dropped (measured: 30 to
+    // 50 ms a piece). So the stream starts only from a full buffer.
+    bool paused_ = true;             // the engine paused: corked
+    bool refilling_ = false;         // playing, corked until the server holds a full buffer:
+                                     // after unpausing, after a flush, when it ran short
+    bool draining_ = false;          // render had no audio for a while (the end of a file):
+                                     // what is queued plays out; new audio refills first
+    std::uint64_t lastWriteUs_ = 0;  // when render last gave audio (pa_rtclock_now)
+    bool deadlinePassed_ = false;    // main loop lock
+    mutable std::int64_t heard_ = 0; // main loop lock: the last handed - queued given out
+    std::atomic<std::int64_t> handed_{0};
+    std::atomic<bool> starving_{false}; // render had less than the server asked for
+    std::atomic<bool> lost_{false};     // the connection or the stream failed
+};
+
+} // namespace tarn::engine
