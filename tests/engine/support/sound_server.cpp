@@ -12,9 +12,14 @@ extern char **environ;
 
 namespace tarn::test {
 
-PrivateSoundServer::PrivateSoundServer()
+PrivateSoundServer::PrivateSoundServer(NullSinkOptions sink) : sink_(sink)
 {
     start();
+}
+
+std::string PrivateSoundServer::address() const
+{
+    return "unix:" + dir_.file("native");
 }
 
 bool PrivateSoundServer::start()
@@ -29,7 +34,12 @@ bool PrivateSoundServer::start()
                                      "--use-pid-file=no",
                                      "--log-target=stderr",
                                      "--log-level=0",
-                                     "--load=module-null-sink sink_name=tarn_null rate=44100",
+                                     "--load=module-null-sink sink_name=" + std::string(sinkName) +
+                                         " rate=" + std::to_string(sink_.rate) +
+                                         (sink_.precise ? " format=float32le channels=8 "
+                                                          "channel_map=front-left,front-right,"
+                                                          "aux0,aux1,aux2,aux3,aux4,aux5"
+                                                        : ""),
                                      "--load=module-native-protocol-unix auth-anonymous=1 socket=" +
                                          socket};
     std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime, "HOME=" + runtime,
@@ -56,7 +66,7 @@ bool PrivateSoundServer::start()
     ready_ = waitUntil([&] { return std::filesystem::exists(socket); }, std::chrono::seconds(5));
     if (ready_) {
         setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
-        setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
+        setenv("PULSE_SERVER", address().c_str(), 1);
     }
     return running();
 }
@@ -65,6 +75,7 @@ void PrivateSoundServer::stop()
 {
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
+        kill(pid_, SIGCONT); // a frozen server ends too
         int status = 0;
         waitpid(pid_, &status, 0);
     }
@@ -72,6 +83,18 @@ void PrivateSoundServer::stop()
     ready_ = false;
     std::error_code ignored;
     std::filesystem::remove(dir_.file("native"), ignored);
+}
+
+void PrivateSoundServer::freeze()
+{
+    if (pid_ > 0)
+        kill(pid_, SIGSTOP);
+}
+
+void PrivateSoundServer::thaw()
+{
+    if (pid_ > 0)
+        kill(pid_, SIGCONT);
 }
 
 PrivateSoundServer::~PrivateSoundServer()

@@ -6,13 +6,26 @@
 
 #include "engine/support/media_files.h"
 
+#include <string>
 #include <sys/types.h>
 
 namespace tarn::test {
 
+struct NullSinkOptions {
+    // The server's own default rate stays 44100, so a client that asks the
+    // sink itself can be told apart.
+    int rate = 44100;
+    // Float samples (passed through unchanged) in eight channels, the first
+    // two front left and right. The sink mixes in pieces of at most 64 KiB,
+    // and the first piece of each mix reaches the monitor before a rewind
+    // can change it: 2046 frames here instead of 16368, so the monitor
+    // follows a rewind to within that.
+    bool precise = false;
+};
+
 class PrivateSoundServer {
 public:
-    PrivateSoundServer();
+    explicit PrivateSoundServer(NullSinkOptions sink = {});
     ~PrivateSoundServer();
     PrivateSoundServer(const PrivateSoundServer &) = delete;
     PrivateSoundServer &operator=(const PrivateSoundServer &) = delete;
@@ -23,9 +36,18 @@ public:
     void stop();
     // Starts it again on the same socket; returns running().
     bool start();
+    // Stops the server process (SIGSTOP) so that it accepts connections but
+    // never answers, as a hung server does; thaw() lets it run again.
+    void freeze();
+    void thaw();
+
+    std::string address() const; // for PULSE_SERVER or --server
+    pid_t pid() const { return pid_; }
+    static constexpr const char *sinkName = "tarn_null";
 
 private:
     TempDir dir_;
+    NullSinkOptions sink_;
     pid_t pid_ = -1;
     bool ready_ = false;
 };
