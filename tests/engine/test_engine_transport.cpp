@@ -98,6 +98,17 @@ void playAfterTheEndStartsAgain(Checks &checks)
         engine.PlayStatus() == st::Playing && engine.Position() < 0.1,
         fmt("Play after the end: status %d at %.3f s", engine.PlayStatus(), engine.Position()));
     checks.expect(ends.wait(3s).has_value(), "no end-of-stream for the second play");
+
+    // An ended file is stopped: a seek moves the position and plays nothing.
+    engine.setPosition(0.1);
+    std::this_thread::sleep_for(300ms); // longer than the rest of the file
+    // Guards: a seek after the end that starts playback and ends it a second time.
+    checks.expect(engine.PlayStatus() == st::Stopped && !ends.wait(0ms).has_value(),
+                  fmt("seek after the end: status %d", engine.PlayStatus()));
+    checks.expect(std::fabs(engine.Position() - 0.1) < 0.01,
+                  fmt("seek after the end: position %.3f", engine.Position()));
+    engine.Play();
+    checks.expect(ends.wait(3s).has_value(), "Play after a seek past the end: no end-of-stream");
 }
 
 void seekKeepsTheState(Checks &checks)
