@@ -281,22 +281,27 @@ void Engine::Impl::reportEndOfStream()
 
 void Engine::Impl::pauseIdleOutput()
 {
-    if (!pauseWanted.exchange(false))
+    if (pauseWanted.exchange(false))
+        idlePending = true;
+    if (!idlePending)
         return;
     const MarkSnapshot m = marks.read();
     std::lock_guard lock(deviceMutex);
-    if (!output || outputPaused)
+    if (!output || outputPaused) {
+        idlePending = false;
         return;
+    }
     // Over, unless the owner restarted since (Play after the end, a seek).
     const bool fileOver = m.end.segment != 0 && m.end.segment == m.current.segment &&
                           m.end.segment >= minSegment.load() && ring.filled() == 0 &&
                           feeding == nullptr;
-    if (playing.load() && !fileOver)
-        return; // sound came meanwhile
-    if (playing.load() && reportedEnd < m.end.segment) {
-        pauseWanted.store(true); // the end still sounds: pause once it was heard
+    if (playing.load() && !fileOver) {
+        idlePending = false; // sound came meanwhile
         return;
     }
+    if (playing.load() && reportedEnd < m.end.segment)
+        return; // the end still sounds: pause once it was heard (sleepLimit() times it)
+    idlePending = false;
     output->setPaused(true); // nothing to play: spare the CPU
     outputPaused = true;
     idleSince = std::chrono::steady_clock::now();
@@ -309,7 +314,7 @@ void Engine::Impl::watchOutput()
     {
         std::lock_guard lock(deviceMutex);
         if (output && outputPaused && !output->idleIsFree() && now - idleSince >= kIdleClose) {
-            output.reset(); // idle: SDL would stream silence for ever
+            closeOutput(); // idle: SDL would stream silence for ever
             return;
         }
         if (now - lastDeviceCheck < 1s)
@@ -320,7 +325,7 @@ void Engine::Impl::watchOutput()
                 return;
             // Unplugged, or the sound server went away: open the default
             // output again (the desktop may route it elsewhere now).
-            output.reset();
+            closeOutput();
             outputLost = true;
         }
         if (!outputLost)

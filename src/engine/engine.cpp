@@ -26,7 +26,7 @@ Engine::Impl::~Impl()
     wake.notify_one();
     decoderThread.join();
     std::lock_guard lock(deviceMutex);
-    output.reset(); // render uses the ring: stop it before the ring goes
+    closeOutput(); // render uses the ring: stop it before the ring goes
 }
 
 // Owner. Starts a new segment carrying `request` to the decoder thread.

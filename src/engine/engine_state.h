@@ -179,6 +179,7 @@ struct Engine::Impl {
     std::size_t stagingUsed = 0;
     std::int64_t stagingFrame = 0;
     std::uint64_t reportedEnd = 0;
+    bool idlePending = false; // the output fell silent: pause it once the end was heard
     std::chrono::steady_clock::time_point lastDeviceCheck;
 
     BlockRing ring; // see block_ring.h for its two sides
@@ -189,6 +190,14 @@ struct Engine::Impl {
     bool ensureOutput();
     // Under deviceMutex: makes `opened` the output (render is not running).
     void installOutput(std::unique_ptr<AudioOutput> opened);
+    // Under deviceMutex: stops render for good, then lets the output go
+    // (render reads the pointer until it has stopped).
+    void closeOutput()
+    {
+        if (output)
+            output->close();
+        output.reset();
+    }
     // Files end in the order they play, so a later end means this one is over.
     bool ended() const { return segment != 0 && heardEnd.load() >= segment; }
     FileStatus currentStatus() const;

@@ -37,9 +37,6 @@ int Engine::Impl::render(void *userdata, std::uint8_t *dest, int wanted)
                 d.ring.pop();
                 continue;
             }
-            if (b->segment != marks.current.segment && marks.endBefore.segment != 0 &&
-                marks.endBefore.segment > d.heardEnd.load(std::memory_order_acquire))
-                break; // two ends not yet reported: wait for the decoder to catch up
             const int n = std::min(b->frames - d.ring.consumed, wanted - done);
             if (n > 0) {
                 d.writer.write(b->samples.get() + std::size_t(d.ring.consumed) * b->channels, n,
