@@ -16,24 +16,12 @@ import subprocess
 import sys
 import time
 
+from thread_wakeups import snapshot
+
 
 def thread_cpu(pid):
     """{tid: (name, seconds on CPU)} for every thread of pid."""
-    out = {}
-    try:
-        tids = os.listdir(f"/proc/{pid}/task")
-    except OSError:
-        return out
-    for tid in tids:
-        try:
-            with open(f"/proc/{pid}/task/{tid}/comm") as f:
-                name = f.read().strip()
-            with open(f"/proc/{pid}/task/{tid}/schedstat") as f:
-                ns = int(f.read().split()[0])
-        except (OSError, ValueError, IndexError):
-            continue
-        out[int(tid)] = (name, ns / 1e9)
-    return out
+    return {tid: (t[0], t[3] / 1e9) for tid, t in snapshot(pid).items()}
 
 
 def memory_kb(pid):

@@ -1,18 +1,31 @@
 #!/bin/bash
 # Engine benchmarks. Results and how to read them: bench/README.md.
 #
-#   bench/run.sh [BUILD_DIR] [all|cpu|pulse|gap|pulsegap|latency|machine]
+#   bench/run.sh [BUILD_DIR] [all|cpu|pulse|gap|pulsegap|latency|sinklatency|
+#                             deadlist|wakeups|machine]
 #
-# BUILD_DIR (default build) must hold tarn-engine-play and the bench_engine_*
-# programs (ninja tarn-engine-play bench/all). Parts:
+# BUILD_DIR (default build) must hold tarn-engine-play, tarn-player and the
+# bench programs (ninja tarn-engine-play tarn-player bench/all). Parts:
 #   cpu      3-minute 192 kbit/s MP3 in real time on SDL's dummy driver, set
 #            against the floor (decode + resample as fast as possible), same run
 #   pulse    the same file through a private PulseAudio server into a null
-#            sink: CPU seconds per minute, resident and proportional memory
+#            sink: CPU seconds per minute, resident and proportional memory;
+#            the server's wake-ups while it plays and while it is paused
 #   gap      silence at 10 automatic advances, on the disk driver's output
-#   latency  Play() to first sample handed to the device (dummy and PulseAudio)
+#   latency  Play() to first sample handed to the output (dummy and PulseAudio)
 #   pulsegap silence at 10 advances, recorded from the PulseAudio null sink's monitor
+#   sinklatency  Play, Pause, resume, seek and volume: request to the change
+#            heard at the null sink (recorded from its monitor)
+#   deadlist the window over a playlist of one playable file and 32766
+#            missing ones: its longest stall, and its CPU once the advance gave up
+#   wakeups  the whole player (window, engine, output) under Xvfb, idle,
+#            playing, paused and stopped: wake-ups per second of each thread,
+#            and of the sound server
 #   machine  CPU per timer wake-up; decoding in one go against decoding in bursts
+#
+# Everything that plays through PulseAudio runs with TARN_AUDIO_OUTPUT=pulse
+# and SDL_AUDIODRIVER=pulseaudio, so that an engine that has its own
+# PulseAudio output uses it and one that has only SDL uses SDL's.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -20,16 +33,20 @@ build=$(cd "${1:-$root/build}" && pwd)
 part=${2:-all}
 player=$build/src/tarn-engine-play
 monitor=$here/play_monitor.py
+source "$here/x_session.sh"
 export TARN_FIXTURES=$root/tests/fixtures
 export SDL_NO_SIGNAL_HANDLERS=1
 
 work=$(mktemp -d /tmp/tarn-bench.XXXXXX)
 pulse_pid=
+x_pids=()
+pulse_env=(env TARN_AUDIO_OUTPUT=pulse SDL_AUDIODRIVER=pulseaudio)
 cleanup() {
-    if [ -n "$pulse_pid" ]; then
-        kill "$pulse_pid" 2>/dev/null || true
-        wait "$pulse_pid" 2>/dev/null || true
-    fi
+    local p
+    for p in "${x_pids[@]}" $pulse_pid; do
+        kill "$p" 2>/dev/null || true
+        wait "$p" 2>/dev/null || true
+    done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -65,6 +82,26 @@ start_pulse() {
     return 1
 }
 
+# Xvfb on a free display, with openbox when it is installed.
+start_x() {
+    local n
+    for n in $(seq 70 99); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+    done
+    export DISPLAY=:$n
+    Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    x_pids+=($!)
+    for _ in $(seq 50); do
+        xwininfo -root >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    if command -v openbox >/dev/null; then
+        openbox >/dev/null 2>&1 &
+        x_pids+=($!)
+    fi
+    sleep 1
+}
+
 pulse_cpu() { # CPU seconds the server has used so far
     awk '{ printf "%.3f\n", ($14 + $15) / '"$(getconf CLK_TCK)"' }' "/proc/$pulse_pid/stat"
 }
@@ -82,12 +119,26 @@ run_cpu() {
 
 run_pulse() {
     echo "== pulse: playback into a null sink"
-    start_pulse
+    [ -n "$pulse_pid" ] || start_pulse
     local before after
     before=$(pulse_cpu)
-    SDL_AUDIODRIVER=pulseaudio python3 "$monitor" --label pulse --memory-at 60 -- "$player" "$song"
+    "${pulse_env[@]}" python3 "$monitor" --label pulse --memory-at 60 -- "$player" "$song" &
+    local run=$!
+    # The server's wake-ups while the file plays, 60 to 90 s in.
+    sleep 60
+    python3 "$here/thread_wakeups.py" --label playing --seconds 30 pulseaudio="$pulse_pid"
+    wait "$run"
     after=$(pulse_cpu)
     echo "[pulse] the server itself used $(awk "BEGIN { printf \"%.3f\", $after - $before }") CPU s meanwhile"
+    echo "-- paused: the same file paused 5 s in; player and server over 30 s of the pause"
+    "${pulse_env[@]}" "$player" --pause-at 5:60 "$song" >"$work/paused.txt" &
+    run=$!
+    sleep 10
+    python3 "$here/thread_wakeups.py" --label paused --seconds 30 \
+        tarn-engine-play="$run" pulseaudio="$pulse_pid"
+    kill "$run"
+    wait "$run" 2>/dev/null || true
+    grep -q pause "$work/paused.txt" || { echo "the player did not pause:" >&2; cat "$work/paused.txt" >&2; }
 }
 
 # Eleven loud files (a 500 or 750 Hz tone on a 0.3 offset, never below 0.1)
@@ -121,7 +172,7 @@ run_pulsegap() {
         --raw >"$work/gap.raw" &
     local rec=$!
     sleep 0.5
-    SDL_AUDIODRIVER=pulseaudio "$player" "${gap_files[@]}" >/dev/null
+    "${pulse_env[@]}" "$player" "${gap_files[@]}" >/dev/null
     sleep 0.5 # what PulseAudio still holds
     kill "$rec"
     wait "$rec" 2>/dev/null || true
@@ -147,11 +198,81 @@ run_latency() {
     SDL_AUDIODRIVER=dummy "$build/bench/bench_engine_latency" "$TARN_FIXTURES/tone440_cbr128_id3.mp3" 60
     echo "-- PulseAudio null sink"
     [ -n "$pulse_pid" ] || start_pulse
-    SDL_AUDIODRIVER=pulseaudio "$build/bench/bench_engine_latency" "$TARN_FIXTURES/tone440_cbr128_id3.mp3" 60
+    "${pulse_env[@]}" "$build/bench/bench_engine_latency" "$TARN_FIXTURES/tone440_cbr128_id3.mp3" 60
+}
+
+# A minute at the sink's rate: a 440 Hz tone on the left, on the right a level
+# that rises from 0.05 to 0.95, which tells where in the file a sample is.
+run_sinklatency() {
+    echo "== sinklatency: request to the change heard at the null sink"
+    [ -n "$pulse_pid" ] || start_pulse
+    local rate
+    rate=$(pactl list short sinks | awk '$2 == "tarn_null" { for (i = 3; i <= NF; i++) if ($i ~ /Hz$/) { sub("Hz", "", $i); print $i } }')
+    ffmpeg -nostdin -v error -y -f lavfi \
+        -i "aevalsrc=0.5*sin(2*PI*440*t)|0.05+0.9*t/60:s=$rate:d=60" -c:a pcm_s16le "$work/ramp.wav"
+    "${pulse_env[@]}" "$build/bench/bench_engine_sink_latency" "$work/ramp.wav" "${TARN_BENCH_ROUNDS:-12}"
+}
+
+# The window over a dead playlist, three times, under Xvfb and through the
+# private server.
+run_deadlist() {
+    echo "== deadlist: the window's longest stall over a playlist of missing files"
+    [ -n "$pulse_pid" ] || start_pulse
+    [ -n "${DISPLAY:-}" ] || start_x
+    ffmpeg -nostdin -v error -y -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=3" \
+        -ac 2 "$work/tone3.wav"
+    local i
+    for i in 1 2 3; do
+        echo "-- run $i, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+        HOME=$work/home XDG_CONFIG_HOME=$work/home/.config "${pulse_env[@]}" \
+            "$build/bench/bench_ui_dead_playlist" "$work/tone3.wav" 20 10 2>/dev/null
+    done
+}
+
+# The whole player under Xvfb, driven as a user would: Add (Ctrl+A and the
+# file dialog), then the Play, Pause and Stop hot spots.
+run_wakeups() {
+    echo "== wakeups: the player's threads and the sound server, 30 s in each state"
+    [ -n "$pulse_pid" ] || start_pulse
+    [ -n "${DISPLAY:-}" ] || start_x
+    mkdir -p "$work/home"
+    HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_CURRENT_DESKTOP=none \
+        "${pulse_env[@]}" "$build/src/tarn-player" >"$work/player.log" 2>&1 &
+    local app=$! win
+    x_pids+=($app)
+    win=$(find_main_window) || { echo "the main window did not appear" >&2; return 1; }
+    state() { # what the server says of the player's stream
+        pactl list sink-inputs | awk '/Corked:/ { c = c " corked=" $2 } END { print (c == "" ? "no stream" : "stream" c) }'
+    }
+    measure() {
+        echo "-- $1 ($(state)), load average $(cut -d' ' -f1-3 /proc/loadavg)"
+        python3 "$here/thread_wakeups.py" --label "$1" --seconds 30 \
+            tarn-player="$app" pulseaudio="$pulse_pid"
+        # What the window showed, to look at afterwards.
+        import -window root "${TARN_BENCH_OUT:-/tmp}/tarn-wakeups-$1.png" 2>/dev/null || true
+    }
+    sleep 3
+    measure idle
+    xdotool windowactivate --sync "$win" key ctrl+a
+    sleep 1.5
+    xdotool type --delay 10 "$song"
+    xdotool key Return
+    sleep 1
+    click_hot_spot "$win" 720 # Play
+    sleep 3
+    measure playing
+    click_hot_spot "$win" 1320 # Pause
+    sleep 5
+    measure paused
+    click_hot_spot "$win" 720 # Play
+    sleep 2
+    click_hot_spot "$win" 1800 # Stop
+    sleep 5
+    measure stopped
 }
 
 # The machine's load changes what real-time figures mean; print it with them.
-echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $build, load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 trap 'echo "load average: $(cut -d" " -f1-3 /proc/loadavg)"; cleanup' EXIT
 
 case "$part" in
@@ -160,7 +281,11 @@ pulse) make_song && run_pulse ;;
 gap) run_gap ;;
 latency) run_latency ;;
 pulsegap) run_pulsegap ;;
+sinklatency) run_sinklatency ;;
+deadlist) run_deadlist ;;
+wakeups) make_song && run_wakeups ;;
 machine) make_song && run_machine ;;
-all) make_song && run_cpu && run_pulse && run_gap && run_pulsegap && run_latency && run_machine ;;
+all) make_song && run_cpu && run_pulse && run_gap && run_pulsegap && run_latency &&
+    run_sinklatency && run_deadlist && run_wakeups && run_machine ;;
 *) echo "unknown part: $part" >&2 && exit 2 ;;
 esac

@@ -15,6 +15,7 @@ root=$(dirname "$here")
 build=$(cd "${1:-$root/build}" && pwd)
 seconds=${2:-60}
 out=${TARN_BENCH_OUT:-/tmp/tarn-bench-window}
+source "$here/x_session.sh"
 rm -rf "$out"
 mkdir -p "$out/home"
 
@@ -34,16 +35,7 @@ sleep 1
 if command -v openbox >/dev/null; then openbox >/dev/null 2>&1 & pids+=($!); fi
 
 "$build/src/tarn-player" >"$out/player.log" 2>&1 & player=$!; pids+=($player)
-win=""
-for _ in $(seq 50); do
-    # Qt also makes small unmapped windows with this name: take the mapped one.
-    for w in $(xdotool search --name '^Tarn Player$' 2>/dev/null); do
-        xwininfo -id "$w" | grep -q IsViewable && win=$w
-    done
-    [[ -n $win ]] && break
-    sleep 0.2
-done
-[[ -n $win ]] || { echo "the main window did not appear" >&2; exit 1; }
+win=$(find_main_window) || { echo "the main window did not appear" >&2; exit 1; }
 sleep 2
 
 cpu() { awk -v tck="$(getconf CLK_TCK)" '{ printf "%.2f\n", ($14 + $15) / tck }' "/proc/$player/stat"; }
@@ -64,11 +56,7 @@ sleep 1.5
 xdotool type --delay 10 "$out/song.mp3"
 xdotool key Return
 sleep 1
-# The Play hot spot: client (720 + 247, 2400 + 247) twips, below the menu bar,
-# whose height is what the compact view's window has beyond its client area.
-eval "$(xdotool getwindowgeometry --shell "$win")"
-menu=$((HEIGHT - 3360 / 15))
-xdotool mousemove --window "$win" $(((720 + 247) / 15)) $((menu + (2400 + 247) / 15)) click 1
+click_hot_spot "$win" 720 # Play
 sleep 2
 measure playing
 import -window root "$out/playing.png"
