@@ -158,6 +158,8 @@ private:
     bool draining_ = false;          // render had no audio for a while (the end of a file):
                                      // what is queued plays out; new audio refills first
     std::uint64_t lastWriteUs_ = 0;  // when render last gave audio (pa_rtclock_now)
+    std::uint64_t dryUs_ = 0;        // draining: when the stream ran dry (0: not yet) ...
+    std::int64_t dryQueued_ = 0;     // ... and what was left to hear then
     bool deadlinePassed_ = false;    // main loop lock
     mutable std::int64_t heard_ = 0; // main loop lock: the last handed - queued given out
     std::atomic<std::int64_t> handed_{0};

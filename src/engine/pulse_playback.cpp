@@ -117,6 +117,7 @@ void PulseOutput::startRefill()
         cork(true); // fails only when the connection is gone, which lost() reports
     refilling_ = true;
     draining_ = false;
+    dryUs_ = 0;
     armRefillTimer();
 }
 
@@ -124,6 +125,7 @@ void PulseOutput::endRefill(bool drain)
 {
     refilling_ = false;
     draining_ = drain;
+    dryUs_ = 0;
     stopRefillTimer();
     cork(false);
 }
@@ -159,15 +161,24 @@ void PulseOutput::refillTimerCallback(pa_mainloop_api *, pa_time_event *, const 
 void PulseOutput::underflowCallback(pa_stream *, void *self)
 {
     auto *out = static_cast<PulseOutput *>(self);
-    if (out->paused_ || out->refilling_ || out->draining_)
+    if (out->paused_ || out->refilling_)
         return;
+    const pa_usec_t now = pa_rtclock_now();
     // The server ran short while mixing ahead. Audio still coming in small
-    // pieces would be cut at each piece: cork and gather a full buffer. No
-    // audio for a while means the end: let the rest play out.
-    if (pa_rtclock_now() - out->lastWriteUs_ < kQuietUs)
+    // pieces would be cut at each piece: cork and gather a full buffer.
+    if (!out->draining_ && now - out->lastWriteUs_ < kQuietUs) {
         out->startRefill();
-    else
-        out->draining_ = true;
+        return;
+    }
+    // No audio for a while: the end, which plays out. All of it is in the
+    // sink's mix now. The library's clock would stop short of it (at the
+    // stream's read position less the sink's latency, which the sink keeps
+    // full of silence), so what is left is counted down from here.
+    out->draining_ = true;
+    if (out->dryUs_ == 0) {
+        out->dryQueued_ = out->queuedLocked();
+        out->dryUs_ = now;
+    }
 }
 
 // ---- control ---------------------------------------------------------------
@@ -185,6 +196,7 @@ void PulseOutput::setPaused(bool paused)
     paused_ = paused;
     if (paused) {
         refilling_ = draining_ = false;
+        dryUs_ = 0;
         stopRefillTimer();
         cork(true); // fails only when the connection is gone, which lost() reports
         return;
@@ -236,7 +248,11 @@ std::int64_t PulseOutput::queuedLocked() const
     std::int64_t queued = handed - heard_;
     pa_usec_t usec = 0;
     int negative = 0;
-    if (stream_ && pa_stream_get_latency(stream_.get(), &usec, &negative) == 0) {
+    if (dryUs_ != 0) {
+        const auto played =
+            std::int64_t((pa_rtclock_now() - dryUs_) * spec_.rate / PA_USEC_PER_SEC);
+        queued = std::clamp<std::int64_t>(dryQueued_ - played, 0, handed - heard_);
+    } else if (stream_ && pa_stream_get_latency(stream_.get(), &usec, &negative) == 0) {
         const auto frames = negative != 0 ? 0 : std::int64_t(usec * spec_.rate / PA_USEC_PER_SEC);
         // Never let what was heard move back (a flush that dropped less than
         // we subtracted, a late timing update).
