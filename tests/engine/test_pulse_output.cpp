@@ -333,6 +333,10 @@ void checkUnderrunLosesNothing(Checks &checks, PrivateSoundServer &server)
         total = source.published;
         out->unlock();
         std::this_thread::sleep_for(1500ms);
+        // Guards: a position that never reaches the end once the audio
+        // stops (the engine then never reports the end of the file).
+        const std::int64_t left = out->framesHanded() - heard(*out);
+        checks.expect(left == 0, fmt("%lld frames never heard, by the position", (long long)left));
         out->close();
         std::this_thread::sleep_for(500ms);
         rec = recorder.stop();

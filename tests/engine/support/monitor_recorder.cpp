@@ -35,7 +35,11 @@ MonitorRecorder::MonitorRecorder(const PrivateSoundServer &server, int rate, int
                                  int latencyMs)
 {
     const std::string file = dir_.file("monitor.raw");
-    std::vector<std::string> args = {"parec",
+    // Under timeout: a test that dies must not leave parec recording (and
+    // keeping the server alive) for ever.
+    std::vector<std::string> args = {"timeout",
+                                     "300",
+                                     "parec",
                                      "--server=" + server.address(),
                                      "--device=" + std::string(PrivateSoundServer::sinkName) +
                                          ".monitor",
@@ -52,7 +56,7 @@ MonitorRecorder::MonitorRecorder(const PrivateSoundServer &server, int rate, int
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&pid_, "parec", &actions, nullptr, argv.data(), environ) != 0)
+    if (posix_spawnp(&pid_, "timeout", &actions, nullptr, argv.data(), environ) != 0)
         pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     auto grows = [&] {

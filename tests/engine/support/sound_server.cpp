@@ -2,15 +2,37 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <spawn.h>
 #include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 extern char **environ;
 
 namespace tarn::test {
+
+namespace {
+
+// Whether a server listens on the unix socket at `path`.
+bool accepts(const std::string &path)
+{
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    const bool ok = connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    close(fd);
+    return ok;
+}
+
+} // namespace
 
 PrivateSoundServer::PrivateSoundServer(NullSinkOptions sink) : sink_(sink)
 {
@@ -63,7 +85,8 @@ bool PrivateSoundServer::start()
     posix_spawn_file_actions_destroy(&actions);
     if (pid_ <= 0)
         return false;
-    ready_ = waitUntil([&] { return std::filesystem::exists(socket); }, std::chrono::seconds(5));
+    // The socket file appears before the server listens on it.
+    ready_ = waitUntil([&] { return accepts(socket); }, std::chrono::seconds(5));
     if (ready_) {
         setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
         setenv("PULSE_SERVER", address().c_str(), 1);
