@@ -2,10 +2,30 @@
 #include "engine/pulse_output.h"
 #include "engine/sdl_output.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
 namespace tarn::engine {
+
+namespace {
+
+// TARN_PULSE_BUFFER_MS="TARGET,REQUEST" chooses the PulseAudio buffer (for
+// measurements and for sinks that need more); the defaults otherwise.
+PulseBuffer pulseBuffer()
+{
+    PulseBuffer b;
+    const char *text = std::getenv("TARN_PULSE_BUFFER_MS");
+    int target = 0, request = 0;
+    if (text != nullptr && std::sscanf(text, "%d,%d", &target, &request) == 2 && target >= 20 &&
+        target <= 10000 && request >= 5 && request <= target) {
+        b.targetMs = target;
+        b.requestMs = request;
+    }
+    return b;
+}
+
+} // namespace
 
 std::unique_ptr<AudioOutput> openOutput(AudioOutput::RenderFn render, void *userdata,
                                         const OutputSpec *previous, std::string &error)
@@ -13,7 +33,7 @@ std::unique_ptr<AudioOutput> openOutput(AudioOutput::RenderFn render, void *user
     const char *forced = std::getenv("TARN_AUDIO_OUTPUT");
     const std::string_view choice = forced != nullptr ? forced : "";
     if (choice == "pulse")
-        return PulseOutput::open(render, userdata, previous, error);
+        return PulseOutput::open(render, userdata, previous, error, pulseBuffer());
     if (choice == "sdl")
         return SdlOutput::open(render, userdata, previous, error);
     // Someone who picked an SDL driver wants SDL (the tests' disk and dummy
@@ -22,7 +42,7 @@ std::unique_ptr<AudioOutput> openOutput(AudioOutput::RenderFn render, void *user
     if (driver != nullptr && *driver != '\0')
         return SdlOutput::open(render, userdata, previous, error);
     std::string pulseError;
-    if (auto pulse = PulseOutput::open(render, userdata, previous, pulseError))
+    if (auto pulse = PulseOutput::open(render, userdata, previous, pulseError, pulseBuffer()))
         return pulse;
     auto sdl = SdlOutput::open(render, userdata, previous, error);
     if (!sdl)

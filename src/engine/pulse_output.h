@@ -1,8 +1,7 @@
 // The PulseAudio side of the output: one playback stream on the server's
-// default sink through the client library's asynchronous API. The server
-// holds a large buffer (a second), so the player and the server wake only a
-// few times a second; pause, seek and volume are still heard at once because
-// the server corks, flushes and re-mixes what it holds (the sink rewinds).
+// default sink through the client library's asynchronous API. Pause, seek
+// and volume are heard at once because the server corks, flushes and re-mixes
+// what it holds (the sink rewinds); how much it holds is PulseBuffer's choice.
 //
 // THREADS
 //   A pa_threaded_mainloop owns the connection: every libpulse callback runs
@@ -43,10 +42,15 @@ struct timeval;
 
 namespace tarn::engine {
 
-// Stream buffer sizes; the defaults are what the player uses.
+// Stream buffer sizes; the defaults are what the player uses. What the sink
+// mixes ahead (about a quarter of targetMs) is how late a pause, a seek or a
+// volume change can reach a monitor or a sink that cannot rewind: 80 ms puts
+// that at 20 ms. A second (1000/250) wakes the server a quarter as often but
+// makes such changes up to 250 ms late (bench/README.md has the figures);
+// TARN_PULSE_BUFFER_MS="TARGET,REQUEST" chooses another size.
 struct PulseBuffer {
-    int targetMs = 1000;       // audio the server holds for us in all
-    int requestMs = 250;       // it asks for at least this much at a time
+    int targetMs = 80;         // audio the server holds for us in all
+    int requestMs = 20;        // it asks for at least this much at a time
     int prebufMs = 40;         // it starts (and restarts after an underrun) with this much
     bool adjustLatency = true; // split targetMs between the sink and the stream's queue
 };

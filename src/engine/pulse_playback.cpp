@@ -164,16 +164,12 @@ void PulseOutput::underflowCallback(pa_stream *, void *self)
     if (out->paused_ || out->refilling_)
         return;
     const pa_usec_t now = pa_rtclock_now();
-    // The server ran short while mixing ahead. Audio still coming in small
-    // pieces would be cut at each piece: cork and gather a full buffer.
-    if (!out->draining_ && now - out->lastWriteUs_ < kQuietUs) {
-        out->startRefill();
-        return;
-    }
-    // No audio for a while: the end, which plays out. All of it is in the
-    // sink's mix now. The library's clock would stop short of it (at the
-    // stream's read position less the sink's latency, which the sink keeps
-    // full of silence), so what is left is counted down from here.
+    // The server ran short: with a ring of seconds behind the stream that is
+    // the end of the audio (nothing prepared after the last file), which
+    // plays out. (Corking here to gather more would hold the last moments of
+    // a track back until a timer fired.) All of it is in the sink's mix now. The library's clock
+    // would stop short of it (at the stream's read position less the sink's latency, which the sink
+    // keeps full of silence), so what is left is counted down from here.
     out->draining_ = true;
     if (out->dryUs_ == 0) {
         out->dryQueued_ = out->queuedLocked();
