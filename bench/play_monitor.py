@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs a command (normally tarn-engine-play) and reports what it cost.
 
-    play_monitor.py [--label TEXT] [--memory-at SECONDS] -- COMMAND...
+    play_monitor.py [--label TEXT] [--memory-at SECONDS] [--timeout SECONDS] -- COMMAND...
 
 Prints one summary: wall time, the CPU time of the process from wait4()
 (user + system, all threads, exact), CPU seconds per minute of wall time, the
@@ -9,6 +9,7 @@ CPU of each thread (from /proc/PID/task/TID/schedstat, sampled every 0.5 s,
 so the last half second may be missing), and resident and proportional set
 size (/proc/PID/smaps_rollup, with the anonymous part) sampled at
 --memory-at seconds and the largest seen. The command's own output goes to stderr so that stdout stays a report.
+--timeout ends (SIGTERM) a command that runs longer, and says so.
 """
 import argparse
 import os
@@ -45,6 +46,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--label", default="run")
     parser.add_argument("--memory-at", type=float, default=30.0)
+    parser.add_argument("--timeout", type=float, default=0,
+                        help="end the command (SIGTERM) after this many seconds")
     parser.add_argument("command", nargs=argparse.REMAINDER)
     args = parser.parse_args()
     command = args.command[1:] if args.command[:1] == ["--"] else args.command
@@ -54,10 +57,16 @@ def main():
     start = time.monotonic()
     child = subprocess.Popen(command, stdout=sys.stderr)
     threads, at_mark, largest = {}, None, (0, 0, 0)
+    timed_out = False
     while True:
         waited, status, usage = os.wait4(child.pid, os.WNOHANG)
         if waited:
             break
+        if args.timeout and not timed_out and time.monotonic() - start >= args.timeout:
+            print(f"[{args.label}] still running after {args.timeout:.0f} s: ended",
+                  file=sys.stderr)
+            child.terminate()
+            timed_out = True
         threads.update(thread_cpu(child.pid))
         mem = memory_kb(child.pid)
         if mem:

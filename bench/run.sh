@@ -9,8 +9,8 @@
 #   cpu      3-minute 192 kbit/s MP3 in real time on SDL's dummy driver, set
 #            against the floor (decode + resample as fast as possible), same run
 #   pulse    the same file through a private PulseAudio server into a null
-#            sink: CPU seconds per minute, resident and proportional memory;
-#            the server's wake-ups while it plays and while it is paused
+#            sink for 170 s: CPU seconds per minute, resident and proportional
+#            memory; the server's wake-ups while it plays and while it is paused
 #   gap      silence at 10 automatic advances, on the disk driver's output
 #   latency  Play() to first sample handed to the output (dummy and PulseAudio)
 #   pulsegap silence at 10 advances, recorded from the PulseAudio null sink's monitor
@@ -26,6 +26,8 @@
 # Everything that plays through PulseAudio runs with TARN_AUDIO_OUTPUT=pulse
 # and SDL_AUDIODRIVER=pulseaudio, so that an engine that has its own
 # PulseAudio output uses it and one that has only SDL uses SDL's.
+# TARN_BENCH_OUTPUT=sdl makes the engine use SDL's PulseAudio driver instead.
+# A player that does not end in time is stopped (timeout) and says so.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -40,7 +42,7 @@ export SDL_NO_SIGNAL_HANDLERS=1
 work=$(mktemp -d /tmp/tarn-bench.XXXXXX)
 pulse_pid=
 x_pids=()
-pulse_env=(env TARN_AUDIO_OUTPUT=pulse SDL_AUDIODRIVER=pulseaudio)
+pulse_env=(env TARN_AUDIO_OUTPUT="${TARN_BENCH_OUTPUT:-pulse}" SDL_AUDIODRIVER=pulseaudio)
 cleanup() {
     local p
     for p in "${x_pids[@]}" $pulse_pid; do
@@ -122,12 +124,14 @@ run_pulse() {
     [ -n "$pulse_pid" ] || start_pulse
     local before after
     before=$(pulse_cpu)
-    "${pulse_env[@]}" python3 "$monitor" --label pulse --memory-at 60 -- "$player" "$song" &
+    # The first 170 s: a player whose end goes wrong (one that never reports
+    # it and spins meanwhile) is measured on its playback all the same.
+    "${pulse_env[@]}" python3 "$monitor" --label pulse --memory-at 60 --timeout 170 -- "$player" "$song" &
     local run=$!
     # The server's wake-ups while the file plays, 60 to 90 s in.
     sleep 60
     python3 "$here/thread_wakeups.py" --label playing --seconds 30 pulseaudio="$pulse_pid"
-    wait "$run"
+    wait "$run" || true # the monitor has said what went wrong
     after=$(pulse_cpu)
     echo "[pulse] the server itself used $(awk "BEGIN { printf \"%.3f\", $after - $before }") CPU s meanwhile"
     echo "-- paused: the same file paused 5 s in; player and server over 30 s of the pause"
@@ -172,7 +176,8 @@ run_pulsegap() {
         --raw >"$work/gap.raw" &
     local rec=$!
     sleep 0.5
-    "${pulse_env[@]}" "$player" "${gap_files[@]}" >/dev/null
+    "${pulse_env[@]}" timeout 60 "$player" "${gap_files[@]}" >"$work/pulsegap.txt" ||
+        echo "the player did not end in time: $(tail -1 "$work/pulsegap.txt")"
     sleep 0.5 # what PulseAudio still holds
     kill "$rec"
     wait "$rec" 2>/dev/null || true
@@ -213,19 +218,20 @@ run_sinklatency() {
     "${pulse_env[@]}" "$build/bench/bench_engine_sink_latency" "$work/ramp.wav" "${TARN_BENCH_ROUNDS:-12}"
 }
 
-# The window over a dead playlist, three times, under Xvfb and through the
-# private server.
+# The window over a dead playlist under Xvfb and through the private server:
+# three times from a fresh start (the double-click opens the output), three
+# times after the entry played for a second and stopped ("warm").
 run_deadlist() {
     echo "== deadlist: the window's longest stall over a playlist of missing files"
     [ -n "$pulse_pid" ] || start_pulse
     [ -n "${DISPLAY:-}" ] || start_x
     ffmpeg -nostdin -v error -y -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=3" \
         -ac 2 "$work/tone3.wav"
-    local i
-    for i in 1 2 3; do
-        echo "-- run $i, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+    local how
+    for how in cold cold cold warm warm warm; do
+        echo "-- $how, load average $(cut -d' ' -f1-3 /proc/loadavg)"
         HOME=$work/home XDG_CONFIG_HOME=$work/home/.config "${pulse_env[@]}" \
-            "$build/bench/bench_ui_dead_playlist" "$work/tone3.wav" 20 10 2>/dev/null
+            "$build/bench/bench_ui_dead_playlist" "$work/tone3.wav" 20 10 "$how" 2>/dev/null
     done
 }
 

@@ -1,7 +1,7 @@
 // The window over a dead playlist: one playable file followed by 32766
 // entries whose files do not exist (paths written on Windows), Repeat on.
 //
-//   bench_ui_dead_playlist PLAYABLE_FILE [SECONDS] [IDLE_SECONDS]
+//   bench_ui_dead_playlist PLAYABLE_FILE [SECONDS] [IDLE_SECONDS] [warm]
 //   (bench/run.sh deadlist runs it; results: bench/README.md)
 //
 // Builds the real main window with the real engine (EngineAdapter: the sound
@@ -13,7 +13,10 @@
 // to input or paint. Then, with that timer stopped, the process's CPU and
 // context switches over IDLE_SECONDS (default 10): what the player costs
 // once the advance gave up (or, where it never gives up, while it goes on).
-// Runs offscreen unless QT_QPA_PLATFORM or DISPLAY says otherwise.
+// With "warm", the playable entry is played for a second and stopped first,
+// so that the output is already open at the double-click, as in a player
+// that has played before. Runs offscreen unless QT_QPA_PLATFORM or DISPLAY
+// says otherwise.
 #include "../tests/fakes/fake_dialogs.h"
 #include "../tests/fakes/fake_settings.h"
 #include "core/form1.h"
@@ -21,7 +24,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -34,6 +36,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -64,24 +67,13 @@ double processCpuSeconds()
            double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// Context switches of all live threads of this process (each voluntary one
-// is a sleep and a wake-up).
+// Context switches of the whole process, ended threads included (each
+// voluntary one is a sleep and a wake-up).
 long long contextSwitches()
 {
-    long long sum = 0;
-    const QStringList tids =
-        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &tid : tids) {
-        QFile status(QStringLiteral("/proc/self/task/%1/status").arg(tid));
-        if (!status.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("voluntary_ctxt_switches") ||
-                line.startsWith("nonvoluntary_ctxt_switches"))
-                sum += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
-        }
-    }
-    return sum;
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_nvcsw + u.ru_nivcsw;
 }
 
 void runFor(int ms)
@@ -105,6 +97,7 @@ int main(int argc, char **argv)
     const QString playable = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
     const int idleSeconds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 10;
+    const bool warm = argc > 4 && std::strcmp(argv[4], "warm") == 0;
 
     QTemporaryDir folder;
     const QString tpl = folder.filePath(QStringLiteral("dead.TPL"));
@@ -130,6 +123,14 @@ int main(int argc, char **argv)
     runFor(500);
     std::printf("playlist: %d entries, entry 0 %s; Repeat %s\n", form->List2->count(),
                 qPrintable(playable), form->Check1->isChecked() ? "on" : "off");
+    if (warm) {
+        form->List2->setCurrentRow(0);
+        form->List2_DblClick();
+        runFor(1500);
+        std::printf("warm-up: played to %.2f s, then Stop\n", engine.Position());
+        form->stop1_Click();
+        runFor(1000);
+    }
 
     QElapsedTimer clock;
     std::vector<double> ticks; // ms since the double-click
@@ -139,12 +140,15 @@ int main(int argc, char **argv)
     heartbeat.setInterval(1);
     QObject::connect(&heartbeat, &QTimer::timeout,
                      [&] { ticks.push_back(double(clock.nsecsElapsed()) / 1e6); });
-    double endOfPlaylistAt = -1;
-    QTimer watch; // when the end-of-playlist line appears
+    double playingAt = -1, endOfPlaylistAt = -1;
+    QTimer watch; // when the file is first heard, and when the end-of-playlist line appears
     watch.setInterval(5);
     QObject::connect(&watch, &QTimer::timeout, [&] {
+        const double now = double(clock.nsecsElapsed()) / 1e6;
+        if (playingAt < 0 && engine.Position() > 0)
+            playingAt = now;
         if (endOfPlaylistAt < 0 && form->Text1->text() == QLatin1String("End of playlist"))
-            endOfPlaylistAt = double(clock.nsecsElapsed()) / 1e3 / 1e3;
+            endOfPlaylistAt = now;
     });
 
     const double cpu0 = processCpuSeconds();
@@ -188,6 +192,10 @@ int main(int argc, char **argv)
     std::printf("  stalls over 10 ms: %lld%s%s\n", qlonglong(over10.size()),
                 over10.isEmpty() ? "" : ", first ones at ",
                 qPrintable(over10.mid(0, 12).join(QStringLiteral(", "))));
+    if (playingAt >= 0)
+        std::printf("  the playable file was heard from %.2f s\n", playingAt / 1000);
+    else
+        std::printf("  the playable file was never heard (its position stayed 0)\n");
     if (endOfPlaylistAt >= 0)
         std::printf("  end-of-playlist line at %.2f s\n", endOfPlaylistAt / 1000);
     else
