@@ -5,6 +5,7 @@
 #include "engine/engine_state.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 #include <pthread.h>
@@ -113,6 +114,9 @@ void Engine::Impl::apply(Command &cmd)
         nextStatus = FileStatus{};
         prepared = PreparedNext{};
     }
+    // A new segment for the current file always comes with a seek (or an
+    // open): everything of the old one is dropped by the output.
+    assert(cmd.segment == 0 || cmd.open || cmd.seek || !current.decoder);
     if (cmd.seek && current.decoder) {
         cancelNext();
         current.decoder->seek(cmd.target);

@@ -147,7 +147,9 @@ bool Engine::Impl::ensureOutput()
         Command c;
         c.newFormat = true;
         c.format = granted;
-        c.seek = currentStatus().state == OpenState::Open;
+        // Also while the file is still opening: the decoder takes this after
+        // the open, and what it decoded must be made again under the new tag.
+        c.seek = ticket != 0;
         c.target = at;
         restart(std::move(c));
         startSeconds = at;
