@@ -179,9 +179,8 @@ void Engine::Impl::cancelNext()
 {
     if (!next.decoder)
         return;
-    // Everything prepared after the current file is dropped, this one included.
-    const std::uint64_t low = current.segment & 0xFFFFFFFFu;
-    cancelled.store(low << 32 | (next.segment & 0xFFFFFFFFu), std::memory_order_release);
+    cancelled[nextCancelSlot].store(next.segment, std::memory_order_release);
+    nextCancelSlot = (nextCancelSlot + 1) % kCancelSlots;
     if (feeding == &next)
         feeding = nullptr;
     next = Feed{};

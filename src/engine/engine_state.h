@@ -125,13 +125,17 @@ struct Engine::Impl {
 
     // ---- written by the decoder thread ----
     std::atomic<std::uint64_t> heardEnd{0}; // the latest segment whose end was heard
-    // Segments prepared next and then dropped: those above the high 32 bits
-    // and up to the low 32 bits. One word, so the output reads it whole.
-    std::atomic<std::uint64_t> cancelled{0};
+    // The last few segments prepared next and then dropped (a hint that
+    // changed); written round robin by the decoder, read by the output.
+    static constexpr int kCancelSlots = 4;
+    std::atomic<std::uint64_t> cancelled[kCancelSlots] = {};
+    int nextCancelSlot = 0; // decoder thread only
     bool isCancelled(std::uint64_t s) const
     {
-        const std::uint64_t c = cancelled.load(std::memory_order_acquire);
-        return s > (c >> 32) && s <= (c & 0xFFFFFFFFu);
+        for (const auto &c : cancelled)
+            if (c.load(std::memory_order_acquire) == s)
+                return true;
+        return false;
     }
     std::atomic<bool> decoderSleeping{false};
 

@@ -121,11 +121,14 @@ void serverRate(Checks &checks)
     EndOfStreamWaiter ends;
     Engine engine;
     ends.attach(engine);
-    // Play at once, while the file still opens, as a double-click does: the
-    // output's rate differs from the one the open started with.
-    engine.setFileName(shortFile);
+    // The output's rate differs from the one the decoder started with, so
+    // the first Play makes the audio again, while the next file is prepared.
+    engine.setNextFileName(longFile);
+    openFile(engine, shortFile);
     engine.Play();
-    // Guards: audio decoded for the first rate dropped and never made again (silence for ever).
+    // Guards: the file's own audio dropped with the prepared one (silence, then the end).
+    checks.expect(waitUntil([&] { return engine.Position() > 0.1; }, 3s),
+                  "server rate: the file was never heard");
     checks.expect(ends.wait(4s).has_value(), "server rate: no end-of-stream");
     // Guards: 48 kHz asked of a 44.1 kHz sink (two resamplings of every CD-rate file).
     checks.expect(engine.outputSpec().rate == 44100,
