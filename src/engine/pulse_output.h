@@ -44,13 +44,13 @@ namespace tarn::engine {
 
 // Stream buffer sizes; the defaults are what the player uses. What the sink
 // mixes ahead (about a quarter of targetMs) is how late a pause, a seek or a
-// volume change can reach a monitor or a sink that cannot rewind: 72 ms puts
-// that at 18 ms. A second (1000/250) wakes the server a quarter as often but
+// volume change can reach a monitor or a sink that cannot rewind: 80 ms puts
+// that at 20 ms. A second (1000/250) wakes the server a quarter as often but
 // makes such changes up to 250 ms late (bench/README.md has the figures);
 // TARN_PULSE_BUFFER_MS="TARGET,REQUEST" chooses another size.
 struct PulseBuffer {
-    int targetMs = 72;         // audio the server holds for us in all
-    int requestMs = 18;        // it asks for at least this much at a time
+    int targetMs = 80;         // audio the server holds for us in all
+    int requestMs = 20;        // it asks for at least this much at a time
     int prebufMs = 40;         // it starts (and restarts after an underrun) with this much
     bool adjustLatency = true; // split targetMs between the sink and the stream's queue
 };
