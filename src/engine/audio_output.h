@@ -53,6 +53,9 @@ public:
     // wake-ups (PulseAudio: the stream is corked). Unpausing plays what the
     // output still holds, then asks render for more.
     virtual void setPaused(bool paused) = 0;
+    // True when flush() drops what the output holds (PulseAudio), so a
+    // pause can silence it at once; false when it plays out (SDL).
+    virtual bool canFlush() const = 0;
     // Drops what was handed over and not heard yet, so that the next audio
     // is heard at once. Returns false when the output cannot (SDL: what it
     // holds is one short period, which then plays out).
@@ -61,10 +64,10 @@ public:
     // render had nothing asks again now. Cheap when it needs nothing.
     virtual void wantMore() {}
 
-    // True when a paused output costs nothing (PulseAudio: a corked stream),
-    // so the engine may keep it open while idle; false when the engine
-    // should close it after a while without sound (SDL keeps a thread
-    // streaming silence to a paused device).
+    // True when a paused output costs nothing, so the engine may keep it
+    // open while idle; false when the engine should close it after a while
+    // without sound (SDL keeps a thread streaming silence to a paused device;
+    // a corked PulseAudio stream keeps the sink at its short period).
     virtual bool idleIsFree() const = 0;
 
     // Applies `gain` (0 silence .. 1 full) in the output itself, taking

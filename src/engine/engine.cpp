@@ -303,10 +303,11 @@ void Engine::Pause()
     d->pausedAt = at; // what Position() says while paused
     std::lock_guard lock(d->deviceMutex);
     d->playing.store(false); // an SDL output fades out, then pauses
-    if (d->output && d->output->idleIsFree()) {
+    if (d->output && d->output->canFlush()) {
         // Silent at once: cork, and drop what the server still holds.
         d->output->setPaused(true);
         d->outputPaused = true;
+        d->idleSince = std::chrono::steady_clock::now();
         d->flushedPause = d->output->flush();
     }
 }

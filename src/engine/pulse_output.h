@@ -88,9 +88,13 @@ public:
     void close() override;
     bool lost() const override { return lost_.load(std::memory_order_acquire); }
     void setPaused(bool paused) override;
+    bool canFlush() const override { return true; }
     bool flush() override;
     void wantMore() override;
-    bool idleIsFree() const override { return true; } // a corked stream costs nothing
+    // A corked stream costs the player nothing, but while it stays connected
+    // the sink keeps the short period it asked for (a null sink then still
+    // wakes 50 times a second): the engine closes it after a few idle seconds.
+    bool idleIsFree() const override { return false; }
     bool setGain(float gain) override;
     void lock() override;
     void unlock() override;

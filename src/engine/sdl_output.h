@@ -33,6 +33,7 @@ public:
     void close() override;
     bool lost() const override;
     void setPaused(bool paused) override;
+    bool canFlush() const override { return false; }
     bool flush() override { return false; } // one short period: it plays out
     bool idleIsFree() const override { return false; }
     bool setGain(float) override { return false; }
