@@ -220,7 +220,7 @@ run_sinklatency() {
 
 # The window over a dead playlist under Xvfb and through the private server:
 # three times from a fresh start (the double-click opens the output), three
-# times after the entry played for a second and stopped ("warm").
+# times after the entry played for 1.5 s and stopped ("warm").
 run_deadlist() {
     echo "== deadlist: the window's longest stall over a playlist of missing files"
     [ -n "$pulse_pid" ] || start_pulse

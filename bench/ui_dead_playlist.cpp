@@ -13,7 +13,7 @@
 // to input or paint. Then, with that timer stopped, the process's CPU and
 // context switches over IDLE_SECONDS (default 10): what the player costs
 // once the advance gave up (or, where it never gives up, while it goes on).
-// With "warm", the playable entry is played for a second and stopped first,
+// With "warm", the playable entry is played for 1.5 s and stopped first,
 // so that the output is already open at the double-click, as in a player
 // that has played before. Runs offscreen unless QT_QPA_PLATFORM or DISPLAY
 // says otherwise.
@@ -126,12 +126,14 @@ int main(int argc, char **argv)
     if (warm) {
         form->List2->setCurrentRow(0);
         form->List2_DblClick();
-        runFor(1500);
+        QElapsedTimer warming;
+        warming.start();
+        while (engine.Position() < 1.5 && warming.elapsed() < 5000)
+            runFor(20);
         std::printf("warm-up: played to %.2f s, then Stop\n", engine.Position());
         form->stop1_Click();
         runFor(1000);
     }
-
     QElapsedTimer clock;
     std::vector<double> ticks; // ms since the double-click
     ticks.reserve(std::size_t(seconds) * 1100);
