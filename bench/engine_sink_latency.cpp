@@ -21,9 +21,12 @@
 // never makes the sink run at a shorter latency than the engine asked for.
 //
 // Per round, each request 0.6 to 1.1 s after the one before: Play on the
-// stopped, open file after 3.6 to 4.1 s of silence; a new file and Play at
-// once (a double-click); Pause; Play again (resume); volume down 10 dB and
-// back; a seek. REPEATS rounds (default 12).
+// stopped, open file after 3.6 to 4.1 s of silence (longer than an idle
+// output stays open) and, played 1.6 to 2.1 s and stopped, again after 0.6
+// to 1.1 s; a new file and Play at once (a double-click); Pause; Play again
+// (resume); volume down 10 dB and back; a seek. REPEATS rounds (default 12).
+// A request is counted only where the recording had silence before a start
+// and sound before any other change; the rest are reported as not found.
 #include "engine/engine.h"
 
 #include <pulse/pulseaudio.h>
@@ -381,8 +384,9 @@ struct Recorder {
     }
 };
 
-enum class Kind { Play, OpenPlay, Pause, Resume, VolumeDown, VolumeUp, Seek };
-const char *const kNames[] = {"Play (stopped, file open)",
+enum class Kind { PlayAfterIdle, Play, OpenPlay, Pause, Resume, VolumeDown, VolumeUp, Seek };
+const char *const kNames[] = {"Play, stopped 3.6 to 4.1 s",
+                              "Play, stopped 0.6 to 1.1 s",
                               "new file + Play (a double-click)",
                               "Pause",
                               "Play after Pause (resume)",
@@ -417,12 +421,16 @@ struct Finder {
         if (before < 0 || before >= end)
             return NAN;
         const auto ms = [&](std::int64_t k) { return double(clock.heardNs(k) - r.atNs) / 1e6; };
+        // A change to what plays needs sound before it; a start needs silence.
+        const bool starts = r.kind == Kind::PlayAfterIdle || r.kind == Kind::Play ||
+                            r.kind == Kind::OpenPlay || r.kind == Kind::Resume;
+        if (loud(before) == starts)
+            return NAN;
         switch (r.kind) {
+        case Kind::PlayAfterIdle:
         case Kind::Play:
         case Kind::OpenPlay:
         case Kind::Resume:
-            if (loud(before))
-                return NAN; // it was not silent before the request
             for (std::int64_t k = before; k < end; ++k)
                 if (loud(k))
                     return ms(k);
@@ -521,8 +529,12 @@ int main(int argc, char **argv)
         action();
     };
     for (int i = 0; i < repeats; ++i) {
-        // Idle longer than an output stays open without sound.
+        // Stopped longer than an output stays open without sound, then not.
         idle(3000 + wait(rng));
+        request(Kind::PlayAfterIdle, [&] { engine.Play(); });
+        idle(1000 + wait(rng));
+        engine.Stop();
+        idle(wait(rng));
         request(Kind::Play, [&] { engine.Play(); });
         idle(wait(rng));
         engine.Stop();
