@@ -89,7 +89,7 @@ public:
 // Opens the system's default output, paused: PulseAudio when a server
 // answers (the default socket or PULSE_SERVER) and SDL_AUDIODRIVER is not
 // set, else SDL. TARN_AUDIO_OUTPUT=pulse or =sdl forces one (the tests run
-// both). `previous`, when given, is the spec a lost output had: the new one
+// both). `previous`, when given, is the sample format a lost output had: the new one
 // must grant the same, so audio already prepared stays valid (SDL converts;
 // PulseAudio takes any rate). Returns null with `error` set on failure.
 // Never waits long: a server that does not answer within about a second
