@@ -22,6 +22,7 @@
 // wake main().
 #include "engine/engine.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -147,7 +148,7 @@ public:
             const std::string &path = options_.files[i];
             // The next file is prepared ahead and follows without a gap.
             engine_.setNextFileName(i + 1 < options_.files.size() ? options_.files[i + 1] : "");
-            seen_[0] = seen_[1] = false;
+            std::fill(std::begin(seen_), std::end(seen_), false);
             engine_.setFileName(path);
             if (const int sig = waitFor(tarn::engine::Event::Kind::Opened))
                 return 128 + sig;
@@ -160,13 +161,13 @@ public:
             if (i == 0 && options_.seek > 0)
                 engine_.setPosition(options_.seek);
             engine_.Play();
-            if (engine_.PlayStatus() != tarn::engine::Playing) {
-                event("error " + path + " " + engine_.LastError());
-                return 1; // no output device: the next files would fail the same way
-            }
             event("play");
             if (const int sig = waitFor(tarn::engine::Event::Kind::EndOfStream))
                 return 128 + sig;
+            if (seen(tarn::engine::Event::Kind::PlayFailed)) {
+                event("error " + path + " " + engine_.LastError());
+                return 1; // no output device: the next files would fail the same way
+            }
             event("eos");
         }
         event("done");
@@ -210,17 +211,17 @@ private:
         return events_.signal;
     }
 
+    bool seen(tarn::engine::Event::Kind kind) const { return seen_[int(kind)]; }
+
     // Takes queued events, oldest first, noting those of the current file,
-    // until one of `kind` was seen; true once it was. Later events stay
+    // until one of `kind` (or a failed Play) was seen; true once it was. Later events stay
     // queued for the file set next (a short file can end even before the
     // owner takes it over, as the windows' event queue works too). The engine
     // is asked outside the events lock, which its callback thread takes.
     bool take(tarn::engine::Event::Kind kind)
     {
-        const auto index = [](tarn::engine::Event::Kind k) {
-            return k == tarn::engine::Event::Kind::Opened ? 0 : 1;
-        };
-        while (!seen_[index(kind)]) {
+        const auto done = [&] { return seen(kind) || seen(tarn::engine::Event::Kind::PlayFailed); };
+        while (!done()) {
             tarn::engine::Event e;
             {
                 std::lock_guard lock(events_.mutex);
@@ -230,9 +231,9 @@ private:
                 events_.posted.pop_front();
             }
             if (engine_.isCurrent(e))
-                seen_[index(e.kind)] = true;
+                seen_[int(e.kind)] = true;
         }
-        return seen_[index(kind)];
+        return done();
     }
 
     bool pauseDue() const { return options_.pauseAt && !paused_; }
@@ -260,7 +261,7 @@ private:
     const Options &options_;
     Events &events_;
     bool paused_ = false; // main thread only, like seen_
-    bool seen_[2] = {};   // the current file's Opened, EndOfStream were taken
+    bool seen_[3] = {};   // the current file's events taken, by Event::Kind
     tarn::engine::Engine engine_;
 };
 

@@ -32,6 +32,7 @@ Form1::~Form1()
     // The engine outlives the window: nothing of this window may run after it.
     mp.setEndOfStreamHandler({});
     mp.setOpenedHandler({});
+    mp.setPlayFailedHandler({});
     // The lists empty themselves as the base classes delete them, when this
     // class's part is gone: their signals must not reach its handlers then.
     for (QListWidget *list : {List1, List2}) {
@@ -102,6 +103,7 @@ void Form1::wire()
 
     mp.setEndOfStreamHandler([this] { mp_EndOfStream(); });
     mp.setOpenedHandler([this](bool ok) { mp_Opened(ok); });
+    mp.setPlayFailedHandler([this] { showPlayError(); });
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

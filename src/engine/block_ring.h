@@ -22,9 +22,9 @@
 namespace tarn::engine {
 
 struct AudioBlock {
-    std::uint64_t segment = 0;    // the stretch of audio this belongs to
-    std::int64_t firstFrame = 0;  // timeline index of the block's first frame
-    int frames = 0;               // frames held (may be 0 in a last block)
+    std::uint64_t segment = 0;   // the stretch of audio this belongs to
+    std::int64_t firstFrame = 0; // timeline index of the block's first frame
+    int frames = 0;              // frames held (may be 0 in a last block)
     int channels = 0;
     bool last = false; // the file ends after this block
     std::unique_ptr<float[]> samples;

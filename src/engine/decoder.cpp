@@ -178,14 +178,6 @@ std::unique_ptr<Decoder> Decoder::open(const std::string &path, AudioFormat form
     return d;
 }
 
-void Decoder::setOutputFormat(AudioFormat format)
-{
-    if (format == out_)
-        return;
-    out_ = format;
-    resampler_.reset(); // made again for the next frame
-}
-
 double Decoder::frameTime(const AVFrame &frame) const
 {
     if (frame.best_effort_timestamp == AV_NOPTS_VALUE || origin_ == AV_NOPTS_VALUE)

@@ -54,8 +54,6 @@ public:
     // the exact length is known only when decode() reaches the end.
     double estimatedLength() const { return estimatedLength_; }
 
-    // Changes the output format; the next decode() continues where it was.
-    void setOutputFormat(AudioFormat format);
     AudioFormat outputFormat() const { return out_; }
 
     // Appends at least one frame to `out` and sets `firstFrame` to the

@@ -1,7 +1,7 @@
 // The engine's decoder thread: takes the owner's commands, opens and closes
 // files, keeps the ring full, runs on into the file prepared next, reports
-// Opened and EndOfStream, pauses and closes an idle output and reopens a
-// removed one. See engine_state.h for the threads and locks.
+// Opened, PlayFailed and EndOfStream, opens the output, runs, pauses and
+// closes it, and reopens a removed one. See engine_state.h for the threads and locks.
 #include "engine/engine_state.h"
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <pthread.h>
+#include <utility>
 
 namespace tarn::engine {
 
@@ -54,6 +55,7 @@ void Engine::Impl::decoderMain()
         reportEndOfStream();
         pauseIdleOutput();
         watchOutput();
+        syncOutput();
         prepareNext();
         fillRing();
     }
@@ -83,12 +85,8 @@ std::chrono::milliseconds Engine::Impl::sleepLimit()
 
 void Engine::Impl::apply(Command &cmd)
 {
-    if (cmd.newFormat) {
-        decodeFormat = cmd.format;
-        for (Feed *f : {&current, &next})
-            if (f->decoder)
-                f->decoder->setOutputFormat(cmd.format);
-    }
+    if (cmd.play)
+        playWanted = true;
     if (cmd.hint) {
         preparePath = cmd.hintPath;
         prepareTried = false;
@@ -101,7 +99,12 @@ void Engine::Impl::apply(Command &cmd)
         cancelNext();
         feeding = nullptr;
         current = Feed{}; // the old file closes here, off the owner's thread
+        std::string outputError;
+        if (!formatKnown)
+            learnFormat(outputError);
         openCurrent(cmd.path, cmd.ticket, cmd.segment);
+        if (!outputError.empty())
+            reportOutputError(outputError);
     }
     if (cmd.adopt && next.decoder && next.segment == cmd.adoptSegment) {
         const bool wasFeeding = feeding == &next;
@@ -136,9 +139,11 @@ void Engine::Impl::openCurrent(const std::string &path, std::uint64_t ticket,
         return; // replaced while it opened: the newer request is waiting
     {
         std::lock_guard lock(statusMutex);
-        status =
-            FileStatus{ticket, decoder ? OpenState::Open : OpenState::Failed,
-                       decoder ? std::string() : error, decoder ? decoder->estimatedLength() : 0.0};
+        status = FileStatus{};
+        status.ticket = ticket;
+        status.state = decoder ? OpenState::Open : OpenState::Failed;
+        status.reason = decoder ? std::string() : error;
+        status.estimatedLength = decoder ? decoder->estimatedLength() : 0.0;
     }
     if (decoder) {
         current = Feed{std::move(decoder), ticket, openSegment};
@@ -169,7 +174,10 @@ void Engine::Impl::prepareNext()
     next = Feed{std::move(decoder), newSerial(), newSerial()};
     {
         std::lock_guard lock(statusMutex);
-        nextStatus = FileStatus{next.ticket, OpenState::Open, {}, next.decoder->estimatedLength()};
+        nextStatus = FileStatus{};
+        nextStatus.ticket = next.ticket;
+        nextStatus.state = OpenState::Open;
+        nextStatus.estimatedLength = next.decoder->estimatedLength();
         prepared = PreparedNext{preparePath, next.ticket, next.segment};
     }
     startFeeding(next);
@@ -282,6 +290,9 @@ void Engine::Impl::reportEndOfStream()
     }
 }
 
+// Pauses the output once render fell silent and there is nothing for it to
+// play: stopped or paused, the end of the last file, a file that failed to
+// open. syncOutput() lets it run again when audio comes.
 void Engine::Impl::pauseIdleOutput()
 {
     if (pauseWanted.exchange(false))
@@ -294,15 +305,12 @@ void Engine::Impl::pauseIdleOutput()
         idlePending = false;
         return;
     }
-    // Over, unless the owner restarted since (Play after the end, a seek).
-    const bool fileOver = m.end.segment != 0 && m.end.segment == m.current.segment &&
-                          m.end.segment >= minSegment.load() && ring.filled() == 0 &&
-                          feeding == nullptr;
-    if (playing.load() && !fileOver) {
+    const bool nothingToPlay = feeding == nullptr && ring.filled() == 0;
+    if (playing.load() && !nothingToPlay) {
         idlePending = false; // sound came meanwhile
         return;
     }
-    if (playing.load() && reportedEnd < m.end.segment)
+    if (playing.load() && m.end.segment >= minSegment.load() && reportedEnd < m.end.segment)
         return; // the end still sounds: pause once it was heard (sleepLimit() times it)
     idlePending = false;
     output->setPaused(true); // nothing to play: spare the CPU
@@ -336,17 +344,100 @@ void Engine::Impl::watchOutput()
         previous = openedSpec;
     }
     std::string error;
+    auto opened = openOutput(&Impl::render, this, &previous, error);
+    if (!opened)
+        return; // tried again at the next check, and at the owner's next Play()
+    std::lock_guard lock(deviceMutex);
+    installOutput(std::move(opened)); // syncOutput() lets it run
+}
+
+// Before the first file opens: opens the output, so that the decoder
+// resamples straight to its format (the sink's own rate with PulseAudio).
+// With no output the decoder keeps its default format, which every output
+// opened later is asked for.
+void Engine::Impl::learnFormat(std::string &outputError)
+{
+    std::string error;
+    const bool opened = openOutputNow(error);
+    formatKnown = true;
+    if (opened) {
+        std::lock_guard lock(deviceMutex);
+        decodeFormat = AudioFormat{openedSpec.rate, openedSpec.channels};
+    } else if (playWanted) {
+        playWanted = false;
+        outputError = error;
+    }
+}
+
+// Opens an output if there is none, outside deviceMutex (a server that does
+// not answer takes a second), in the format the decoder writes once it has
+// written any. True when there is one.
+bool Engine::Impl::openOutputNow(std::string &error)
+{
+    OutputSpec previous;
+    {
+        std::lock_guard lock(deviceMutex);
+        if (output)
+            return true;
+        previous = openedSpec;
+    }
+    if (previous.rate <= 0 && formatKnown)
+        previous = OutputSpec{decodeFormat.rate, decodeFormat.channels, true, 4};
     auto opened = openOutput(&Impl::render, this, previous.rate > 0 ? &previous : nullptr, error);
     if (!opened)
-        return; // tried again at the next check, and by the owner's next Play()
+        return false;
     std::lock_guard lock(deviceMutex);
-    if (output)
-        return; // the owner opened one meanwhile
     installOutput(std::move(opened));
-    if (playing.load()) {
-        output->setPaused(false);
-        outputPaused = false;
+    return true;
+}
+
+void Engine::Impl::reportOutputError(const std::string &error)
+{
+    const std::uint64_t ticket = wantedTicket.load();
+    {
+        std::lock_guard lock(statusMutex);
+        if (status.ticket != ticket)
+            return; // a newer file is on its way; its own Play() tries again
+        status.outputError = error;
     }
+    postEvent({Event::Kind::PlayFailed, ticket});
+}
+
+// Lets the output run while the owner plays and there is audio for it, and
+// opens one for a Play() that found none.
+void Engine::Impl::syncOutput()
+{
+    if (!playing.load()) {
+        playWanted = false; // stopped or paused before the output was opened
+        return;
+    }
+    if (feeding == nullptr && ring.filled() == 0)
+        return; // nothing to play (yet, or any more): an open output stays paused
+    {
+        std::lock_guard lock(deviceMutex);
+        if (output) {
+            playWanted = false;
+            if (outputPaused) {
+                // Render tells again when it falls silent (see pauseIdleOutput).
+                output->lock();
+                outputIdle = false;
+                output->unlock();
+                output->setPaused(false);
+                outputPaused = false;
+            }
+            return;
+        }
+        if (outputLost)
+            return; // watchOutput() reopens it
+    }
+    if (!std::exchange(playWanted, false))
+        return; // a failed open is tried again at the next Play()
+    std::string error;
+    if (!openOutputNow(error)) {
+        reportOutputError(error);
+        return;
+    }
+    syncOutput();
 }
 
 } // namespace tarn::engine

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace tarn::engine {
 
@@ -47,10 +48,6 @@ void Engine::Impl::restart(Command request)
             command.adopt = false;
             command.seek = false; // a seek asked for the previous file
         }
-        if (request.newFormat) {
-            command.newFormat = true;
-            command.format = request.format;
-        }
         if (request.seek) {
             command.seek = true;
             command.target = request.target;
@@ -79,10 +76,8 @@ void Engine::Impl::restart(Command request)
     }
     output->flush();
     output->unlock();
-    if (playing.load() && outputPaused) {
-        output->setPaused(false); // it may have paused at the end of the file
-        outputPaused = false;
-    }
+    // An output paused at the end of the file runs again once the decoder
+    // has audio of the new segment (syncOutput).
 }
 
 void Engine::Impl::postEvent(const Event &event)
@@ -113,48 +108,6 @@ void Engine::Impl::installOutput(std::unique_ptr<AudioOutput> opened)
     const float gain = gainForVolume(volume);
     targetGain.store(output->setGain(gain) ? 1.0f : gain);
     idleSince = std::chrono::steady_clock::now();
-}
-
-// Owner. Opens the output outside deviceMutex (it may take a while; the
-// decoder must not wait on it meanwhile) and swaps it in.
-bool Engine::Impl::ensureOutput()
-{
-    OutputSpec previous;
-    {
-        std::lock_guard lock(deviceMutex);
-        if (output)
-            return true;
-        previous = openedSpec;
-    }
-    std::string error;
-    auto opened = openOutput(&Impl::render, this, previous.rate > 0 ? &previous : nullptr, error);
-    if (!opened) {
-        playError = error;
-        return false;
-    }
-    OutputSpec spec;
-    {
-        std::lock_guard lock(deviceMutex);
-        if (!output)
-            installOutput(std::move(opened)); // else the decoder reopened one meanwhile
-        spec = openedSpec;
-    }
-    const AudioFormat granted{spec.rate, spec.channels};
-    if (granted != format) {
-        // Audio prepared so far was for the format asked for; make it again.
-        format = granted;
-        const double at = std::max(0.0, startSeconds);
-        Command c;
-        c.newFormat = true;
-        c.format = granted;
-        // Also while the file is still opening: the decoder takes this after
-        // the open, and what it decoded must be made again under the new tag.
-        c.seek = ticket != 0;
-        c.target = at;
-        restart(std::move(c));
-        startSeconds = at;
-    }
-    return true;
 }
 
 FileStatus Engine::Impl::currentStatus() const
@@ -256,9 +209,13 @@ void Engine::Play()
         d->playError = open == OpenState::None ? "no file is loaded" : "";
         return;
     }
-    if (!d->ensureOutput())
-        return;
     d->playError.clear();
+    {
+        std::lock_guard lock(d->statusMutex);
+        // The last Play() found no output: this one tries again.
+        if (!std::exchange(d->status.outputError, {}).empty() && d->state == Playing)
+            d->state = Stopped;
+    }
     if (d->adopted && d->ended()) {
         d->state = Playing; // taken over as it played out: its end is on its way
         return;
@@ -287,11 +244,16 @@ void Engine::Play()
     d->fadeIn.store(from > 0); // mid-file: ramp in, no click
     d->gainJump.store(true);
     d->playing.store(true);
-    std::lock_guard lock(d->deviceMutex);
-    if (d->output) {
-        d->output->setPaused(false);
-        d->outputPaused = false;
+    // The decoder thread opens the output if there is none (never this
+    // thread: a sound server that does not answer may take a second) and
+    // lets it run once there is audio to play.
+    {
+        std::lock_guard lock(d->commandMutex);
+        d->command.play = true;
+        d->command.pending = true;
+        d->commandWaiting.store(true);
     }
+    d->wake.notify_one();
 }
 
 void Engine::Pause()
@@ -399,7 +361,8 @@ int Engine::PlayStatus() const
 {
     if (d->adopted && d->state == Playing)
         return Playing; // until the owner took its end-of-stream
-    if (d->ended() || openState() == OpenState::Failed)
+    const FileStatus st = d->currentStatus();
+    if (d->ended() || st.state == OpenState::Failed || !st.outputError.empty())
         return Stopped;
     return d->state;
 }
@@ -418,7 +381,8 @@ std::string Engine::LastError() const
 {
     if (!d->playError.empty())
         return d->playError;
-    return d->currentStatus().reason;
+    const FileStatus st = d->currentStatus();
+    return st.state != OpenState::Failed && !st.outputError.empty() ? st.outputError : st.reason;
 }
 
 void Engine::setEventCallback(EventCallback callback)
@@ -429,7 +393,7 @@ void Engine::setEventCallback(EventCallback callback)
 
 bool Engine::isCurrent(const Event &event) const
 {
-    if (event.kind == Event::Kind::Opened)
+    if (event.kind != Event::Kind::EndOfStream)
         return event.id == d->ticket;
     if (event.id != d->segment)
         return false;

@@ -3,11 +3,13 @@
 // on the system's default output.
 //
 // EVENT MODEL
-//   The engine raises two events through the callback given to
+//   The engine raises three events through the callback given to
 //   setEventCallback(), which runs on an engine thread (never wait there, never
 //   call back into the engine: only post the event to the owner's thread):
 //   - Opened: the open started by setFileName() finished; openState() and
 //     LastError() tell how. Carries that open's ticket.
+//   - PlayFailed: Play() found no sound output; LastError() says why and
+//     PlayStatus() is Stopped. Carries the current file's ticket.
 //   - EndOfStream: the last sample of the current file was heard. Carries the
 //     segment it ends.
 //   On the owner's thread, isCurrent(event) tells whether the event still
@@ -21,10 +23,11 @@
 //   UI thread) and return at once: files are opened, read and closed on the
 //   engine's decoder thread, which fills a bounded ring buffer that the
 //   output's own thread drains. Several Engine instances may live at once,
-//   each with its own output stream. The output opens at the first Play(); it
-//   is paused when nothing plays, and an SDL output is closed after a few
-//   seconds without sound (a PulseAudio stream only corks, which costs
-//   nothing). A removed device is reopened as soon as there is one.
+//   each with its own output stream. The decoder thread opens the output
+//   with the first file (to decode straight to its format) and at a Play()
+//   that finds none; it is paused when nothing plays and closed after a few
+//   seconds without sound. A removed device is reopened as soon as there is
+//   one.
 //
 // GAPLESS ADVANCE
 //   setNextFileName() names the file that will follow. The decoder opens it
@@ -72,8 +75,8 @@ namespace tarn::engine {
 
 enum PlayState : int { Stopped = 0, Paused = 1, Playing = 2 };
 
-// The sample format the output device granted (all zero before the first
-// successful Play()). Samples are interleaved, in the machine's byte order.
+// The sample format the output device granted (all zero before an
+// output first opened). Samples are interleaved, in the machine's byte order.
 struct OutputSpec {
     int rate = 0;           // frames per second
     int channels = 0;       // samples per frame
@@ -82,9 +85,9 @@ struct OutputSpec {
 };
 
 struct Event {
-    enum class Kind { Opened, EndOfStream };
+    enum class Kind { Opened, PlayFailed, EndOfStream };
     Kind kind = Kind::Opened;
-    std::uint64_t id = 0; // Opened: the open's ticket; EndOfStream: the segment
+    std::uint64_t id = 0; // Opened, PlayFailed: the file's ticket; EndOfStream: the segment
 };
 
 // Tuning for tests and benchmarks; the defaults are what the player uses.
@@ -111,7 +114,7 @@ public:
     // The file to follow the current one at its natural end; empty for none.
     void setNextFileName(const std::string &path);
 
-    void Play();  // start, or resume after Pause(); opens the output the first time
+    void Play();  // start, or resume after Pause(); PlayFailed follows when there is no output
     void Pause(); // hold, keeping the position
     void Stop();  // halt and rewind to 0
 

@@ -4,8 +4,10 @@
 //   owner    the thread that calls Engine's public members (the UI thread).
 //   decoder  one thread per engine: opens, seeks, reads and closes files,
 //            opens the next file ahead, decodes into the ring, reports
-//            Opened and EndOfStream, pauses the output once it fell silent,
-//            closes an idle SDL output, reopens a removed one.
+//            Opened, PlayFailed and EndOfStream; opens the output (it may
+//            take up to a second with a server that does not answer),
+//            unpauses it when there is audio to play, pauses it once it fell
+//            silent, closes it after a few idle seconds, reopens a removed one.
 //   output   the output's own thread (render): drains the ring, applies the
 //            volume, fades out when playback stops, records what it handed
 //            over; never blocks, never allocates, takes no engine lock.
@@ -64,8 +66,7 @@ struct Command {
     std::uint64_t adoptSegment = 0;
     bool seek = false; // seek the current file to `target` seconds
     double target = 0;
-    bool newFormat = false; // decode to `format` from now on
-    AudioFormat format;
+    bool play = false; // Play(): open the output if needed and let it run
     bool hint = false; // the file to prepare next changed to `hintPath`
     std::string hintPath;
     std::uint64_t segment = 0; // tag for what is decoded from now (0: unchanged)
@@ -78,6 +79,7 @@ struct FileStatus {
     std::string reason;         // why it failed or broke off
     double estimatedLength = 0; // once open
     double exactLength = -1;    // once decoded to the end
+    std::string outputError;    // why the last Play() found no output
 };
 struct PreparedNext {
     std::string path;
@@ -91,7 +93,7 @@ struct Engine::Impl {
 
     // ---- owner thread only ----
     std::string fileName;
-    std::string playError; // Play() found no output
+    std::string playError; // Play() found nothing to play
     std::uint64_t ticket = 0;
     std::uint64_t segment = 0;
     double startSeconds = 0; // where the current segment starts playing
@@ -101,7 +103,6 @@ struct Engine::Impl {
     bool flushedPause = false; // paused with the output flushed: resume from pausedAt
     double pausedAt = 0;
     mutable bool adopted = false; // taken over from the decoder; its end not yet taken
-    AudioFormat format;           // what the decoder resamples to (the output's, once open)
     std::string hintPath;
 
     // ---- written by the owner, read by the others ----
@@ -176,7 +177,12 @@ struct Engine::Impl {
     };
     Feed current, next;
     Feed *feeding = nullptr; // whose audio goes into the ring now
+    // What the decoder resamples to: the first output's format, learnt when
+    // the first file opens, and asked of every output opened after it, so
+    // audio already decoded never has to be made again.
     AudioFormat decodeFormat;
+    bool formatKnown = false;
+    bool playWanted = false;    // a Play() whose output is still to be opened
     std::string preparePath;    // the hint as the decoder knows it
     bool prepareTried = false;  // the hint was tried since it last changed
     std::vector<float> staging; // resampled frames not yet in the ring
@@ -191,7 +197,6 @@ struct Engine::Impl {
     // Owner (engine.cpp).
     std::uint64_t newSerial() { return serials.fetch_add(1) + 1; }
     void restart(Command request);
-    bool ensureOutput();
     // Under deviceMutex: makes `opened` the output (render is not running).
     void installOutput(std::unique_ptr<AudioOutput> opened);
     // Under deviceMutex: stops render for good, then lets the output go
@@ -219,6 +224,10 @@ struct Engine::Impl {
     void reportEndOfStream();
     void pauseIdleOutput();
     void watchOutput();
+    bool openOutputNow(std::string &error);
+    void learnFormat(std::string &outputError);
+    void syncOutput();
+    void reportOutputError(const std::string &error);
     std::chrono::milliseconds sleepLimit();
 
     // Output thread (output_callback.cpp).

@@ -26,11 +26,19 @@ void EngineAdapter::deliver(const engine::Event &event)
 {
     if (!engine_.isCurrent(event))
         return; // overtaken by a new file, Stop or seek
-    if (event.kind == engine::Event::Kind::Opened) {
+    switch (event.kind) {
+    case engine::Event::Kind::Opened:
         if (opened_)
             opened_(engine_.openState() == engine::Engine::OpenState::Open);
-    } else if (endOfStream_) {
-        endOfStream_();
+        break;
+    case engine::Event::Kind::PlayFailed:
+        if (playFailed_)
+            playFailed_();
+        break;
+    case engine::Event::Kind::EndOfStream:
+        if (endOfStream_)
+            endOfStream_();
+        break;
     }
 }
 
@@ -104,6 +112,11 @@ void EngineAdapter::setEndOfStreamHandler(std::function<void()> handler)
 void EngineAdapter::setOpenedHandler(std::function<void(bool ok)> handler)
 {
     opened_ = std::move(handler);
+}
+
+void EngineAdapter::setPlayFailedHandler(std::function<void()> handler)
+{
+    playFailed_ = std::move(handler);
 }
 
 } // namespace tarn

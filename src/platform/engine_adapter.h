@@ -33,6 +33,7 @@ public:
     void setFlag1017(bool on) override;
     void setEndOfStreamHandler(std::function<void()> handler) override;
     void setOpenedHandler(std::function<void(bool ok)> handler) override;
+    void setPlayFailedHandler(std::function<void()> handler) override;
 
     engine::Engine &engine() { return engine_; } // for checks and benchmarks
 
@@ -43,6 +44,7 @@ private:
     QString fileName_;                    // as set, so FileName() gives it back unchanged
     std::function<void()> endOfStream_;   // UI thread only
     std::function<void(bool ok)> opened_; // UI thread only
+    std::function<void()> playFailed_;    // UI thread only
 };
 
 } // namespace tarn

@@ -32,7 +32,7 @@ public:
     // current file with no gap. A wrong or stale hint costs only that.
     virtual void setNextFileName(const QString &path) = 0;
 
-    virtual void Play() = 0; // LastError() says why when no output could be opened
+    virtual void Play() = 0; // the play-failed handler runs when no output could be opened
     virtual void Pause() = 0;
     virtual void Stop() = 0;
 
@@ -55,6 +55,10 @@ public:
     // Never for an open that a later setFileName() replaced. An empty
     // function unregisters.
     virtual void setOpenedHandler(std::function<void(bool ok)> handler) = 0;
+    // Runs on the UI thread when Play() found no sound output (the engine
+    // opens it on its own thread); LastError() says why. An empty function
+    // unregisters.
+    virtual void setPlayFailedHandler(std::function<void()> handler) = 0;
 };
 
 } // namespace tarn

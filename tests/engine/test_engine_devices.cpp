@@ -31,16 +31,44 @@ void noSoundDevice(Checks &checks)
     for (int attempt = 0; attempt < 2; ++attempt) {
         engine.Play();
         // Guards: a crash, or "playing" reported with nothing to play on.
-        checks.expect(engine.PlayStatus() == tarn::engine::Stopped && !engine.LastError().empty(),
+        checks.expect(waitUntil([&] { return !engine.LastError().empty(); }, 3s) &&
+                          engine.PlayStatus() == tarn::engine::Stopped,
                       "no device: not stopped, or no reason given");
     }
     checks.expect(engine.outputSpec().rate == 0, "no device, yet an output format");
     // Guards: one failure to open the device poisoning the engine for good.
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     engine.Play();
-    checks.expect(engine.PlayStatus() == tarn::engine::Playing && engine.LastError().empty(),
+    checks.expect(ends.wait(3s).has_value() && engine.LastError().empty(),
                   "device back: Play did not play: " + engine.LastError());
-    checks.expect(ends.wait(3s).has_value(), "device back: no end-of-stream");
+}
+
+// With nothing to play the output closes after a few seconds, so an idle
+// player costs the sound server nothing; the next Play opens it again.
+void idleOutputCloses(Checks &checks)
+{
+    for (const bool deadFilesAfter : {false, true}) {
+        const std::string name = deadFilesAfter ? "end, then missing files: " : "end: ";
+        EndOfStreamWaiter ends;
+        Engine engine;
+        ends.attach(engine);
+        openFile(engine, shortFile);
+        engine.Play();
+        checks.expect(ends.wait(3s).has_value(), name + "no end-of-stream");
+        // As the window's advance over a playlist of missing entries does.
+        for (int i = 0; deadFilesAfter && i < 5; ++i) {
+            engine.setFileName("/nonexistent/" + std::to_string(i) + ".mp3");
+            engine.Play();
+            waitUntil([&] { return engine.openState() == Engine::OpenState::Failed; }, 3s);
+        }
+        // Guards: an output left running (or unpaused by Play on a file
+        // that then failed to open), streaming silence for ever.
+        checks.expect(waitUntil([&] { return !engine.outputOpen(); }, 6s),
+                      name + "the output stayed open");
+        openFile(engine, shortFile);
+        engine.Play();
+        checks.expect(ends.wait(3s).has_value(), name + "no end after the output reopened");
+    }
 }
 
 void twoAtOnce(Checks &checks)
@@ -121,8 +149,8 @@ void serverRate(Checks &checks)
     EndOfStreamWaiter ends;
     Engine engine;
     ends.attach(engine);
-    // The output's rate differs from the one the decoder started with, so
-    // the first Play makes the audio again, while the next file is prepared.
+    // The output opens with the first file, before anything is decoded, so
+    // both this file and the one prepared next come at the sink's rate.
     engine.setNextFileName(longFile);
     openFile(engine, shortFile);
     engine.Play();
@@ -162,6 +190,7 @@ int main()
     noSoundDevice(checks);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     grantedFormat(checks);
+    idleOutputCloses(checks);
     {
         PrivateSoundServer server;
         if (checks.expect(server.running(),

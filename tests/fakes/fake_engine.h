@@ -30,7 +30,7 @@ public:
     bool flag1017 = false;
     QSet<QString> unplayable; // paths whose open fails
     double lengthOnOpen = 0;  // Length() once a file has opened
-    QString playFailure;      // when set, Play() finds no sound output and says this
+    QString playFailure;      // when set, Play() finds no sound output and says so in an event
 
     // The most setFileName() calls that one end-of-stream or opened event
     // led to: a player that opens more than one file per event loops on the
@@ -39,6 +39,7 @@ public:
 
     std::function<void()> endOfStream;
     std::function<void(bool)> opened;
+    std::function<void()> playFailed;
 
     void setFileName(const QString &path) override
     {
@@ -65,12 +66,10 @@ public:
     void Play() override
     {
         calls << QStringLiteral("Play");
-        if (!playFailure.isEmpty())
-            lastError = playFailure;
-        else if (opening_)
+        if (opening_)
             playWhenOpen_ = true;
         else if (!fileName.isEmpty() && !unplayable.contains(fileName))
-            playStatus = 2;
+            playOpenFile();
     }
     void Pause() override
     {
@@ -113,6 +112,10 @@ public:
     {
         opened = std::move(handler);
     }
+    void setPlayFailedHandler(std::function<void()> handler) override
+    {
+        playFailed = std::move(handler);
+    }
 
     bool opening() const { return opening_; }
 
@@ -150,15 +153,37 @@ private:
         const bool ok = !unplayable.contains(fileName);
         if (ok) {
             length = lengthOnOpen;
-            if (playWhenOpen_ && playFailure.isEmpty())
-                playStatus = 2;
         } else {
             length = 0;
             lastError = QStringLiteral("not an audio file");
         }
+        if (ok && playWhenOpen_)
+            playOpenFile();
         playWhenOpen_ = false;
         if (opened)
             countOpens([this, ok] { opened(ok); });
+    }
+
+    // As the real engine: the output is opened on the engine's thread, and a
+    // failure comes as an event of its own.
+    void playOpenFile()
+    {
+        if (playFailure.isEmpty()) {
+            playStatus = 2;
+            return;
+        }
+        const quint64 open = openSerial_;
+        QMetaObject::invokeMethod(
+            &events_,
+            [this, open] {
+                if (open != openSerial_)
+                    return;
+                lastError = playFailure;
+                playStatus = 0;
+                if (playFailed)
+                    playFailed();
+            },
+            Qt::QueuedConnection);
     }
 
     template <typename F> void countOpens(const F &event)
