@@ -165,6 +165,7 @@ private:
                                      // after unpausing, after a flush, when it ran short
     bool draining_ = false;          // render had no audio for a while (the end of a file):
                                      // what is queued plays out; new audio refills first
+    std::int64_t refillFrames_ = 0;  // written since the refill began
     std::uint64_t lastWriteUs_ = 0;  // when render last gave audio (pa_rtclock_now)
     std::uint64_t dryUs_ = 0;        // draining: when the stream ran dry (0: not yet) ...
     std::int64_t dryQueued_ = 0;     // ... and what was left to hear then

@@ -68,6 +68,7 @@ void PulseOutput::fill(std::size_t bytes)
             break;
         }
         wrote = true;
+        refillFrames_ += got;
         handed_.fetch_add(got, std::memory_order_release);
         bytes -= std::size_t(got) * frameBytes_;
         if (got < frames) {
@@ -81,8 +82,10 @@ void PulseOutput::fill(std::size_t bytes)
         lastWriteUs_ = pa_rtclock_now();
     if (refilling_) {
         // Not merely `enough`: just after a flush the request we filled may
-        // be a stale remainder from before it.
-        if (queuedLocked() >= fullQueue_)
+        // be a stale remainder from before it. Not the server's latency
+        // alone either: for a stream that ran dry, or never started, it
+        // reads as nothing queued until the stream plays.
+        if (refillFrames_ >= fullQueue_ || queuedLocked() >= fullQueue_)
             endRefill(false);
         else if (wrote)
             armRefillTimer();
@@ -116,6 +119,7 @@ void PulseOutput::startRefill()
     if (!refilling_)
         cork(true); // fails only when the connection is gone, which lost() reports
     refilling_ = true;
+    refillFrames_ = 0;
     draining_ = false;
     dryUs_ = 0;
     armRefillTimer();
@@ -154,7 +158,7 @@ void PulseOutput::refillTimerCallback(pa_mainloop_api *, pa_time_event *, const 
     auto *out = static_cast<PulseOutput *>(self);
     // No audio for a while: play what there is (the end of the file, or all
     // a stalled decoder had); nothing at all stays corked until audio comes.
-    if (out->refilling_ && out->queuedLocked() > 0)
+    if (out->refilling_ && (out->refillFrames_ > 0 || out->queuedLocked() > 0))
         out->endRefill(true);
 }
 
@@ -200,6 +204,7 @@ void PulseOutput::setPaused(bool paused)
     // Still corked: top up what the server asked for meanwhile, and start
     // once it holds a full buffer (at once when it kept one).
     refilling_ = true;
+    refillFrames_ = 0; // what the server kept counts through queuedLocked()
     armRefillTimer();
     fillWhatIsWritable();
 }

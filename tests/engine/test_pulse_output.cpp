@@ -463,6 +463,29 @@ void checkFactoryChoice(Checks &checks)
 // Guards: a hang on a server that does not answer; a crash or a silent
 // null without a reason when there is none; lost() missing a server that
 // went away.
+// Stop pressed before a new stream was first heard (a fresh sink starts
+// late), then the next file played: the stream must start, although the
+// server counts nothing of it as queued until it has played.
+void checkStopBeforeFirstSound(Checks &checks)
+{
+    Session s;
+    std::string error;
+    s.out = PulseOutput::open(&Source::render, &s.source, nullptr, error);
+    if (!checks.expect(s.out != nullptr, "cannot open: " + error))
+        return;
+    s.out->setPaused(false);
+    std::this_thread::sleep_for(100ms);
+    s.flush(checks, "stop"); // render has nothing from here on, as after Stop
+    std::this_thread::sleep_for(200ms);
+    s.out->setPaused(true); // the engine's pause once render fell silent
+    s.flush(checks, "new file");
+    s.out->setPaused(false);
+    s.publish(3, true);
+    // Guards: corked for good, waiting for a queue the server never reports.
+    checks.expect(waitUntil([&] { return heard(*s.out) > s.newFrom + kRate / 2; }, 5s),
+                  "stopped before the first sound: the next audio was never heard");
+}
+
 void checkServerTrouble(Checks &checks, PrivateSoundServer &server)
 {
     {
@@ -510,6 +533,7 @@ int main()
         PrivateSoundServer server({.rate = kRate, .precise = true});
         if (checks.expect(server.running(),
                           "no private PulseAudio server (is pulseaudio installed?)")) {
+            checkStopBeforeFirstSound(checks); // first: it needs a sink that never played
             checkFormat(checks);
             checkEventsHeardAtOnce(checks, server);
             checkUnderrunLosesNothing(checks, server);
