@@ -10,17 +10,23 @@ namespace tarn::engine {
 
 namespace {
 
-// TARN_PULSE_BUFFER_MS="TARGET,REQUEST" chooses the PulseAudio buffer (for
-// measurements and for sinks that need more); the defaults otherwise.
+// TARN_PULSE_BUFFER_MS="TARGET,REQUEST[,PREBUF[,ADJUST]]" chooses the
+// PulseAudio buffer (for measurements and for sinks that need more); ADJUST 0
+// leaves the sink's latency at TARGET - 2 x REQUEST. The defaults otherwise.
 PulseBuffer pulseBuffer()
 {
     PulseBuffer b;
     const char *text = std::getenv("TARN_PULSE_BUFFER_MS");
-    int target = 0, request = 0;
-    if (text != nullptr && std::sscanf(text, "%d,%d", &target, &request) == 2 && target >= 20 &&
-        target <= 10000 && request >= 5 && request <= target) {
+    int target = 0, request = 0, prebuf = -1, adjust = -1;
+    const int n =
+        text != nullptr ? std::sscanf(text, "%d,%d,%d,%d", &target, &request, &prebuf, &adjust) : 0;
+    if (n >= 2 && target >= 20 && target <= 10000 && request >= 5 && request <= target) {
         b.targetMs = target;
         b.requestMs = request;
+        if (n >= 3 && prebuf >= 0 && prebuf <= target)
+            b.prebufMs = prebuf;
+        if (n >= 4)
+            b.adjustLatency = adjust != 0;
     }
     return b;
 }
