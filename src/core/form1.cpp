@@ -1,5 +1,7 @@
 #include "core/form1.h"
 #include "core/hot_spot.h"
+#include "mini/form2.h"
+#include "mini/form4.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,6 +27,7 @@ Form1::Form1(Form1Services services, QWidget *parent)
     buildMenus();
     wire();
     Form_Load();
+    tmr_chk->start(); // for the window's whole life, shown or hidden
 }
 
 Form1::~Form1()
@@ -72,6 +75,7 @@ void Form1::wire()
     Text2->installEventFilter(this);
 
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(tmr_chk, &QTimer::timeout, this, &Form1::tmr_chk_Timer);
     connect(Slider1, &QSlider::sliderPressed, this, [this] { sliderHeld_ = true; });
     // The drag has already sought to where the thumb is let go.
     connect(Slider1, &QSlider::sliderReleased, this, [this] { sliderHeld_ = false; });

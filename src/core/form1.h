@@ -6,10 +6,14 @@
 // is their selection, the current-track text is Text1. Handlers are grouped by
 // concern in form1_*.cpp files. Everything here runs on the UI thread.
 //
-// The widgets are public because the mini player and the tray drive this same
-// window through them (its volume bar, its current-track text, its handlers).
+// Other windows and the flag-file poll drive this window through
+// MainWindowControls, which it implements with its own handlers. The widgets
+// are public for the tests.
 #pragma once
 
+#include "core/design_place.h"
+#include "core/main_window_controls.h"
+#include "mini/flag_files.h"
 #include "platform/file_dialogs.h"
 #include "platform/media_engine.h"
 #include "platform/message_boxes.h"
@@ -19,6 +23,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -35,6 +40,8 @@ class QTimer;
 
 namespace tarn {
 
+class Form2;
+class Form4;
 class HotSpot;
 class SettingsStore;
 
@@ -49,11 +56,11 @@ struct Form1Services {
     std::function<void()> endProgram; // ends the run at once (no close handling)
 };
 
-class Form1 : public QMainWindow {
+class Form1 : public QMainWindow, public MainWindowControls {
     Q_OBJECT
 public:
     // Converts a design position in twips to pixels at 96 dpi.
-    static constexpr int twips(int t) { return t / 15; }
+    static constexpr int twips(int t) { return twipsToPixels(t); }
     static constexpr int kMaxEntries = 32767;
 
     explicit Form1(Form1Services services, QWidget *parent = nullptr);
@@ -103,11 +110,24 @@ public:
     void Command8_Click(); // Save Playlist
     void Command9_Click(); // Load Playlist
 
-    // ---- Windows of their own (wired when those windows exist)
-    void Command3_Click(); // Mini Controls
+    // ---- Windows of their own (form1_windows.cpp)
+    void Command3_Click(); // Mini Controls: the mini player stands in for this window
     void Command4_Click(); // Visualisation
     void Command5_Click(); // Options
     void Command6_Click(); // About
+
+    // ---- What other windows and processes drive (form1_controls.cpp)
+    void tmr_chk_Timer(); // the flag-file poll
+    void play() override;
+    void pause() override;
+    void back() override;
+    void stop() override;
+    void next() override;
+    int volumePosition() const override;
+    void setVolumePosition(int position) override;
+    QString currentTrackText() const override;
+    void showMainWindow() override;
+    void hideMainWindow() override;
 
     // ---- Selection of the playlist lists (-1 when none)
     static int selectedIndex(const QListWidget *list);
@@ -213,6 +233,9 @@ private:
     int advanceFailures_ = 0;      // unplayable entries in a row in this advance run
     bool nextFileNameDue_ = false; // a next-file update is posted
     QString trackLine_;            // lbl_track's whole text
+    FlagPoll flagPoll_;
+    std::unique_ptr<Form2> form2_; // the mini player while it is loaded
+    std::unique_ptr<Form4> form4_; // the Options window, kept once loaded (it holds its value)
 };
 
 } // namespace tarn

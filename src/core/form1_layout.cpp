@@ -1,5 +1,6 @@
 // Builds the main window's controls at their design positions (twips / 15 =
 // pixels), its look (artwork, palette, fonts), keyboard order and menu bar.
+#include "core/design_place.h"
 #include "core/form1.h"
 #include "core/hot_spot.h"
 #include "core/svg_picture.h"
@@ -30,15 +31,6 @@ static void registerArtwork()
 namespace tarn {
 
 namespace {
-
-template <typename W>
-W *place(W *widget, const char *name, int left, int top, int width, int height)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(Form1::twips(left), Form1::twips(top), Form1::twips(width),
-                        Form1::twips(height));
-    return widget;
-}
 
 // Widens a label that the design made too narrow for the longest text the
 // program puts into it, keeping its left edge.

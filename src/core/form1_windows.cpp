@@ -1,12 +1,41 @@
-// Buttons that open windows of their own. Each is wired here when its window
-// exists; until then a click does nothing.
+// Buttons that open windows of their own. Each window exists once: a request
+// while it is shown only brings it forward.
+#include "core/bring_forward.h"
 #include "core/form1.h"
+#include "mini/form2.h"
+#include "mini/form4.h"
 
 namespace tarn {
 
-void Form1::Command3_Click() {}
+// Mini Controls: the main window hides (its timers and engine go on) and the
+// mini player takes its place, loaded afresh unless it is already shown. It
+// unloads itself with its Back button or close box, showing this window.
+void Form1::Command3_Click()
+{
+    hideMainWindow();
+    if (!form2_) {
+        form2_ =
+            std::make_unique<Form2>(Form2Services{*this, services_.messages, services_.appFolder});
+        connect(form2_.get(), &Form2::unloaded, this, [this, strip = form2_.get()] {
+            if (form2_.get() == strip)
+                form2_.release()->deleteLater();
+        });
+        form2_->Form_Load(); // its message box may run events, Command3_Click among them
+    }
+    bringForward(form2_.get());
+}
+
 void Form1::Command4_Click() {}
-void Form1::Command5_Click() {}
+
+// Options: loaded on every opening after it was closed; the value it holds
+// stays for the whole run.
+void Form1::Command5_Click()
+{
+    if (!form4_)
+        form4_ = std::make_unique<Form4>(Form4Services{services_.messages, services_.appFolder});
+    form4_->open();
+}
+
 void Form1::Command6_Click() {}
 
 } // namespace tarn

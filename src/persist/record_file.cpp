@@ -3,8 +3,6 @@
 #include "persist/app_folder.h"
 #include "persist/file_access.h"
 
-#include <QFile>
-
 #include <cmath>
 #include <limits>
 
@@ -12,7 +10,7 @@ namespace tarn {
 
 namespace {
 
-// A state file is one short line; a reader never looks further than this.
+// A state file is one short line; a longer file is not one of them.
 constexpr qint64 kMaxLineBytes = 4096;
 
 bool isBlank(char c)
@@ -108,12 +106,17 @@ bool writeTextLine(const QString &folder, const QString &name, QByteArrayView te
     return writeLine(folder, name, textLine(text), error);
 }
 
+SmallFileRead readStateFile(const QString &folder, const QString &name)
+{
+    return readSmallFile(appFile(folder, name), kMaxLineBytes);
+}
+
 std::optional<std::int16_t> readFirstNumber(const QString &folder, const QString &name)
 {
-    QFile file(appFile(folder, name));
-    if (!file.open(QIODevice::ReadOnly))
+    const SmallFileRead read = readStateFile(folder, name);
+    if (read.status != SmallFileRead::Status::Read)
         return std::nullopt;
-    return firstNumber(file.read(kMaxLineBytes));
+    return firstNumber(read.bytes);
 }
 
 } // namespace tarn

@@ -9,12 +9,16 @@
 // First-number rule: skip leading blanks; the first item ends at a blank, a
 // comma or the end of the line; it is read as a 16-bit number. An item that is
 // not numeric reads as 0. A missing or empty file (nothing but blanks on the
-// first line) and a number outside -32768..32767 are failures (nullopt).
+// first line), a number outside -32768..32767 and anything that is not a
+// regular file of at most 4 KiB are failures (nullopt). Reading never blocks:
+// a pipe in a state file's place is not read.
 //
 // Writes replace the whole file atomically (QSaveFile): a write that fails
 // (read-only folder, full disk) leaves the previous content as it was.
 // Plain functions, no state: callable from any thread, used on the UI thread.
 #pragma once
+
+#include "persist/file_access.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -47,5 +51,9 @@ bool writeTextLine(const QString &folder, const QString &name, QByteArrayView te
 
 // The first-number rule applied to `name` in `folder`.
 std::optional<std::int16_t> readFirstNumber(const QString &folder, const QString &name);
+
+// What `name` in `folder` holds, read as readFirstNumber reads it, for a
+// reader that also needs to know whether the file changed since.
+SmallFileRead readStateFile(const QString &folder, const QString &name);
 
 } // namespace tarn

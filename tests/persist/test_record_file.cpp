@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 using namespace tarn;
 using tarn::test::FileSizeLimit;
@@ -159,7 +160,9 @@ private slots:
         QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("rep.ini")), n(1));
     }
 
-    // Guards: a reader that crashes or invents a value for a file it cannot read.
+    // Guards: a reader that crashes or invents a value for a file it cannot
+    // read, waits for ever on a pipe in a state file's place, or takes a
+    // number from a file far larger than one line.
     void unreadableFilesFail()
     {
         QTemporaryDir dir;
@@ -168,6 +171,14 @@ private slots:
         QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("empty.ini")), kFails);
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.ini")));
         QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("folder.ini")), kFails);
+        const QString pipe = appFile(dir.path(), QStringLiteral("pipe.ini"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("pipe.ini")), kFails);
+        writeRaw(appFile(dir.path(), QStringLiteral("big.ini")),
+                 " 60 \r\n" + QByteArray(4096, ' '));
+        QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("big.ini")), kFails);
+        writeRaw(appFile(dir.path(), QStringLiteral("4k.ini")), " 60 \r\n" + QByteArray(4090, ' '));
+        QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("4k.ini")), n(60));
     }
 
     // Guards: a write cut short by a full disk that leaves a half-written file,

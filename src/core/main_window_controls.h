@@ -1,0 +1,36 @@
+// The main window as the windows and services that stand in for it see it:
+// the mini player, the tray, desktop media controls and the flag-file poll.
+// They drive playback through the main window's own handlers, so a command
+// from any of them does exactly what the main window's button does.
+// UI thread only.
+#pragma once
+
+#include <QString>
+
+namespace tarn {
+
+class MainWindowControls {
+public:
+    virtual ~MainWindowControls() = default;
+
+    // Transport, as the main window's Play, Pause, Back, Stop and Next do it.
+    virtual void play() = 0;
+    virtual void pause() = 0;
+    virtual void back() = 0;
+    virtual void stop() = 0;
+    virtual void next() = 0;
+
+    // The volume bar's position, 0 (silent) to 2500 (loudest).
+    virtual int volumePosition() const = 0;
+    // Sets the engine's volume to `position` - 2500 and moves the volume bar
+    // there, whose own handling then updates its label.
+    virtual void setVolumePosition(int position) = 0;
+
+    // The current-track text ("No Track" until a track is chosen).
+    virtual QString currentTrackText() const = 0;
+
+    virtual void showMainWindow() = 0;
+    virtual void hideMainWindow() = 0;
+};
+
+} // namespace tarn

@@ -1,0 +1,245 @@
+// The flag files: the writers' bytes and the main window's poll over them.
+#include "fakes/fake_main_window.h"
+#include "fakes/test_files.h"
+#include "mini/flag_files.h"
+#include "persist/app_folder.h"
+#include "persist/record_file.h"
+#include "persist/support/file_size_limit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <stdexcept>
+#include <sys/stat.h>
+
+using namespace tarn;
+using namespace tarn::test;
+
+using Files = QMap<QString, QByteArray>; // name -> bytes, or "<dir>" / "<fifo>"
+Q_DECLARE_METATYPE(Files)
+
+namespace {
+
+const QByteArray kZero = QByteArray::fromHex("2030200d0a");
+const QByteArray kDir = "<dir>";
+const QByteArray kFifo = "<fifo>";
+const QStringList kFlags{kBackFlag, kStopFlag, kNextFlag};
+
+void put(const QString &folder, const QString &name, const QByteArray &bytes)
+{
+    const QString path = appFile(folder, name);
+    if (bytes == kDir) {
+        QVERIFY(QDir(folder).mkdir(name));
+    } else if (bytes == kFifo) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else {
+        writeFile(path, bytes); // in place, as `printf 1 > file` does
+    }
+}
+
+// What each flag file holds now, in the form of the tables.
+Files contents(const QString &folder)
+{
+    Files files;
+    for (const QString &name : kFlags) {
+        const SmallFileRead read = readSmallFile(appFile(folder, name), 1 << 20);
+        switch (read.status) {
+        case SmallFileRead::Status::Read:
+            files[name] = read.bytes;
+            break;
+        case SmallFileRead::Status::Missing:
+            files[name] = "<missing>";
+            break;
+        default:
+            files[name] = QFileInfo(appFile(folder, name)).isDir() ? kDir : kFifo;
+        }
+    }
+    return files;
+}
+
+Files allZero()
+{
+    return {{kBackFlag, kZero}, {kStopFlag, kZero}, {kNextFlag, kZero}};
+}
+
+} // namespace
+
+class FlagFilesTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Guards: a flag read by anything but its first number, actions in the
+    // wrong order, a flag left set (acted on again) or a file left missing,
+    // a folder or pipe that is opened (a pipe blocks the window for ever) or
+    // replaced, an oversized file read, and a failing action that stops the poll.
+    void pollActsAndClears_data()
+    {
+        QTest::addColumn<Files>("before");
+        QTest::addColumn<QString>("throwing"); // the action that fails, if any
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<Files>("after");
+        const auto with = [](const QString &name, const QByteArray &bytes) {
+            Files f = allZero();
+            f[name] = bytes;
+            return f;
+        };
+        QTest::newRow("no files: created, no action")
+            << Files{} << "" << QStringList{} << allZero();
+        QTest::newRow("back holds 2")
+            << Files{{kBackFlag, " 2 \r\n"}} << "" << QStringList{} << allZero();
+        QTest::newRow("next: the single byte 31")
+            << Files{{kNextFlag, "1"}} << "" << QStringList{"next"} << allZero();
+        QTest::newRow("next: number line 1")
+            << Files{{kNextFlag, " 1 \r\n"}} << "" << QStringList{"next"} << allZero();
+        QTest::newRow("stop: 1,0")
+            << Files{{kStopFlag, "1,0\r\n"}} << "" << QStringList{"stop"} << allZero();
+        QTest::newRow("empty back") << Files{{kBackFlag, ""}} << "" << QStringList{} << allZero();
+        QTest::newRow("all set: back, stop, next in this order")
+            << Files{{kNextFlag, "1\r\n"}, {kStopFlag, " 1 \r\n"}, {kBackFlag, " 1 \r\n"}} << ""
+            << QStringList{"back", "stop", "next"} << allZero();
+        QTest::newRow("a failing back: the rest still runs")
+            << Files{{kBackFlag, " 1 \r\n"}, {kNextFlag, "1\r\n"}} << "back"
+            << QStringList{"back", "next"} << allZero();
+        QTest::newRow("a folder named next2.ini")
+            << Files{{kNextFlag, kDir}} << "" << QStringList{} << with(kNextFlag, kDir);
+        QTest::newRow("a pipe named next2.ini")
+            << Files{{kNextFlag, kFifo}} << "" << QStringList{} << with(kNextFlag, kFifo);
+        QTest::newRow("next2.ini of 5 KiB starting with 1")
+            << Files{{kNextFlag, "1\r\n" + QByteArray(5000, ' ')}} << "" << QStringList{}
+            << allZero();
+    }
+    void pollActsAndClears()
+    {
+        QFETCH(Files, before);
+        QFETCH(QString, throwing);
+        QFETCH(QStringList, actions);
+        QFETCH(Files, after);
+        QTemporaryDir dir;
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            put(dir.path(), it.key(), it.value());
+        FakeMainWindow main;
+        main.during = [&](const QString &call) {
+            if (call == throwing)
+                throw std::runtime_error("no such entry");
+        };
+        FlagPoll poll;
+        poll.tick(dir.path(), main);
+        QCOMPARE(main.calls, actions);
+        QCOMPARE(contents(dir.path()), after);
+        poll.tick(dir.path(), main);
+        QCOMPARE(main.calls, actions); // nothing twice
+    }
+
+    // Guards: writers that write other bytes than the poll and other programs
+    // expect, several clicks between two polls giving several actions, and
+    // clicks acted on in the order clicked instead of back, stop, next.
+    void writersSetFlags_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QStringList>("actions");
+        QTest::newRow("back") << QStringList{"back"} << QStringList{"back"};
+        QTest::newRow("stop three times")
+            << QStringList{"stop", "stop", "stop"} << QStringList{"stop"};
+        QTest::newRow("next then back")
+            << QStringList{"next", "back"} << QStringList{"back", "next"};
+    }
+    void writersSetFlags()
+    {
+        QFETCH(QStringList, clicks);
+        QFETCH(QStringList, actions);
+        QTemporaryDir dir;
+        const QMap<QString, QPair<bool (*)(const QString &), QByteArray>> writers{
+            {"back", {&setBackFlag, QByteArray::fromHex("2031200d0a")}},
+            {"stop", {&setStopFlag, QByteArray::fromHex("2031200d0a")}},
+            {"next", {&set_next_flag, QByteArray::fromHex("310d0a")}},
+        };
+        const QMap<QString, QString> files{
+            {"back", kBackFlag}, {"stop", kStopFlag}, {"next", kNextFlag}};
+        for (const QString &click : clicks) {
+            QVERIFY(writers[click].first(dir.path()));
+            QCOMPARE(contents(dir.path())[files[click]], writers[click].second);
+        }
+        FakeMainWindow main;
+        FlagPoll().tick(dir.path(), main);
+        QCOMPARE(main.calls, actions);
+        QCOMPARE(contents(dir.path()), allZero());
+    }
+
+    // Guards: a request written by another program while the poll acts on the
+    // previous one being erased by the poll's clearing.
+    void requestDuringPollSurvives_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("action");
+        QTest::newRow("back") << kBackFlag << "back";
+        QTest::newRow("stop") << kStopFlag << "stop";
+        QTest::newRow("next") << kNextFlag << "next";
+    }
+    void requestDuringPollSurvives()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, action);
+        QTemporaryDir dir;
+        put(dir.path(), file, "1\r\n");
+        FakeMainWindow main;
+        bool written = false;
+        main.during = [&](const QString &) {
+            if (!std::exchange(written, true))
+                put(dir.path(), file, " 1 \r\n"); // the second request
+        };
+        FlagPoll poll;
+        poll.tick(dir.path(), main);
+        QCOMPARE(contents(dir.path())[file], QByteArray(" 1 \r\n"));
+        poll.tick(dir.path(), main);
+        QCOMPARE(main.calls, QStringList({action, action}));
+        QCOMPARE(contents(dir.path()), allZero());
+    }
+
+    // Guards: an idle poll that rewrites the files (disk writes twice a
+    // second for ever).
+    void idlePollWritesNothing()
+    {
+        QTemporaryDir dir;
+        FakeMainWindow main;
+        FlagPoll poll;
+        poll.tick(dir.path(), main);
+        QList<SmallFileRead> before;
+        for (const QString &name : kFlags)
+            before << readStateFile(dir.path(), name);
+        poll.tick(dir.path(), main);
+        poll.tick(dir.path(), main);
+        for (int i = 0; i < kFlags.size(); ++i)
+            QVERIFY2(readStateFile(dir.path(), kFlags[i]) == before[i], qPrintable(kFlags[i]));
+        QVERIFY(main.calls.isEmpty());
+    }
+
+    // Guards: a writer that crashes or claims success when nothing can be
+    // written, and a flag that cannot be cleared skipping a track at every
+    // poll instead of once.
+    void unwritableFolder()
+    {
+        QTemporaryDir dir;
+        put(dir.path(), kNextFlag, "1\r\n");
+        FakeMainWindow main;
+        FlagPoll poll;
+        {
+            FileSizeLimit full(2); // nothing longer than 2 bytes can be written
+            QVERIFY(!setBackFlag(dir.path()));
+            QVERIFY(!set_next_flag(dir.path()));
+            for (int i = 0; i < 3; ++i)
+                poll.tick(dir.path(), main);
+            QCOMPARE(contents(dir.path())[kNextFlag], QByteArray("1\r\n"));
+        }
+        QCOMPARE(main.calls, QStringList{"next"});
+        poll.tick(dir.path(), main); // writable again: cleared, not run again
+        QCOMPARE(main.calls, QStringList{"next"});
+        QCOMPARE(contents(dir.path()), allZero());
+        put(dir.path(), kNextFlag, "1\r\n");
+        poll.tick(dir.path(), main);
+        QCOMPARE(main.calls, QStringList({"next", "next"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(FlagFilesTest)
+#include "test_flag_files.moc"
