@@ -1,4 +1,5 @@
 // The compact and full views and the menu items.
+#include "core/bring_forward.h"
 #include "core/form1.h"
 
 #include <QAction>
@@ -7,7 +8,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -51,12 +51,7 @@ void Form1::applyView(bool full)
 
 void Form1::changeEvent(QEvent *event)
 {
-    // The window has no minimise button and no task-bar entry, so a window
-    // manager that minimises it anyway would leave it out of reach: it comes
-    // straight back.
-    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
-        QTimer::singleShot(0, this,
-                           [this] { setWindowState(windowState() & ~Qt::WindowMinimized); });
+    undoMinimise(this, event);
     QMainWindow::changeEvent(event);
 }
 

@@ -1,5 +1,6 @@
 #include "mini/form2.h"
 
+#include "core/bring_forward.h"
 #include "core/design_place.h"
 #include "core/hot_spot.h"
 #include "core/main_window_controls.h"
@@ -189,6 +190,12 @@ void Form2::Timer2_Timer()
     const QString text = services_.main.currentTrackText();
     if (Label2->text() != text)
         Label2->setText(text);
+}
+
+void Form2::changeEvent(QEvent *event)
+{
+    undoMinimise(this, event);
+    QWidget::changeEvent(event);
 }
 
 // The close box and Back alike: the strip goes and the main window comes back.

@@ -164,8 +164,9 @@ private slots:
     }
 
     // Guards: a strip that can be resized or maximised, takes a task-bar
-    // entry, is not kept on top, has a hot spot off its symbol or unnamed,
-    // or shows a track text that does not follow the main window's.
+    // entry, is not kept on top, stays minimised out of reach, has a hot spot
+    // off its symbol or unnamed, or shows a track text that does not follow
+    // the main window's.
     void stripWindow()
     {
         StripHarness h;
@@ -196,6 +197,10 @@ private slots:
         s.Timer2_Timer();
         QCOMPARE(s.Label2->text(), h.main.trackText);
         QCOMPARE(s.Label2->textFormat(), Qt::PlainText);
+        s.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&s));
+        s.setWindowState(Qt::WindowMinimized);
+        QTRY_VERIFY(!s.isMinimized());
     }
 
     // Guards: a button that acts on the wrong thing: Play or Pause going
