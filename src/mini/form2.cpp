@@ -53,7 +53,8 @@ QPalette stripPalette()
 {
     QPalette p;
     p.setColor(QPalette::Window, QColor(0x0a, 0x0b, 0x0e)); // the transport artwork's ground
-    p.setColor(QPalette::WindowText, QColor(128, 128, 0));  // olive, as the main window's labels
+    // The artwork's accent: bright enough to read through the see-through strip.
+    p.setColor(QPalette::WindowText, QColor(0xc9, 0xcc, 0x45));
     p.setColor(QPalette::Button, QColor(0x2b, 0x30, 0x39));
     p.setColor(QPalette::ButtonText, QColor(0xdd, 0xe1, 0xe7));
     p.setColor(QPalette::Base, QColor(0x12, 0x14, 0x19));
