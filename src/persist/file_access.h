@@ -29,8 +29,9 @@ QString openRegularFile(QFile &file);
 // the given size is read: a folder, a pipe, a device or a socket is never
 // opened for reading (reading a pipe can wait for ever), and a larger file is
 // not read at all. The identity fields tell one version of a file from the
-// next: a rewrite changes the modification time or, for a replacement, the
-// inode, even when the bytes stay the same.
+// next even when the bytes stay the same: a replacement changes the inode, a
+// rewrite in place the modification time (unless it falls in the same clock
+// tick, when the two versions cannot be told apart).
 struct SmallFileRead {
     enum class Status { Read, Missing, NotAFile, TooLarge, Unreadable };
     Status status = Status::Missing;
