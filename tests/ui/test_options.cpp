@@ -53,8 +53,6 @@ private slots:
                                           << "100%" << QByteArray(" 100 \r\n");
         QTest::newRow("20, down: no wrap") << QByteArray(" 20 \r\n") << -1 << "20%"
                                            << "20%" << QByteArray(" 20 \r\n");
-        QTest::newRow("97, five up") << QByteArray(" 97 \r\n") << 5 << "97%"
-                                     << "100%" << QByteArray(" 100 \r\n");
     }
     void arrowsAndSave()
     {
