@@ -7,8 +7,8 @@
 #          for the fuzz target, llvm-14 for the symbolizer that names the
 #          functions in its reports (only recommended by clang), ffmpeg and
 #          sox for the fixtures and checks
-#   e2e:   also the X server, window manager and input and screenshot tools
-#          of the end-to-end checks
+#   e2e:   also the X server, window manager, notification area (trayer) and
+#          input and screenshot tools of the end-to-end checks
 # Quick when everything is there already: nothing is downloaded then.
 set -euo pipefail
 
@@ -20,7 +20,7 @@ if [[ $level == test || $level == e2e ]]; then
   packages+=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev llvm-14 ffmpeg sox)
 fi
 if [[ $level == e2e ]]; then
-  packages+=(xvfb x11-utils xdotool openbox imagemagick xcompmgr)
+  packages+=(xvfb x11-utils xdotool openbox trayer imagemagick xcompmgr)
 fi
 
 missing=()

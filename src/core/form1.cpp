@@ -20,7 +20,8 @@
 namespace tarn {
 
 Form1::Form1(Form1Services services, QWidget *parent)
-    : QMainWindow(parent), mp(services.mp), services_(std::move(services))
+    : QMainWindow(parent), mp(services.mp), TrayIcon1(services.shell.tray),
+      services_(std::move(services))
 {
     setObjectName(QStringLiteral("Form1"));
     buildLayout();
@@ -36,6 +37,7 @@ Form1::~Form1()
     mp.setEndOfStreamHandler({});
     mp.setOpenedHandler({});
     mp.setPlayFailedHandler({});
+    TrayIcon1.setRequestHandler({});
     // The lists empty themselves as the base classes delete them, when this
     // class's part is gone: their signals must not reach its handlers then.
     for (QListWidget *list : {List1, List2}) {
@@ -104,6 +106,26 @@ void Form1::wire()
     connect(Lst_Show, &QAction::triggered, this, &Form1::Lst_Show_Click);
     connect(Lst_Hide, &QAction::triggered, this, &Form1::Lst_Hide_Click);
     connect(Ctl_Mini, &QAction::triggered, this, &Form1::Ctl_Mini_Click);
+
+    connect(itmShowMainWindow, &QAction::triggered, this, &Form1::itmShowMainWindow_Click);
+    connect(Hide1, &QAction::triggered, this, &Form1::Hide1_Click);
+    connect(pop_Mini, &QAction::triggered, this, &Form1::pop_Mini_Click);
+    connect(cmd_About, &QAction::triggered, this, &Form1::cmd_About_Click);
+    connect(Cmd_Exit, &QAction::triggered, this, &Form1::Cmd_Exit_Click);
+    connect(trayWatch, &QTimer::timeout, this, &Form1::trayWatch_Timer);
+    TrayIcon1.setRequestHandler([this](TrayRequest request) {
+        switch (request) {
+        case TrayRequest::Menu:
+            TrayIcon1_MenuRequest();
+            break;
+        case TrayRequest::Restore:
+            TrayIcon1_RestoreRequest();
+            break;
+        case TrayRequest::Information:
+            TrayIcon1_InfoRequest();
+            break;
+        }
+    });
 
     mp.setEndOfStreamHandler([this] { mp_EndOfStream(); });
     mp.setOpenedHandler([this](bool ok) { mp_Opened(ok); });

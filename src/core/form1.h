@@ -17,8 +17,10 @@
 #include "platform/file_dialogs.h"
 #include "platform/media_engine.h"
 #include "platform/message_boxes.h"
+#include "shell/shell_services.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -40,8 +42,10 @@ class QTimer;
 
 namespace tarn {
 
+class Bugs;
 class Form2;
 class Form4;
+class FrmAbout;
 class HotSpot;
 class SettingsStore;
 
@@ -52,8 +56,9 @@ struct Form1Services {
     FileDialogs &dialogs;
     MessageBoxes &messages;
     SettingsStore &settings;
-    QString appFolder;                // where the state files live
-    std::function<void()> endProgram; // ends the run at once (no close handling)
+    QString appFolder;                           // where the state files live
+    std::function<void()> endProgram;            // ends the run at once (no close handling)
+    ShellServices shell = ShellServices::none(); // tray, registry, starting programs
 };
 
 class Form1 : public QMainWindow, public MainWindowControls {
@@ -115,6 +120,26 @@ public:
     void Command4_Click(); // Visualisation
     void Command5_Click(); // Options
     void Command6_Click(); // About
+    void showBugs();       // the bug-report window, from the About box
+
+    // ---- Tray icon and its popup menu (shell/form1_tray.cpp)
+    void TrayIcon1_MenuRequest();
+    void TrayIcon1_RestoreRequest();
+    void TrayIcon1_InfoRequest();
+    void itmShowMainWindow_Click();
+    void Hide1_Click();
+    void pop_Mini_Click();
+    void cmd_About_Click();
+    void Cmd_Exit_Click();
+    // Opens `menu` at the pointer with `defaultItem` drawn in bold.
+    void PopupMenu(QMenu *menu, QAction *defaultItem);
+    // While the window is hidden into the tray: brings it back once the tray
+    // host has gone, so the window is never out of reach.
+    void trayWatch_Timer();
+
+    // The loaded About box and bug-report window, or null.
+    FrmAbout *aboutBox() const;
+    Bugs *bugsWindow() const;
 
     // ---- What other windows and processes drive (form1_controls.cpp)
     void tmr_chk_Timer(); // the flag-file poll
@@ -135,6 +160,7 @@ public:
     static QString selectedText(const QListWidget *list);
 
     MediaEngine &mp;
+    TrayIcon &TrayIcon1;
 
     // Controls, named as the design names them. Created in form1_layout.cpp.
     QWidget *client = nullptr; // the client area (central widget)
@@ -186,6 +212,13 @@ public:
     QAction *Sep1 = nullptr;
     QAction *Ctl_Mini = nullptr;
     QMenu *mnuPop = nullptr; // the tray's popup; never in the menu bar
+    QAction *itmShowMainWindow = nullptr;
+    QAction *Hide1 = nullptr;
+    QAction *pop_Mini = nullptr;
+    QAction *Sep2 = nullptr;
+    QAction *cmd_About = nullptr;
+    QAction *Cmd_Exit = nullptr;
+    QTimer *trayWatch = nullptr; // runs while the window is hidden into the tray
 
     // 1 while the full view (with the playlist) is on, 0 for the compact view.
     std::int16_t playlistShown = 0;
@@ -198,6 +231,8 @@ protected:
 private:
     void buildLayout(); // form1_layout.cpp
     void buildMenus();  // form1_layout.cpp
+    void buildPopup();  // shell/form1_tray.cpp: mnuPop and its items
+    void setUpTray();   // shell/form1_tray.cpp: the last steps of start-up
     // form1_views.cpp: puts the window into the full view (playlist shown) or
     // the compact view: height, Show_play's caption, menu states and the flag.
     void applyView(bool full);
@@ -236,6 +271,8 @@ private:
     FlagPoll flagPoll_;
     std::unique_ptr<Form2> form2_; // the mini player while it is loaded
     std::unique_ptr<Form4> form4_; // the Options window, kept once loaded (it holds its value)
+    QPointer<FrmAbout> aboutBox_;  // loaded on the first request, unloaded by its OK
+    QPointer<Bugs> bugsWindow_;
 };
 
 } // namespace tarn

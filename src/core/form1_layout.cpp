@@ -272,8 +272,7 @@ void Form1::buildMenus()
     Ctl_Mini->setObjectName(QStringLiteral("Ctl_Mini"));
     Ctl_Mini->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
 
-    mnuPop = new QMenu(QStringLiteral("Popup Menu"), this);
-    mnuPop->setObjectName(QStringLiteral("mnuPop"));
+    buildPopup();
 
     // The window is created in the compact view; start-up then restores the
     // saved one.

@@ -52,6 +52,8 @@ void Form1::Form_Load()
 
     txtTime->setText(QStringLiteral(" "));
     Label3->setText(QStringLiteral(" "));
+
+    setUpTray();
 }
 
 void Form1::Command10_Click()

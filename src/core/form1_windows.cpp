@@ -4,6 +4,9 @@
 #include "core/form1.h"
 #include "mini/form2.h"
 #include "mini/form4.h"
+#include "shell/bugs.h"
+#include "shell/frm_about.h"
+#include "shell/window_layout.h"
 
 namespace tarn {
 
@@ -36,6 +39,28 @@ void Form1::Command5_Click()
     form4_->open();
 }
 
-void Form1::Command6_Click() {}
+void Form1::Command6_Click()
+{
+    showSingleWindow(aboutBox_, [this] {
+        return new FrmAbout({services_.messages, services_.shell.registry, services_.shell.programs,
+                             [this] { showBugs(); }},
+                            this);
+    });
+}
+
+FrmAbout *Form1::aboutBox() const
+{
+    return aboutBox_;
+}
+
+Bugs *Form1::bugsWindow() const
+{
+    return bugsWindow_;
+}
+
+void Form1::showBugs()
+{
+    showSingleWindow(bugsWindow_, [this] { return new Bugs(services_.messages, this); });
+}
 
 } // namespace tarn

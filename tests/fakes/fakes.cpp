@@ -3,3 +3,4 @@
 #include "fakes/fake_engine.h"
 #include "fakes/fake_main_window.h"
 #include "fakes/fake_settings.h"
+#include "fakes/fake_shell.h"

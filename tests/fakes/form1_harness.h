@@ -5,6 +5,7 @@
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_engine.h"
 #include "fakes/fake_settings.h"
+#include "fakes/fake_shell.h"
 
 #include <QTemporaryDir>
 
@@ -17,8 +18,12 @@ struct Form1Harness {
     FakeDialogs dialogs;
     FakeMessages messages;
     FakeSettings settings;
+    FakeTray tray;
+    FakeRegistry registry;
+    FakeProgramStarter programs;
     QTemporaryDir appFolder;
     int endProgramCalls = 0;
+    std::function<void()> onEndProgram; // runs as the program ends, if set
     std::unique_ptr<Form1> form;
 
     // Builds the window (running its start-up) with whatever the test put
@@ -28,8 +33,17 @@ struct Form1Harness {
         // A window takes the engine's handlers and drops them when it goes,
         // so the old one goes first.
         form.reset();
-        form = std::make_unique<Form1>(Form1Services{
-            engine, dialogs, messages, settings, appFolder.path(), [this] { ++endProgramCalls; }});
+        form = std::make_unique<Form1>(Form1Services{engine,
+                                                     dialogs,
+                                                     messages,
+                                                     settings,
+                                                     appFolder.path(),
+                                                     [this] {
+                                                         ++endProgramCalls;
+                                                         if (onEndProgram)
+                                                             onEndProgram();
+                                                     },
+                                                     {tray, registry, programs}});
         return *form;
     }
 };

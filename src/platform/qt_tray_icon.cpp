@@ -1,0 +1,78 @@
+#include "platform/tray_icon.h"
+
+#include <QApplication>
+
+namespace tarn {
+
+QtTrayIcon::QtTrayIcon(const QIcon &icon) : icon_(icon)
+{
+    singleClick_.setSingleShot(true);
+    QObject::connect(&singleClick_, &QTimer::timeout, &icon_,
+                     [this] { request(TrayRequest::Menu); });
+    QObject::connect(&icon_, &QSystemTrayIcon::activated, &icon_,
+                     [this](QSystemTrayIcon::ActivationReason reason) { activated(reason); });
+}
+
+void QtTrayIcon::setIconVisible(bool on)
+{
+    // Qt keeps a shown icon and puts it into a tray host that appears later.
+    icon_.setVisible(on);
+}
+
+void QtTrayIcon::showBalloon(const QString &title, const QString &text, int iconKind, int timeoutMs)
+{
+    QSystemTrayIcon::MessageIcon icon = QSystemTrayIcon::Information;
+    switch (iconKind) {
+    case kNoIcon:
+        icon = QSystemTrayIcon::NoIcon;
+        break;
+    case kWarning:
+        icon = QSystemTrayIcon::Warning;
+        break;
+    case kError:
+        icon = QSystemTrayIcon::Critical;
+        break;
+    default:
+        break;
+    }
+    icon_.showMessage(title, text, icon, timeoutMs);
+}
+
+bool QtTrayIcon::isHostAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void QtTrayIcon::setRequestHandler(std::function<void(TrayRequest)> handler)
+{
+    handler_ = std::move(handler);
+}
+
+void QtTrayIcon::activated(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Context:
+        request(TrayRequest::Menu);
+        break;
+    case QSystemTrayIcon::Trigger:
+        singleClick_.start(QApplication::doubleClickInterval());
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        singleClick_.stop(); // its first click opens no menu
+        request(TrayRequest::Restore);
+        break;
+    case QSystemTrayIcon::MiddleClick:
+        request(TrayRequest::Information);
+        break;
+    case QSystemTrayIcon::Unknown:
+        break;
+    }
+}
+
+void QtTrayIcon::request(TrayRequest what)
+{
+    if (handler_)
+        handler_(what);
+}
+
+} // namespace tarn

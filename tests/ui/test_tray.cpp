@@ -1,0 +1,264 @@
+// The tray icon and its popup menu: start-up puts the icon up with its
+// balloon; the icon's requests and the popup's items show and hide the main
+// window, open the About box and exit, and leave the playlist, playback and
+// view alone; a window hidden into the tray never outlives the tray host.
+#include "fakes/form1_harness.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStyleHints>
+#include <QTest>
+#include <QTimer>
+
+using namespace tarn;
+using namespace tarn::test;
+
+namespace {
+
+const QString kStartBalloon =
+    QStringLiteral("balloon=Tarn Player|Tarn Player is running, Click me for options.|1|4000");
+const QString kInfoBalloon = QStringLiteral(
+    "balloon=Tarn Player|Tarn Player is a free Media Player designed to be BLOAT free yet still "
+    "have function.  WARNING, STILL IN BETA - V0.9|1|4000");
+
+// A shown window in the full view, playing the second of two entries; the
+// engine's and the tray's call logs start empty.
+Form1 &playingWindow(Form1Harness &h)
+{
+    h.settings.values.insert(
+        FakeSettings::path(kProgramTitle, QStringLiteral("Settings"), QStringLiteral("SIZE")),
+        QStringLiteral("1"));
+    Form1 &f = h.create();
+    for (const char *name : {"a", "b"}) {
+        f.List1->addItem(QStringLiteral("/m/%1.mp3").arg(QLatin1String(name)));
+        f.List2->addItem(QStringLiteral("%1.mp3").arg(QLatin1String(name)));
+    }
+    Form1::setSelectedIndex(f.List2, 1);
+    f.List2_DblClick();
+    h.engine.settle();
+    f.show();
+    h.engine.calls.clear();
+    h.tray.calls.clear();
+    return f;
+}
+
+// Playlist, playback and view in one comparable line.
+QString playerState(const Form1Harness &h)
+{
+    const Form1 &f = *h.form;
+    QStringList out;
+    for (const QListWidget *list : {f.List1, f.List2})
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+    out << QString::number(Form1::selectedIndex(f.List2)) << h.engine.calls.join(QLatin1Char(','))
+        << QString::number(h.engine.playStatus) << QString::number(f.playlistShown)
+        << f.Show_play->text() << QString::number(f.Timer1->isActive());
+    return out.join(QLatin1Char(' '));
+}
+
+QStringList captions(const QMenu *menu)
+{
+    QStringList out;
+    for (const QAction *action : menu->actions())
+        out << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return out;
+}
+
+} // namespace
+
+class TrayTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Guards: no icon or no balloon when the window starts in the compact
+    // view, the balloon before the icon is up, a balloon text or time-out of
+    // its own.
+    void startUpPutsIconUpThenBalloon_data()
+    {
+        QTest::addColumn<QString>("size");
+        QTest::newRow("compact view") << "0";
+        QTest::newRow("full view") << "1";
+    }
+    void startUpPutsIconUpThenBalloon()
+    {
+        QFETCH(QString, size);
+        Form1Harness h;
+        h.settings.values.insert(
+            FakeSettings::path(kProgramTitle, QStringLiteral("Settings"), QStringLiteral("SIZE")),
+            size);
+        h.create();
+        QCOMPARE(h.tray.calls, QStringList({QStringLiteral("icon=1"), kStartBalloon}));
+    }
+
+    // Guards: a popup with other items or order, without its bold default,
+    // away from the pointer, or a "Popup Menu" title in the menu bar.
+    void menuRequestOpensPopupAtPointer_data()
+    {
+        QTest::addColumn<bool>("hidden");
+        QTest::newRow("window shown") << false;
+        QTest::newRow("window hidden into the tray") << true;
+    }
+    void menuRequestOpensPopupAtPointer()
+    {
+        QFETCH(bool, hidden);
+        Form1Harness h;
+        Form1 &f = playingWindow(h);
+        if (hidden)
+            f.Hide1_Click();
+        QCursor::setPos(200, 150);
+        h.tray.request(TrayRequest::Menu);
+        QVERIFY(f.mnuPop->isVisible());
+        QCOMPARE(f.mnuPop->pos(), QPoint(200, 150));
+        QCOMPARE(captions(f.mnuPop), QStringList({"Show Tarn Player", "Hide Tarn Player",
+                                                  "Mini Controls", "-", "About", "Exit"}));
+        QCOMPARE(f.mnuPop->defaultAction(), f.itmShowMainWindow);
+        QVERIFY(f.itmShowMainWindow->font().bold());
+        QVERIFY(!f.menuBar()->actions().contains(f.mnuPop->menuAction()));
+        QCOMPARE(f.isVisible(), !hidden); // opening the menu shows nothing
+        f.mnuPop->close();
+    }
+
+    // Guards: an event or item that does not show, hide or inform as it
+    // says, or that touches the playlist, playback or view on the way (Hide
+    // twice, Show on a shown window); a separator that does something.
+    void requestsAndItems_data()
+    {
+        QTest::addColumn<bool>("startHidden");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("visible");
+        QTest::addColumn<QStringList>("trayCalls");
+        QTest::addColumn<bool>("about");
+        const QStringList none;
+        QTest::newRow("restore request brings the window back")
+            << true << "restore" << true << none << false;
+        QTest::newRow("restore request on a shown window")
+            << false << "restore" << true << none << false;
+        QTest::newRow("Show brings the window back") << true << "show" << true << none << false;
+        QTest::newRow("Show on a shown window") << false << "show" << true << none << false;
+        QTest::newRow("Hide hides") << false << "hide" << false << none << false;
+        QTest::newRow("Hide twice") << true << "hide" << false << none << false;
+        QTest::newRow("information request")
+            << false << "info" << true << QStringList{kInfoBalloon} << false;
+        QTest::newRow("About, window stays hidden") << true << "about" << false << none << true;
+        QTest::newRow("separator") << false << "separator" << true << none << false;
+    }
+    void requestsAndItems()
+    {
+        QFETCH(bool, startHidden);
+        QFETCH(QString, action);
+        QFETCH(bool, visible);
+        QFETCH(QStringList, trayCalls);
+        QFETCH(bool, about);
+        Form1Harness h;
+        Form1 &f = playingWindow(h);
+        if (startHidden)
+            f.Hide1->trigger();
+        const QString before = playerState(h);
+
+        if (action == "restore")
+            h.tray.request(TrayRequest::Restore);
+        else if (action == "info")
+            h.tray.request(TrayRequest::Information);
+        else
+            f.findChild<QAction *>(action == "show"    ? "itmShowMainWindow"
+                                   : action == "hide"  ? "Hide1"
+                                   : action == "about" ? "cmd_About"
+                                                       : "Sep2")
+                ->trigger();
+
+        QCOMPARE(f.isVisible(), visible);
+        QCOMPARE(h.tray.calls, trayCalls);
+        QCOMPARE(f.aboutBox() != nullptr, about);
+        QCOMPARE(playerState(h), before);
+        QCOMPARE(h.endProgramCalls, 0);
+    }
+
+    // Guards: Exit from the popup that ends the run with the window hidden,
+    // or that no longer saves the settings.
+    void popupExitShowsWindowThenExits_data()
+    {
+        QTest::addColumn<bool>("hidden");
+        QTest::newRow("window hidden into the tray") << true;
+        QTest::newRow("window shown") << false;
+    }
+    void popupExitShowsWindowThenExits()
+    {
+        QFETCH(bool, hidden);
+        Form1Harness h;
+        Form1 &f = playingWindow(h);
+        bool visibleAtEnd = false;
+        h.onEndProgram = [&] { visibleAtEnd = f.isVisible(); };
+        if (hidden)
+            f.Hide1_Click();
+        f.Cmd_Exit->trigger();
+        QVERIFY(visibleAtEnd);
+        QCOMPARE(h.endProgramCalls, 1);
+        QCOMPARE(h.settings.values.value(FakeSettings::path(
+                     kProgramTitle, QStringLiteral("Settings"), QStringLiteral("SIZE"))),
+                 QStringLiteral("1"));
+    }
+
+    // Guards: a window hidden into a tray whose host has gone (or that never
+    // had one) and so can never be brought back.
+    void windowNeverLostWithoutTrayHost_data()
+    {
+        QTest::addColumn<bool>("hostAtHide");
+        QTest::addColumn<bool>("hostLater");
+        QTest::addColumn<bool>("visible");
+        QTest::newRow("host stays: window stays hidden") << true << true << false;
+        QTest::newRow("host goes: window comes back") << true << false << true;
+        QTest::newRow("no host: Hide leaves the window shown") << false << false << true;
+    }
+    void windowNeverLostWithoutTrayHost()
+    {
+        QFETCH(bool, hostAtHide);
+        QFETCH(bool, hostLater);
+        QFETCH(bool, visible);
+        Form1Harness h;
+        Form1 &f = playingWindow(h);
+        h.tray.hostAvailable = hostAtHide;
+        f.Hide1_Click();
+        h.tray.hostAvailable = hostLater;
+        if (f.trayWatch->isActive())
+            f.trayWatch_Timer();
+        QCOMPARE(f.isVisible(), visible);
+        QCOMPARE(f.trayWatch->isActive(), !visible); // no watching a shown window
+    }
+
+    // Guards: a double click whose first click opens the menu (the menu then
+    // takes the second click and the window never comes back), or a gesture
+    // that makes no request or the wrong one.
+    void qtTrayGestures_data()
+    {
+        QTest::addColumn<QList<int>>("reasons");
+        QTest::addColumn<QList<int>>("requests");
+        const int menu = int(TrayRequest::Menu);
+        QTest::newRow("right click") << QList<int>{QSystemTrayIcon::Context} << QList<int>{menu};
+        QTest::newRow("left click") << QList<int>{QSystemTrayIcon::Trigger} << QList<int>{menu};
+        QTest::newRow("double click")
+            << QList<int>{QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick}
+            << QList<int>{int(TrayRequest::Restore)};
+        QTest::newRow("middle click") << QList<int>{QSystemTrayIcon::MiddleClick}
+                                      << QList<int>{int(TrayRequest::Information)};
+    }
+    void qtTrayGestures()
+    {
+        QFETCH(QList<int>, reasons);
+        QFETCH(QList<int>, requests);
+        QApplication::styleHints()->setMouseDoubleClickInterval(20);
+        QtTrayIcon tray{QIcon()};
+        QList<int> made;
+        tray.setRequestHandler([&](TrayRequest r) { made << int(r); });
+        for (const int reason : reasons)
+            tray.activated(QSystemTrayIcon::ActivationReason(reason));
+        QTest::qWait(150); // well past the double-click interval
+        QCOMPARE(made, requests);
+    }
+};
+
+QTEST_MAIN(TrayTest)
+#include "test_tray.moc"
