@@ -222,6 +222,7 @@ private slots:
         Form1 &f = playingWindow(h);
         h.tray.hostAvailable = hostAtHide;
         f.Hide1_Click();
+        QCOMPARE(f.isVisible(), !hostAtHide);
         h.tray.hostAvailable = hostLater;
         if (f.trayWatch->isActive())
             f.trayWatch_Timer();
