@@ -105,10 +105,10 @@ bool Bugs::eventFilter(QObject *watched, QEvent *event)
 
 void Bugs::mouseMoveEvent(QMouseEvent *event)
 {
-    // The other labels pass the pointer's moves on to the window; only its
-    // own surface counts.
-    if (!childAt(event->position().toPoint()))
-        Form_MouseMove();
+    // The labels and the button keep the moves over them to themselves (they
+    // do not track the pointer), so these are moves over the window's own
+    // surface.
+    Form_MouseMove();
     QWidget::mouseMoveEvent(event);
 }
 
