@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace tarn {
@@ -60,8 +61,13 @@ void QtMessageBoxes::show(const QString &text, MessageIcon icon, const QString &
     // an <img> tag): shown as they are, never interpreted.
     box.setTextFormat(Qt::PlainText);
     // A short text makes a box so narrow that the window manager cuts its
-    // caption; keep room for it.
-    box.setStyleSheet(QStringLiteral("QLabel { min-width: 220px; }"));
+    // caption; keep room for it. Only a text narrower than that gets the
+    // minimum: the box takes a label's minimum for the text's width, so a
+    // longer text (or the icon, had it the minimum too) would be cut off.
+    constexpr int kMinTextWidth = 220;
+    auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    if (label && label->sizeHint().width() < kMinTextWidth)
+        label->setMinimumWidth(kMinTextWidth);
     box.exec();
 }
 

@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QMenu>
 #include <QTimer>
+#include <QWindow>
 
 namespace tarn {
 
@@ -56,6 +57,10 @@ void Form1::TrayIcon1_MenuRequest()
 
 void Form1::TrayIcon1_RestoreRequest()
 {
+    // A window manager places a window shown again anew (centred, say): it
+    // comes back where the user left it.
+    if (QWindow *window = windowHandle(); window && isHidden())
+        window->setPosition(window->position());
     show();
     raise();
     activateWindow();
