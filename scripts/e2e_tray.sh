@@ -25,7 +25,7 @@ fi
 build=$(cd "$build" && pwd)
 source "$root/bench/x_session.sh"
 out=${TARN_E2E_OUT:-/tmp/tarn-e2e-tray}
-rm -rf "$out"; mkdir -p "$out/media" "$out/home" "$out/pulse"
+rm -rf "$out"; mkdir -p "$out/media"
 pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
 trap cleanup EXIT
@@ -34,18 +34,9 @@ fail() { echo "E2E FAIL: $*"; exit 1; }
 # A 60 s tone, so the track plays through all the checks.
 ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=60" -ac 2 -b:a 192k "$out/media/tone.mp3"
 
-export DISPLAY=${TARN_E2E_DISPLAY:-:73} HOME=$out/home XDG_CONFIG_HOME=$out/home/.config XDG_CURRENT_DESKTOP=none
-export PULSE_RUNTIME_PATH=$out/pulse PULSE_SERVER=unix:$out/pulse/native
+start_x_session "${TARN_E2E_DISPLAY:-:73}" "$out"
 # Qt would use a desktop's D-Bus tray instead of the X11 one trayer hosts.
 unset DBUS_SESSION_BUS_ADDRESS
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-sleep 1
-openbox >/dev/null 2>&1 & pids+=($!)
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
-  --load="module-native-protocol-unix socket=$out/pulse/native auth-anonymous=1" \
-  --load="module-null-sink sink_name=tarn_null" >/dev/null 2>&1 & pids+=($!)
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink tarn_null
 
 start_tray() {
   trayer --edge top --align right --widthtype pixel --width 120 --height 32 >/dev/null 2>&1 &
