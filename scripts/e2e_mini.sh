@@ -31,17 +31,8 @@ fail() { echo "E2E FAIL: $*"; exit 1; }
 ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=60" -ac 2 -b:a 192k "$out/media/low.mp3"
 ffmpeg -loglevel error -f lavfi -i "sine=frequency=880:duration=60" -ac 2 -b:a 192k "$out/media/high.mp3"
 
-export DISPLAY=${TARN_E2E_DISPLAY:-:72} HOME=$out/home XDG_CONFIG_HOME=$out/home/.config XDG_CURRENT_DESKTOP=none
-export PULSE_RUNTIME_PATH=$out/pulse PULSE_SERVER=unix:$out/pulse/native
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-sleep 1
-openbox >/dev/null 2>&1 & pids+=($!)
+start_x_session "${TARN_E2E_DISPLAY:-:72}" "$out"
 xcompmgr >/dev/null 2>&1 & pids+=($!)
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
-  --load="module-native-protocol-unix socket=$out/pulse/native auth-anonymous=1" \
-  --load="module-null-sink sink_name=tarn_null" >/dev/null 2>&1 & pids+=($!)
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink tarn_null
 
 printf ' 60 \r\n' > "$app/Trans.ini"
 rm -f "$app/back1.ini" "$app/stop1.ini" "$app/next2.ini"

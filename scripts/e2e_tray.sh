@@ -6,6 +6,8 @@
 #   - a right click opens the tray menu at the pointer;
 #   - "Hide Tarn Player" hides the main window while the track plays on,
 #     "Show Tarn Player" brings it back to where it was, still playing;
+#   - "Mini Controls" shows the mini player, whose Back brings the main
+#     window back to where it was;
 #   - "About" opens the About box at its fixed place; its Bugs button opens
 #     the bug-report window;
 #   - with the window hidden, the menu's Exit shows it and ends the player,
@@ -116,17 +118,30 @@ mapped "$win" || fail "Show Tarn Player did not bring the main window back"
 [[ $(xdotool getwindowname "$win") == *tone.mp3 ]] || fail "the track changed"
 playing_on shown-again || fail "the track stopped when the window came back"
 
+# Mini Controls from the tray menu: the strip stands in for the window, whose
+# Back button brings the window back where it was.
+tray_menu 3
+strip=""
+for w in $(xdotool search --name '^Rude Re3$'); do mapped "$w" && strip=$w; done
+[[ -n $strip ]] || fail "Mini Controls did not show the strip"
+mapped "$win" && fail "the main window stayed shown beside the strip"
+import -window root "$out/3-mini-controls.png"
+xdotool mousemove --window "$strip" 132 8 click 1; sleep 1
+mapped "$win" || fail "the strip's Back did not bring the main window back"
+[[ $(xwininfo -id "$win" | grep -E 'Absolute upper-left') == "$before" ]] ||
+  fail "the main window came back elsewhere from the strip"
+
 # About from the tray menu, at its fixed place; Bugs from the About box.
 tray_menu 4
 about=$(xdotool search --name '^About Tarn Player$' | head -1)
 [[ -n $about ]] && mapped "$about" || fail "the About box did not open"
 xwininfo -id "$about" | grep -q 'Absolute upper-left X:  156' || fail "the About box is not at its place"
-import -window root "$out/3-about.png"
+import -window root "$out/4-about.png"
 xdotool mousemove --window "$about" $(( (4320 + 622) / 15 )) $(( (3600 + 172) / 15 )) click 1; sleep 1
 bugs=$(xdotool search --name '^Bugs$' | head -1)
 [[ -n $bugs ]] && mapped "$bugs" || fail "Bugs did not open the bug-report window"
 mapped "$about" || fail "the About box closed when Bugs opened"
-import -window root "$out/4-bugs.png"
+import -window root "$out/5-bugs.png"
 xdotool windowclose "$bugs"; xdotool windowclose "$about"; sleep 0.5
 
 # Exit from the tray menu with the window hidden: shown, then the end.
@@ -140,8 +155,8 @@ grep -qx 'SIZE=1' "$XDG_CONFIG_HOME/Tarn Player/Tarn Player.conf" || fail "Exit 
 kill "$tray"; sleep 0.5
 "$build/src/tarn-player" >"$out/player2.log" 2>&1 & player=$!; pids+=($player)
 win=$(find_main_window) || fail "with no tray host the main window did not appear"
-import -window root "$out/5-no-tray.png"
+import -window root "$out/6-no-tray.png"
 start_tray; sleep 1
 [[ -n $(icon_centre) ]] || fail "no icon once a tray host started"
-import -window root "$out/6-tray-later.png"
+import -window root "$out/7-tray-later.png"
 echo "E2E tray done; screenshots and recordings in $out"

@@ -6,6 +6,7 @@
 
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QWindow>
 
 namespace tarn {
 
@@ -57,6 +58,10 @@ QString Form1::currentTrackText() const
 
 void Form1::showMainWindow()
 {
+    // A window manager places a window shown again anew (centred, say): it
+    // comes back where the user left it.
+    if (QWindow *window = windowHandle(); window && isHidden())
+        window->setPosition(window->position());
     bringForward(this);
 }
 

@@ -7,7 +7,6 @@
 #include <QCursor>
 #include <QMenu>
 #include <QTimer>
-#include <QWindow>
 
 namespace tarn {
 
@@ -57,13 +56,7 @@ void Form1::TrayIcon1_MenuRequest()
 
 void Form1::TrayIcon1_RestoreRequest()
 {
-    // A window manager places a window shown again anew (centred, say): it
-    // comes back where the user left it.
-    if (QWindow *window = windowHandle(); window && isHidden())
-        window->setPosition(window->position());
-    show();
-    raise();
-    activateWindow();
+    showMainWindow();
     trayWatch->stop();
 }
 
@@ -97,7 +90,7 @@ void Form1::Hide1_Click()
     // already hidden (by the mini player) stays as it is.
     if (!isVisible() || !TrayIcon1.isHostAvailable())
         return;
-    hide();
+    hideMainWindow();
     trayWatch->start();
 }
 

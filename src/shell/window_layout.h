@@ -3,6 +3,7 @@
 // design, and the window's frame.
 #pragma once
 
+#include "core/bring_forward.h"
 #include "core/design_place.h"
 
 #include <QFont>
@@ -35,9 +36,7 @@ template <typename W, typename Load> W &showSingleWindow(QPointer<W> &slot, Load
         slot = load();
         slot->setAttribute(Qt::WA_DeleteOnClose);
     }
-    slot->show();
-    slot->raise();
-    slot->activateWindow();
+    bringForward(slot.data());
     return *slot;
 }
 

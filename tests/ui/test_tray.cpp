@@ -3,6 +3,7 @@
 // window, open the About box and exit, and leave the playlist, playback and
 // view alone; a window hidden into the tray never outlives the tray host.
 #include "fakes/form1_harness.h"
+#include "mini/form2.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,10 +55,23 @@ QString playerState(const Form1Harness &h)
     for (const QListWidget *list : {f.List1, f.List2})
         for (int i = 0; i < list->count(); ++i)
             out << list->item(i)->text();
-    out << QString::number(Form1::selectedIndex(f.List2)) << h.engine.calls.join(QLatin1Char(','))
-        << QString::number(h.engine.playStatus) << QString::number(f.playlistShown)
-        << f.Show_play->text() << QString::number(f.Timer1->isActive());
+    // The mini player hands the engine the volume it has already.
+    QStringList calls = h.engine.calls;
+    calls.removeIf([](const QString &c) { return c.startsWith(QLatin1String("Volume=")); });
+    out << QString::number(Form1::selectedIndex(f.List2)) << calls.join(QLatin1Char(','))
+        << QString::number(h.engine.volume) << QString::number(h.engine.playStatus)
+        << QString::number(f.playlistShown) << f.Show_play->text()
+        << QString::number(f.Timer1->isActive());
     return out.join(QLatin1Char(' '));
+}
+
+// The mini player, if one is shown.
+const Form2 *shownStrip()
+{
+    for (const QWidget *w : QApplication::topLevelWidgets())
+        if (const auto *strip = qobject_cast<const Form2 *>(w); strip && strip->isVisible())
+            return strip;
+    return nullptr;
 }
 
 QStringList captions(const QMenu *menu)
@@ -122,29 +136,31 @@ private slots:
         f.mnuPop->close();
     }
 
-    // Guards: an event or item that does not show, hide or inform as it
-    // says, or that touches the playlist, playback or view on the way (Hide
-    // twice, Show on a shown window); a separator that does something.
+    // Guards: an event or item that does not show, hide, inform or open
+    // the mini player or the About box as it says, or that touches the
+    // playlist, playback or view on the way (Hide twice, Show on a shown
+    // window); a separator that does something.
     void requestsAndItems_data()
     {
         QTest::addColumn<bool>("startHidden");
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("visible");
         QTest::addColumn<QStringList>("trayCalls");
-        QTest::addColumn<bool>("about");
+        QTest::addColumn<QString>("opened"); // the window the action opens, if any
         const QStringList none;
         QTest::newRow("restore request brings the window back")
-            << true << "restore" << true << none << false;
+            << true << "restore" << true << none << "";
         QTest::newRow("restore request on a shown window")
-            << false << "restore" << true << none << false;
-        QTest::newRow("Show brings the window back") << true << "show" << true << none << false;
-        QTest::newRow("Show on a shown window") << false << "show" << true << none << false;
-        QTest::newRow("Hide hides") << false << "hide" << false << none << false;
-        QTest::newRow("Hide twice") << true << "hide" << false << none << false;
+            << false << "restore" << true << none << "";
+        QTest::newRow("Show brings the window back") << true << "show" << true << none << "";
+        QTest::newRow("Show on a shown window") << false << "show" << true << none << "";
+        QTest::newRow("Hide hides") << false << "hide" << false << none << "";
+        QTest::newRow("Hide twice") << true << "hide" << false << none << "";
         QTest::newRow("information request")
-            << false << "info" << true << QStringList{kInfoBalloon} << false;
-        QTest::newRow("About, window stays hidden") << true << "about" << false << none << true;
-        QTest::newRow("separator") << false << "separator" << true << none << false;
+            << false << "info" << true << QStringList{kInfoBalloon} << "";
+        QTest::newRow("Mini Controls") << false << "mini" << false << none << "strip";
+        QTest::newRow("About, window stays hidden") << true << "about" << false << none << "about";
+        QTest::newRow("separator") << false << "separator" << true << none << "";
     }
     void requestsAndItems()
     {
@@ -152,7 +168,7 @@ private slots:
         QFETCH(QString, action);
         QFETCH(bool, visible);
         QFETCH(QStringList, trayCalls);
-        QFETCH(bool, about);
+        QFETCH(QString, opened);
         Form1Harness h;
         Form1 &f = playingWindow(h);
         if (startHidden)
@@ -166,13 +182,15 @@ private slots:
         else
             f.findChild<QAction *>(action == "show"    ? "itmShowMainWindow"
                                    : action == "hide"  ? "Hide1"
+                                   : action == "mini"  ? "pop_Mini"
                                    : action == "about" ? "cmd_About"
                                                        : "Sep2")
                 ->trigger();
 
         QCOMPARE(f.isVisible(), visible);
         QCOMPARE(h.tray.calls, trayCalls);
-        QCOMPARE(f.aboutBox() != nullptr, about);
+        QCOMPARE(f.aboutBox() != nullptr, opened == "about");
+        QCOMPARE(shownStrip() != nullptr, opened == "strip");
         QCOMPARE(playerState(h), before);
         QCOMPARE(h.endProgramCalls, 0);
     }
