@@ -417,7 +417,9 @@ void Engine::Impl::syncOutput()
         std::lock_guard lock(deviceMutex);
         if (output) {
             playWanted = false;
-            if (outputPaused) {
+            // Again under the lock: Pause() clears `playing` and pauses the
+            // output under it, and must not be undone here.
+            if (outputPaused && playing.load()) {
                 // Render tells again when it falls silent (see pauseIdleOutput).
                 output->lock();
                 outputIdle = false;
