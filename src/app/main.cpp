@@ -1,28 +1,36 @@
 // Composition root: builds the real platform services and the main window.
 #include "core/form1.h"
+#include "desktop/command_line.h"
+#include "desktop/mpris_player.h"
 #include "engine/engine.h"
 #include "persist/app_folder.h"
 #include "persist/qt_settings_store.h"
 #include "platform/engine_adapter.h"
+#include "platform/qt_instance_channel.h"
+#include "platform/qt_media_bus.h"
 #include "platform/quit_signals.h"
 #include "shell/program_facts.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 int main(int argc, char *argv[])
 {
-    // Answered before anything needs a display.
+    // ---- Command line: answered before anything needs a display.
+    QStringList args;
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("%s %s\n", qPrintable(tarn::kProgramTitle),
-                        qPrintable(tarn::versionText()));
-            return EXIT_SUCCESS;
-        }
+        args << QString::fromLocal8Bit(argv[i]);
+    const tarn::CommandLine command = tarn::parseCommandLine(
+        args, QDir::currentPath(), tarn::kProgramTitle + QLatin1Char(' ') + tarn::versionText());
+    if (command.action != tarn::CommandLine::Action::Run) {
+        const bool failed = command.action == tarn::CommandLine::Action::Fail;
+        std::fputs(qPrintable(command.text), failed ? stderr : stdout);
+        return failed ? 2 : EXIT_SUCCESS;
+    }
 
     // Wayland gives programs no always-on-top and no window opacity; use
     // XWayland unless the user chose a platform.
@@ -39,6 +47,18 @@ int main(int argc, char *argv[])
     // must not end the run: only Exit does.
     QApplication::setQuitOnLastWindowClosed(false);
     Q_INIT_RESOURCE(resources);
+
+    // ---- One player per user: a later start hands its files over and ends.
+    tarn::Form1 *player = nullptr; // set once the window exists
+    tarn::QtInstanceChannel instance;
+    const bool first = instance.claim([&player](const QStringList &files) {
+        if (!player)
+            return;
+        player->openFiles(files, true);
+        player->bringToFront();
+    });
+    if (!first && instance.handOver(command.files))
+        return EXIT_SUCCESS;
 
     tarn::EngineAdapter engine;
     tarn::QtFileDialogs dialogs;
@@ -63,5 +83,14 @@ int main(int argc, char *argv[])
     QObject::connect(&quitSignals, &tarn::QuitSignals::received, &form1,
                      &tarn::Form1::Command7_Click);
     form1.show();
+
+    // ---- Desktop integration: files given, media keys and desktop controls.
+    player = &form1;
+    if (!command.files.isEmpty())
+        form1.openFiles(command.files, true);
+    tarn::QtMediaBus mediaBus(QStringLiteral("tarnplayer"));
+    tarn::MprisPlayer mpris(form1, mediaBus);
+    mpris.start(); // without a bus, or with the name taken, the player runs without
+
     return app.exec();
 }

@@ -1,4 +1,5 @@
 #include "core/form1.h"
+#include "core/file_drop.h"
 #include "core/hot_spot.h"
 #include "mini/form2.h"
 #include "mini/form4.h"
@@ -90,15 +91,23 @@ void Form1::wire()
     connect(HScroll1, &QScrollBar::valueChanged, this, &Form1::HScroll1_Change);
     lbl_track->installEventFilter(this); // a new width cuts the track line anew
 
-    // The engine prepares the file the automatic advance will play next.
-    for (QListWidget *list : {List1, List2}) {
-        QAbstractItemModel *model = list->model();
-        connect(model, &QAbstractItemModel::rowsInserted, this, &Form1::scheduleNextFileName);
-        connect(model, &QAbstractItemModel::rowsRemoved, this, &Form1::scheduleNextFileName);
-        connect(model, &QAbstractItemModel::modelReset, this, &Form1::scheduleNextFileName);
+    // The engine prepares the file the automatic advance will play next, and
+    // the desktop's media controls hear whether Next and Back can go on.
+    for (auto notify : {&Form1::scheduleNextFileName, &Form1::notifyChanged}) {
+        for (QListWidget *list : {List1, List2}) {
+            QAbstractItemModel *model = list->model();
+            connect(model, &QAbstractItemModel::rowsInserted, this, notify);
+            connect(model, &QAbstractItemModel::rowsRemoved, this, notify);
+            connect(model, &QAbstractItemModel::modelReset, this, notify);
+        }
+        connect(List2, &QListWidget::itemSelectionChanged, this, notify);
+        connect(Check1, &QCheckBox::toggled, this, notify);
     }
-    connect(List2, &QListWidget::itemSelectionChanged, this, &Form1::scheduleNextFileName);
-    connect(Check1, &QCheckBox::toggled, this, &Form1::scheduleNextFileName);
+    connect(HScroll1, &QScrollBar::valueChanged, this, &Form1::notifyChanged);
+    connect(Text1, &QLineEdit::textChanged, this, &Form1::notifyChanged);
+    // Files dropped on the playlist are appended.
+    List2->viewport()->installEventFilter(this);
+    List2->setAcceptDrops(true);
 
     connect(Mnu_Add, &QAction::triggered, this, &Form1::Mnu_Add_Click);
     connect(Mnu_Rem, &QAction::triggered, this, &Form1::Mnu_Rem_Click);
@@ -134,6 +143,8 @@ void Form1::wire()
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (isDragEvent(event) && watched == List2->viewport())
+        return handleFileDrop(event);
     if (watched == List2 && event->type() == QEvent::KeyPress) {
         // Return and Enter play the selected entry as a double-click does.
         // The list would only report the key as an activation, which a

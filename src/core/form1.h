@@ -6,13 +6,14 @@
 // is their selection, the current-track text is Text1. Handlers are grouped by
 // concern in form1_*.cpp files. Everything here runs on the UI thread.
 //
-// Other windows and the flag-file poll drive this window through
-// MainWindowControls, which it implements with its own handlers. The widgets
+// Other windows, the flag-file poll and the desktop's media controls drive
+// this window through MainWindowControls and PlayerControls, which it
+// implements with its own handlers. The widgets
 // are public for the tests.
 #pragma once
 
 #include "core/design_place.h"
-#include "core/main_window_controls.h"
+#include "core/player_controls.h"
 #include "mini/flag_files.h"
 #include "platform/file_dialogs.h"
 #include "platform/media_engine.h"
@@ -47,6 +48,7 @@ class Form2;
 class Form4;
 class FrmAbout;
 class HotSpot;
+struct PlaylistEntry;
 class SettingsStore;
 
 // Everything the main window reaches outside itself, injected so tests can
@@ -61,7 +63,7 @@ struct Form1Services {
     ShellServices shell = ShellServices::none(); // tray, registry, starting programs
 };
 
-class Form1 : public QMainWindow, public MainWindowControls {
+class Form1 : public QMainWindow, public PlayerControls {
     Q_OBJECT
 public:
     // Converts a design position in twips to pixels at 96 dpi.
@@ -154,6 +156,20 @@ public:
     void showMainWindow() override;
     void hideMainWindow() override;
 
+    // ---- What the desktop drives: open-with, drops, media controls (form1_desktop.cpp)
+    void openFiles(const QStringList &paths, bool playFirst) override;
+    int playStatus() const override;
+    double positionSeconds() const override;
+    void seekTo(double seconds) override; // form1_display.cpp, beside the slider's seek
+    bool repeat() const override;
+    void setRepeat(bool on) override;
+    PlayerTrack currentTrack() const override;
+    bool canGoNext() const override;
+    bool canGoBack() const override;
+    void bringToFront() override;
+    void exitProgram() override;
+    void setChangeHandlers(std::function<void()> changed, std::function<void()> seeked) override;
+
     // ---- Selection of the playlist lists (-1 when none)
     static int selectedIndex(const QListWidget *list);
     static void setSelectedIndex(QListWidget *list, int index);
@@ -239,7 +255,7 @@ private:
     void wire();         // form1.cpp: every signal connection, in one place
     void showFileSize(); // Label4 "File Size: N KB's" for the engine's file
     // Track line: the entry `name` cannot be played, and the engine's reason.
-    void showUnplayable(const QString &name);
+    void showUnplayable(const QString &name, const QString &reason);
     bool showPlayError(); // after Play: shows why nothing sounds, if so; true then
     void endOfPlaylist(); // stops and shows the end-of-playlist line
 
@@ -257,6 +273,13 @@ private:
     void setTrackLine(const QString &line);
     void elideTrackLine();
 
+    static QString playlistFullText(); // form1_playlist.cpp
+    // form1_desktop.cpp: the playlist's new entries, in one insertion per list.
+    void appendEntries(const QList<PlaylistEntry> &entries);
+    bool handleFileDrop(QEvent *event); // a drag over the playlist; true: taken
+    void notifyChanged();               // runs the changed handler once, from the event loop
+    void notifySeeked();
+
     Form1Services services_;
     bool exiting_ = false;    // Exit has run: the close box or a second Exit does nothing more
     bool sliderHeld_ = false; // the user holds Slider1's thumb: ticks leave it alone
@@ -268,6 +291,9 @@ private:
     int advanceFailures_ = 0;      // unplayable entries in a row in this advance run
     bool nextFileNameDue_ = false; // a next-file update is posted
     QString trackLine_;            // lbl_track's whole text
+    std::function<void()> changedHandler_; // the desktop's media controls
+    std::function<void()> seekedHandler_;
+    bool changeDue_ = false; // a changed notice is posted
     FlagPoll flagPoll_;
     std::unique_ptr<Form2> form2_; // the mini player while it is loaded
     std::unique_ptr<Form4> form4_; // the Options window, kept once loaded (it holds its value)

@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -49,8 +50,10 @@ void Form1::Timer1_Timer()
     const double position = mp.Position();
     const double length = mp.Length();
     const bool playing = mp.PlayStatus() == 2;
-    if (!playing)
+    if (!playing) {
         Timer1->stop(); // this tick still shows where it stopped
+        notifyChanged();
+    }
     if (!sliderHeld_) {
         // The maximum first, so that the value is never clamped to last tick's.
         Slider1->setMaximum(sliderUnits(wholeSeconds(length)));
@@ -86,6 +89,16 @@ void Form1::Slider1_Scroll()
     mp.setPosition(static_cast<double>(Slider1->sliderPosition()));
     if (mp.PlayStatus() != 2)
         Timer1_Timer();
+    notifySeeked();
+}
+
+// A seek from outside the window goes where the slider would take it. The
+// slider's range may still be last track's when the length is known already.
+void Form1::seekTo(double seconds)
+{
+    Slider1->setMaximum(std::max(Slider1->maximum(), sliderUnits(wholeSeconds(mp.Length()))));
+    Slider1->setSliderPosition(sliderUnits(wholeSeconds(seconds)));
+    Slider1_Scroll();
 }
 
 // Volume: bar 0..2500 to the engine's -2500..0 hundredths of a decibel.

@@ -23,11 +23,6 @@ const QString kAddMultiTitle = QStringLiteral("Open files...");
 const QString kAddMultiFilter = QStringLiteral("All supported formats (*.MP3 *.WMA *.WAV)");
 constexpr QChar kNul(u'\0');
 
-QString playlistFullText()
-{
-    return QStringLiteral("The playlist is full (%1 entries).").arg(Form1::kMaxEntries);
-}
-
 // Folder and name joined with one separator, also when the folder is the root.
 QString joinPath(const QString &folder, const QString &name)
 {
@@ -35,6 +30,11 @@ QString joinPath(const QString &folder, const QString &name)
 }
 
 } // namespace
+
+QString Form1::playlistFullText()
+{
+    return QStringLiteral("The playlist is full (%1 entries).").arg(kMaxEntries);
+}
 
 // Add: one file. The engine is switched to the new file and left stopped.
 void Form1::Command1_Click()

@@ -110,22 +110,7 @@ void Form1::Command9_Click()
         return;
     }
 
-    QStringList paths;
-    QStringList names;
-    paths.reserve(read.entries.size());
-    names.reserve(read.entries.size());
-    for (const PlaylistEntry &entry : read.entries) {
-        paths.append(entry.path);
-        names.append(entry.name);
-    }
-    // One insertion per list, painted once: a full playlist must not hold
-    // the window for item-by-item layout.
-    for (QListWidget *list : {List1, List2})
-        list->setUpdatesEnabled(false);
-    List1->addItems(paths);
-    List2->addItems(names);
-    for (QListWidget *list : {List1, List2})
-        list->setUpdatesEnabled(true);
+    appendEntries(read.entries);
 
     QString text = QStringLiteral("Playlist Imported");
     if (!read.endMarkerFound && !read.stoppedFull)

@@ -38,6 +38,7 @@ void Form1::Play1_Click()
     mp.Play();
     Timer1->start();
     showPlayError();
+    notifyChanged();
 }
 
 // The tick shows the paused position and, finding nothing playing, stops.
@@ -61,13 +62,9 @@ void Form1::stop1_Click()
 // On the last entry it wraps to entry 0 only with Repeat ticked.
 void Form1::next1_Click()
 {
-    const int count = List2->count();
-    int next = selectedIndex(List2) + 1;
-    if (next >= count) {
-        if (count == 0 || !Check1->isChecked())
-            return;
-        next = 0;
-    }
+    const int next = advanceTarget();
+    if (next < 0)
+        return;
     setSelectedIndex(List1, next);
     setSelectedIndex(List2, next);
     List1_DblClick();
@@ -114,11 +111,15 @@ void Form1::List2_Click()
 
 void Form1::startOpen(OpenedBy by)
 {
+    const QString path = selectedText(List1);
+    const bool restart = !path.isEmpty() && path == mp.FileName();
     openingName_ = selectedText(List2);
-    mp.setFileName(selectedText(List1));
+    mp.setFileName(path);
     pendingOpen_ = by;
     // The engine may have used or dropped its next file with this open.
     scheduleNextFileName();
+    if (restart)
+        notifySeeked();
 }
 
 void Form1::endAdvanceRun()
@@ -165,11 +166,12 @@ void Form1::advance()
 
 void Form1::mp_Opened(bool ok)
 {
+    notifyChanged(); // the length is known, or the file failed
     const OpenedBy by = std::exchange(pendingOpen_, OpenedBy::Nobody);
     if (by == OpenedBy::Nobody)
         return; // Add's open: nothing is to play
     if (!ok) {
-        showUnplayable(openingName_);
+        showUnplayable(openingName_, mp.LastError());
         if (!advancing_)
             return;
         // Gives up after a run of failures, or once every entry has failed.
@@ -210,16 +212,16 @@ bool Form1::showPlayError()
 {
     if (mp.LastError().isEmpty())
         return false;
-    showUnplayable(openingName_.isNull() ? selectedText(List2) : openingName_);
+    showUnplayable(openingName_.isNull() ? selectedText(List2) : openingName_, mp.LastError());
     return true;
 }
 
-void Form1::showUnplayable(const QString &name)
+void Form1::showUnplayable(const QString &name, const QString &reason)
 {
     // The time of a track played before would be wrong next to this line.
     txtTime->setText(QStringLiteral(" "));
     Label3->setText(QStringLiteral(" "));
-    Text1->setText(name + QStringLiteral(" cannot be played: ") + mp.LastError());
+    Text1->setText(name + QStringLiteral(" cannot be played: ") + reason);
     // With no sound output the file is open and has a length, which the
     // display tick would put back on the line at once.
     trackLineHeld_ = true;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tarn {
 
@@ -28,6 +29,12 @@ public:
 
     // The current-track text ("No Track" until a track is chosen).
     virtual QString currentTrackText() const = 0;
+
+    // Appends audio files, folders (searched for audio files) and playlist
+    // files (.TPL, M3U) to the playlist; with `playFirst` the first entry
+    // appended plays. What cannot be played is skipped and named on the
+    // track line.
+    virtual void openFiles(const QStringList &paths, bool playFirst) = 0;
 
     virtual void showMainWindow() = 0;
     virtual void hideMainWindow() = 0;

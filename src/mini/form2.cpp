@@ -2,6 +2,7 @@
 
 #include "core/bring_forward.h"
 #include "core/design_place.h"
+#include "core/file_drop.h"
 #include "core/hot_spot.h"
 #include "core/main_window_controls.h"
 #include "core/svg_picture.h"
@@ -72,6 +73,16 @@ Form2::Form2(Form2Services services) : services_(std::move(services))
     setObjectName(QStringLiteral("Form2"));
     buildLayout();
     wire();
+    setAcceptDrops(true);
+}
+
+bool Form2::event(QEvent *event)
+{
+    if (!isDragEvent(event))
+        return QWidget::event(event);
+    if (const QStringList paths = takeFileDrop(event); !paths.isEmpty())
+        QTimer::singleShot(0, this, [this, paths] { services_.main.openFiles(paths, false); });
+    return true;
 }
 
 void Form2::buildLayout()

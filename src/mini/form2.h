@@ -76,6 +76,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool event(QEvent *event) override; // files dropped on the strip are appended
 
 private:
     void buildLayout();

@@ -1,4 +1,5 @@
 #include "persist/playlist_file.h"
+#include "persist/line_decoder.h"
 
 #include <QBuffer>
 #include <QIODevice>
@@ -19,27 +20,6 @@ qsizetype lastSeparator(QStringView path)
     const qsizetype slash = path.lastIndexOf(u'/');
     return slash >= 0 ? slash : path.lastIndexOf(u'\\');
 }
-
-// UTF-8 when a line is valid UTF-8, Windows-1252 otherwise. One per read:
-// opening the ICU converter costs far more than decoding a line.
-class LineDecoder {
-public:
-    QString operator()(const QByteArray &bytes)
-    {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString text = utf8(bytes);
-        if (!utf8.hasError())
-            return text;
-        if (!windows1252_)
-            windows1252_.emplace("windows-1252", QStringDecoder::Flag::Stateless);
-        if (!windows1252_->isValid()) // Qt without ICU: Latin-1 shares most letters
-            return QString::fromLatin1(bytes);
-        return (*windows1252_)(bytes);
-    }
-
-private:
-    std::optional<QStringDecoder> windows1252_;
-};
 
 enum class LineStatus { Ok, AtEnd, TooLong, Error };
 

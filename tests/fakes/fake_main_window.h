@@ -1,5 +1,6 @@
 // A main window that records what is asked of it: "play", "pause", "back",
-// "stop", "next", "volume=1250", "show", "hide". `during` runs inside each
+// "stop", "next", "volume=1250", "show", "hide", "open=/a.mp3|/b" (or
+// "open+play=..." when the first is to play). `during` runs inside each
 // call, after it is recorded (to write a file meanwhile, or to throw).
 #pragma once
 
@@ -30,6 +31,11 @@ public:
         record(QStringLiteral("volume=") + QString::number(position));
     }
     QString currentTrackText() const override { return trackText; }
+    void openFiles(const QStringList &paths, bool playFirst) override
+    {
+        record((playFirst ? QStringLiteral("open+play=") : QStringLiteral("open=")) +
+               paths.join(QLatin1Char('|')));
+    }
     void showMainWindow() override { record(QStringLiteral("show")); }
     void hideMainWindow() override { record(QStringLiteral("hide")); }
 

@@ -1,0 +1,141 @@
+// What the desktop drives: files opened with the player or handed over by a
+// second start, files dropped on the playlist, and the state the desktop's
+// media controls read and set. Every action runs the window's own handlers.
+#include "core/bring_forward.h"
+#include "core/file_drop.h"
+#include "core/form1.h"
+#include "mini/form2.h"
+#include "persist/opened_files.h"
+
+#include <QCheckBox>
+#include <QListWidget>
+#include <QTimer>
+
+#include <utility>
+
+namespace tarn {
+
+void Form1::openFiles(const QStringList &paths, bool playFirst)
+{
+    const OpenedFiles opened = collectOpenedFiles(paths, kMaxEntries - List1->count());
+    const int first = List1->count();
+    appendEntries(opened.entries);
+    if (!opened.skipped.isEmpty()) {
+        const SkippedFile &skip = opened.skipped.first();
+        const qsizetype more = opened.skipped.size() - 1;
+        showUnplayable(skip.name, more == 0
+                                      ? skip.reason
+                                      : skip.reason + QStringLiteral(" (and %1 more)").arg(more));
+    }
+    if (playFirst && List1->count() > first) {
+        setSelectedIndex(List1, first);
+        setSelectedIndex(List2, first);
+        List1_DblClick();
+    }
+    if (opened.full)
+        services_.messages.show(playlistFullText());
+}
+
+void Form1::appendEntries(const QList<PlaylistEntry> &entries)
+{
+    QStringList paths;
+    QStringList names;
+    paths.reserve(entries.size());
+    names.reserve(entries.size());
+    for (const PlaylistEntry &entry : entries) {
+        paths.append(entry.path);
+        names.append(entry.name);
+    }
+    // One insertion per list, painted once: a full playlist must not hold
+    // the window for item-by-item layout.
+    for (QListWidget *list : {List1, List2})
+        list->setUpdatesEnabled(false);
+    List1->addItems(paths);
+    List2->addItems(names);
+    for (QListWidget *list : {List1, List2})
+        list->setUpdatesEnabled(true);
+}
+
+bool Form1::handleFileDrop(QEvent *event)
+{
+    if (const QStringList paths = takeFileDrop(event); !paths.isEmpty())
+        QTimer::singleShot(0, this, [this, paths] { openFiles(paths, false); });
+    return true;
+}
+
+int Form1::playStatus() const
+{
+    const int status = mp.PlayStatus();
+    return status == 0 && pendingOpen_ != OpenedBy::Nobody ? 2 : status;
+}
+
+double Form1::positionSeconds() const
+{
+    return mp.Position();
+}
+
+bool Form1::repeat() const
+{
+    return Check1->isChecked();
+}
+
+void Form1::setRepeat(bool on)
+{
+    Check1->setChecked(on);
+}
+
+PlayerTrack Form1::currentTrack() const
+{
+    return {mp.FileName(), openingName_, mp.Length()};
+}
+
+bool Form1::canGoNext() const
+{
+    return advanceTarget() >= 0;
+}
+
+bool Form1::canGoBack() const
+{
+    return selectedIndex(List2) >= 0;
+}
+
+void Form1::bringToFront()
+{
+    if (form2_)
+        bringForward(form2_.get());
+    else
+        showMainWindow();
+}
+
+void Form1::exitProgram()
+{
+    Command7_Click();
+}
+
+void Form1::setChangeHandlers(std::function<void()> changed, std::function<void()> seeked)
+{
+    changedHandler_ = std::move(changed);
+    seekedHandler_ = std::move(seeked);
+}
+
+void Form1::notifyChanged()
+{
+    if (!changedHandler_ || std::exchange(changeDue_, true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            changeDue_ = false;
+            if (changedHandler_)
+                changedHandler_();
+        },
+        Qt::QueuedConnection);
+}
+
+void Form1::notifySeeked()
+{
+    if (seekedHandler_)
+        seekedHandler_();
+}
+
+} // namespace tarn

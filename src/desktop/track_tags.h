@@ -1,0 +1,21 @@
+// Title, artist and album from an audio file's tags (ID3, ASF, Vorbis
+// comments, RIFF INFO, ...), read with FFmpeg. Reads the file's header only.
+// Any thread; no state.
+#pragma once
+
+#include <QString>
+
+namespace tarn {
+
+struct TrackTags {
+    QString title;
+    QString artist;
+    QString album;
+    bool operator==(const TrackTags &) const = default;
+};
+
+// Empty fields for tags the file does not have, and for a file that cannot
+// be opened.
+TrackTags readTrackTags(const QString &path);
+
+} // namespace tarn

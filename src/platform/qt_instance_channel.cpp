@@ -1,0 +1,139 @@
+#include "platform/qt_instance_channel.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDataStream>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+
+#include <unistd.h>
+
+namespace tarn {
+
+namespace {
+
+const QString kService = QStringLiteral("org.tarnplayer.TarnPlayer");
+const QString kPath = QStringLiteral("/org/tarnplayer/TarnPlayer");
+constexpr int kTimeoutMs = 5000;
+
+// One socket per user and display, in the user's runtime folder.
+QString defaultSocketName()
+{
+    QString display = qEnvironmentVariable("DISPLAY", qEnvironmentVariable("WAYLAND_DISPLAY"));
+    display.replace(QLatin1Char('/'), QLatin1Char('_'));
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    return QDir(folder).filePath(
+        QStringLiteral("tarn-player-%1-%2.socket").arg(::getuid()).arg(display));
+}
+
+} // namespace
+
+QtInstanceChannel::QtInstanceChannel(QDBusConnection bus, QString socketName)
+    : bus_(std::move(bus)), socketName_(std::move(socketName))
+{
+}
+
+QtInstanceChannel::~QtInstanceChannel()
+{
+    if (onBus_) {
+        bus_.unregisterObject(kPath);
+        bus_.unregisterService(kService);
+    }
+}
+
+bool QtInstanceChannel::claim(std::function<void(const QStringList &files)> received)
+{
+    received_ = std::move(received);
+    if (!bus_.isConnected() || !bus_.interface())
+        return claimSocket();
+    if (!bus_.registerObject(kPath, this, QDBusConnection::ExportScriptableSlots))
+        return false;
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+        bus_.interface()->registerService(kService, QDBusConnectionInterface::DontQueueService,
+                                          QDBusConnectionInterface::DontAllowReplacement);
+    onBus_ = reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
+    if (!onBus_)
+        bus_.unregisterObject(kPath);
+    return onBus_;
+}
+
+bool QtInstanceChannel::handOver(const QStringList &files)
+{
+    if (bus_.isConnected()) {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Open"));
+        call << files;
+        return bus_.call(call, QDBus::Block, kTimeoutMs).type() == QDBusMessage::ReplyMessage;
+    }
+    QLocalSocket socket;
+    socket.connectToServer(socketName());
+    if (!socket.waitForConnected(kTimeoutMs))
+        return false;
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << files;
+    socket.write(bytes);
+    socket.disconnectFromServer(); // after what is written has gone
+    return socket.state() == QLocalSocket::UnconnectedState ||
+           socket.waitForDisconnected(kTimeoutMs);
+}
+
+void QtInstanceChannel::Open(const QStringList &files)
+{
+    if (received_)
+        received_(files);
+}
+
+QString QtInstanceChannel::socketName()
+{
+    // Only now: looking up the runtime folder may warn when it is not set.
+    if (socketName_.isEmpty())
+        socketName_ = defaultSocketName();
+    return socketName_;
+}
+
+bool QtInstanceChannel::claimSocket()
+{
+    const QString name = socketName();
+    server_ = std::make_unique<QLocalServer>();
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_->listen(name)) {
+        // A socket that nobody answers is left from a player that died.
+        QLocalSocket probe;
+        probe.connectToServer(name);
+        if (probe.waitForConnected(kTimeoutMs)) {
+            server_.reset();
+            return false;
+        }
+        QLocalServer::removeServer(socketName_);
+        if (!server_->listen(name)) {
+            server_.reset();
+            return false;
+        }
+    }
+    connect(server_.get(), &QLocalServer::newConnection, this,
+            &QtInstanceChannel::acceptConnection);
+    return true;
+}
+
+void QtInstanceChannel::acceptConnection()
+{
+    while (QLocalSocket *socket = server_->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // The sender closes when it has written everything.
+        connect(socket, &QLocalSocket::readChannelFinished, this, [this, socket] {
+            QStringList files;
+            QDataStream in(socket->readAll());
+            in >> files;
+            if (in.status() == QDataStream::Ok)
+                Open(files);
+        });
+    }
+}
+
+} // namespace tarn
