@@ -80,7 +80,7 @@ QVariantMap MprisPlayer::properties(const QString &interface) const
         };
     if (interface != kMprisPlayer)
         return {};
-    const PlayerTrack track = player_.currentTrack();
+    const PlayerTrack track = knownLength(player_.currentTrack());
     const bool hasTrack = !track.path.isEmpty();
     return {
         {QStringLiteral("PlaybackStatus"), playbackStatus(player_.playStatus())},
@@ -179,7 +179,7 @@ bool MprisPlayer::call(const QString &interface, const QString &method, const QV
     } else if (method == QLatin1String("Previous")) {
         player_.back();
     } else if (method == QLatin1String("Seek")) {
-        const PlayerTrack track = player_.currentTrack();
+        const PlayerTrack track = knownLength(player_.currentTrack());
         if (track.length > 0) {
             // Past the end the track ends, and the playlist goes on as it would.
             const double target =
@@ -187,7 +187,7 @@ bool MprisPlayer::call(const QString &interface, const QString &method, const QV
             player_.seekTo(std::clamp(target, 0.0, track.length));
         }
     } else if (method == QLatin1String("SetPosition")) {
-        const PlayerTrack track = player_.currentTrack();
+        const PlayerTrack track = knownLength(player_.currentTrack());
         const double target = args.value(1).toLongLong() / kMicroseconds;
         // A position for a track that is no longer current, or outside this one, is ignored.
         if (args.value(0).toString() == trackId(track) && target >= 0 && target <= track.length)
@@ -202,11 +202,24 @@ bool MprisPlayer::call(const QString &interface, const QString &method, const QV
     return true;
 }
 
+// While a track is opened again (Back on the first entry, a restart) the
+// engine does not know its length yet; the one known before still holds.
+PlayerTrack MprisPlayer::knownLength(PlayerTrack track) const
+{
+    if (track.length <= 0 && trackId(track) == lengthTrackId_)
+        track.length = knownLength_;
+    return track;
+}
+
 void MprisPlayer::playerChanged()
 {
     const PlayerTrack track = player_.currentTrack();
     if (track.path != tagsPath_)
         readTags(track);
+    if (track.length > 0) {
+        lengthTrackId_ = trackId(track);
+        knownLength_ = track.length;
+    }
     QVariantMap now = properties(kMprisPlayer);
     now.remove(QStringLiteral("Position"));
     QVariantMap changed;
@@ -214,7 +227,8 @@ void MprisPlayer::playerChanged()
         if (announced_.value(it.key()) != it.value())
             changed.insert(it.key(), it.value());
     announced_ = std::move(now);
-    bus_.propertiesChanged(kMprisPlayer, changed);
+    if (!changed.isEmpty())
+        bus_.propertiesChanged(kMprisPlayer, changed);
 }
 
 void MprisPlayer::playerSeeked()

@@ -36,6 +36,7 @@ public:
 
 private:
     QVariantMap metadata(const PlayerTrack &track) const;
+    PlayerTrack knownLength(PlayerTrack track) const;
     void playerChanged(); // announces what changed since the last announcement
     void playerSeeked();
     void readTags(const PlayerTrack &track);
@@ -44,7 +45,9 @@ private:
     MediaBus &bus_;
     bool published_ = false;
     QVariantMap announced_; // Player properties as last announced (Position aside)
-    QString tagsPath_;      // the file `tags_` belong to
+    QString lengthTrackId_; // the track whose length was last known
+    double knownLength_ = 0;
+    QString tagsPath_; // the file `tags_` belong to
     TrackTags tags_;
     QObject tagsContext_;   // the UI thread's side of the tag reader
     QThreadPool tagReader_; // one thread; waited for before the rest goes

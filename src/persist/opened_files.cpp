@@ -3,7 +3,6 @@
 #include "persist/file_access.h"
 #include "persist/m3u_file.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -15,6 +14,41 @@ namespace tarn {
 
 namespace {
 
+// Natural order: runs of digits compare by their value ("2" before "10"),
+// the rest case-insensitively. The system's collator does this only in
+// some locales.
+bool naturalLess(const QString &a, const QString &b)
+{
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            const qsizetype si = i, sj = j;
+            while (i < a.size() && a[i].isDigit())
+                ++i;
+            while (j < b.size() && b[j].isDigit())
+                ++j;
+            // Without leading zeros, the longer run is the larger number.
+            QStringView x = QStringView(a).sliced(si, i - si),
+                        y = QStringView(b).sliced(sj, j - sj);
+            while (x.size() > 1 && x.front() == u'0')
+                x = x.sliced(1);
+            while (y.size() > 1 && y.front() == u'0')
+                y = y.sliced(1);
+            if (x.size() != y.size())
+                return x.size() < y.size();
+            if (const int c = x.compare(y); c != 0)
+                return c < 0;
+            continue;
+        }
+        const QChar x = a[i].toCaseFolded(), y = b[j].toCaseFolded();
+        if (x != y)
+            return x < y;
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
+
 // The audio files under `folder`, in natural order of their paths below it.
 QStringList audioFilesUnder(const QString &folder)
 {
@@ -25,12 +59,7 @@ QStringList audioFilesUnder(const QString &folder)
         if (isAudioFileName(path))
             files << path;
     }
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::sort(files.begin(), files.end(), [&collator](const QString &a, const QString &b) {
-        return collator.compare(a, b) < 0;
-    });
+    std::sort(files.begin(), files.end(), naturalLess);
     return files;
 }
 

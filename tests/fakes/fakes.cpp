@@ -2,5 +2,6 @@
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_engine.h"
 #include "fakes/fake_main_window.h"
+#include "fakes/fake_media_bus.h"
 #include "fakes/fake_settings.h"
 #include "fakes/fake_shell.h"
