@@ -78,7 +78,9 @@ bool QtInstanceChannel::handOver(const QStringList &files)
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out << files;
     socket.write(bytes);
-    socket.disconnectFromServer(); // after what is written has gone
+    if (!socket.waitForBytesWritten(kTimeoutMs))
+        return false;
+    socket.disconnectFromServer();
     return socket.state() == QLocalSocket::UnconnectedState ||
            socket.waitForDisconnected(kTimeoutMs);
 }
@@ -100,21 +102,18 @@ QString QtInstanceChannel::socketName()
 bool QtInstanceChannel::claimSocket()
 {
     const QString name = socketName();
+    // Listening would replace the socket of a running player (the socket is
+    // made aside and renamed into place), so ask first whether one answers.
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    if (probe.waitForConnected(kTimeoutMs))
+        return false;
+    QLocalServer::removeServer(name); // left by a player that died
     server_ = std::make_unique<QLocalServer>();
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(name)) {
-        // A socket that nobody answers is left from a player that died.
-        QLocalSocket probe;
-        probe.connectToServer(name);
-        if (probe.waitForConnected(kTimeoutMs)) {
-            server_.reset();
-            return false;
-        }
-        QLocalServer::removeServer(socketName_);
-        if (!server_->listen(name)) {
-            server_.reset();
-            return false;
-        }
+        server_.reset();
+        return false;
     }
     connect(server_.get(), &QLocalServer::newConnection, this,
             &QtInstanceChannel::acceptConnection);
