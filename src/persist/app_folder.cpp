@@ -23,7 +23,25 @@ bool canCreateFilesIn(const QString &folder)
 
 QString resolveAppFolder()
 {
-    return resolveAppFolder(QCoreApplication::applicationDirPath());
+    const QString executableFolder = QCoreApplication::applicationDirPath();
+    return resolveAppFolder(installedDataFolder(executableFolder).isEmpty() ? executableFolder
+                                                                            : QString());
+}
+
+QString installedDataFolder(const QString &executableFolder)
+{
+    const QDir bin(executableFolder);
+    if (bin.dirName() != QLatin1String("bin"))
+        return {};
+    const QString data = QDir::cleanPath(bin.filePath(QStringLiteral("../share/tarn-player")));
+    return QDir(data).exists() ? data : QString();
+}
+
+QString resolveDataFolder()
+{
+    const QString executableFolder = QCoreApplication::applicationDirPath();
+    const QString installed = installedDataFolder(executableFolder);
+    return installed.isEmpty() ? executableFolder : installed;
 }
 
 QString resolveAppFolder(const QString &preferred)

@@ -15,14 +15,31 @@ namespace tarn {
 
 namespace {
 
-const QString kService = QStringLiteral("org.tarnplayer.TarnPlayer");
 const QString kPath = QStringLiteral("/org/tarnplayer/TarnPlayer");
 constexpr int kTimeoutMs = 5000;
+
+const QString kInterface = QStringLiteral("org.tarnplayer.TarnPlayer");
+
+QString display()
+{
+    return qEnvironmentVariable("DISPLAY", qEnvironmentVariable("WAYLAND_DISPLAY"));
+}
+
+// One player per display: a test or a check under its own X server (with the
+// user's session bus) does not hand its files to the desktop's player.
+QString serviceName()
+{
+    QString suffix = display();
+    for (QChar &c : suffix)
+        if (!(c.isLetterOrNumber() && c.unicode() < 128))
+            c = QLatin1Char('_');
+    return kInterface + QStringLiteral(".d") + suffix;
+}
 
 // One socket per user and display, in the user's runtime folder.
 QString defaultSocketName()
 {
-    QString display = qEnvironmentVariable("DISPLAY", qEnvironmentVariable("WAYLAND_DISPLAY"));
+    QString display = tarn::display();
     display.replace(QLatin1Char('/'), QLatin1Char('_'));
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty())
@@ -42,7 +59,7 @@ QtInstanceChannel::~QtInstanceChannel()
 {
     if (onBus_) {
         bus_.unregisterObject(kPath);
-        bus_.unregisterService(kService);
+        bus_.unregisterService(serviceName());
     }
 }
 
@@ -54,7 +71,7 @@ bool QtInstanceChannel::claim(std::function<void(const QStringList &files)> rece
     if (!bus_.registerObject(kPath, this, QDBusConnection::ExportScriptableSlots))
         return false;
     const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
-        bus_.interface()->registerService(kService, QDBusConnectionInterface::DontQueueService,
+        bus_.interface()->registerService(serviceName(), QDBusConnectionInterface::DontQueueService,
                                           QDBusConnectionInterface::DontAllowReplacement);
     onBus_ = reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
     if (!onBus_)
@@ -65,8 +82,8 @@ bool QtInstanceChannel::claim(std::function<void(const QStringList &files)> rece
 bool QtInstanceChannel::handOver(const QStringList &files)
 {
     if (bus_.isConnected()) {
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Open"));
+        QDBusMessage call = QDBusMessage::createMethodCall(serviceName(), kPath, kInterface,
+                                                           QStringLiteral("Open"));
         call << files;
         return bus_.call(call, QDBus::Block, kTimeoutMs).type() == QDBusMessage::ReplyMessage;
     }

@@ -1,4 +1,4 @@
-// InstanceChannel on the session bus (the name org.tarnplayer.TarnPlayer,
+// InstanceChannel on the session bus (the name org.tarnplayer.TarnPlayer.d<display>,
 // method Open(as) on /org/tarnplayer/TarnPlayer), or, with no session bus,
 // on a local socket in the user's runtime folder named for the display.
 #pragma once

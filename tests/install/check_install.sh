@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks it as a desktop would:
+# the files in their FHS places, desktop-file-validate and appstreamcli on the
+# desktop and metainfo files, and a start of the installed player, which keeps
+# its state files in the per-user data folder, not beside itself.
+# Usage: check_install.sh BUILD_DIR (run under dbus-run-session by CTest).
+set -euo pipefail
+build=$1
+work=$(mktemp -d)
+player=""
+cleanup() { [[ -n $player ]] && kill "$player" 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+fail() { echo "INSTALL FAIL: $*"; exit 1; }
+
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for f in bin/tarn-player share/applications/tarn-player.desktop \
+         share/metainfo/org.tarnplayer.TarnPlayer.metainfo.xml \
+         share/mime/packages/tarn-player.xml \
+         share/icons/hicolor/scalable/apps/tarn-player.svg \
+         share/icons/hicolor/{16x16,32x32,48x48,128x128}/apps/tarn-player.png; do
+  [[ -f $prefix/$f ]] || fail "$f is not installed"
+done
+[[ -d $prefix/share/tarn-player ]] || fail "no data folder share/tarn-player"
+desktop-file-validate "$prefix/share/applications/tarn-player.desktop" || fail "desktop-file-validate"
+appstreamcli validate --no-net "$prefix/share/metainfo/org.tarnplayer.TarnPlayer.metainfo.xml" \
+  >/dev/null || fail "appstreamcli validate"
+grep -qx 'Exec=tarn-player %F' "$prefix/share/applications/tarn-player.desktop" || fail "Exec line"
+
+# A start from the prefix: the flag files appear in the per-user data folder.
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
+export XDG_RUNTIME_DIR=$work/run QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy TARN_AUDIO_OUTPUT=sdl
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+[[ $("$prefix/bin/tarn-player" --version) == "Tarn Player "* ]] || fail "--version"
+"$prefix/bin/tarn-player" & player=$!
+data="$XDG_DATA_HOME/Tarn Player/Tarn Player"
+for _ in $(seq 50); do [[ -f $data/next2.ini ]] && break; sleep 0.1; done
+[[ -f $data/next2.ini ]] || fail "no next2.ini in the per-user data folder $data"
+[[ -e $prefix/bin/next2.ini ]] && fail "the installed player wrote next2.ini beside itself"
+kill -TERM "$player"; wait "$player" || fail "the player did not end cleanly on SIGTERM"
+player=""
+[[ -f $data/rep.ini ]] || fail "Exit did not write rep.ini to the data folder"
+echo "install checks passed"
