@@ -6,7 +6,10 @@
 #          parec, to drive and record it), clang and its libFuzzer runtime
 #          for the fuzz target, llvm-14 for the symbolizer that names the
 #          functions in its reports (only recommended by clang), ffmpeg and
-#          sox for the fixtures and checks
+#          sox for the fixtures and checks; dbus-daemon (dbus-run-session, a
+#          private session bus), dbus-bin (dbus-send) and playerctl for the
+#          desktop media-control tests, desktop-file-utils and appstream to
+#          validate the installed desktop and metainfo files
 #   e2e:   also the X server, window manager, notification area (trayer) and
 #          input and screenshot tools of the end-to-end checks
 # Quick when everything is there already: nothing is downloaded then.
@@ -18,6 +21,7 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6
           libsdl2-dev libpulse-dev fonts-liberation)
 if [[ $level == test || $level == e2e ]]; then
   packages+=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev llvm-14 ffmpeg sox)
+  packages+=(dbus-daemon dbus-bin playerctl desktop-file-utils appstream)
 fi
 if [[ $level == e2e ]]; then
   packages+=(xvfb x11-utils xdotool openbox trayer imagemagick xcompmgr)

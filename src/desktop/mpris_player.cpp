@@ -107,7 +107,8 @@ QVariantMap MprisPlayer::metadata(const PlayerTrack &track) const
     QVariantMap map{{QStringLiteral("mpris:trackid"), trackId(track)}};
     if (track.path.isEmpty())
         return map;
-    map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(track.path).toString());
+    map.insert(QStringLiteral("xesam:url"),
+               QUrl::fromLocalFile(track.path).toString(QUrl::FullyEncoded));
     map.insert(QStringLiteral("xesam:title"), track.name);
     if (track.length > 0)
         map.insert(QStringLiteral("mpris:length"), microseconds(track.length));

@@ -102,10 +102,17 @@ bool QtInstanceChannel::handOver(const QStringList &files)
            socket.waitForDisconnected(kTimeoutMs);
 }
 
+// Answered at once; the files are taken from the event loop, so that a
+// large folder does not keep the later start waiting for its reply.
 void QtInstanceChannel::Open(const QStringList &files)
 {
-    if (received_)
-        received_(files);
+    QMetaObject::invokeMethod(
+        this,
+        [this, files] {
+            if (received_)
+                received_(files);
+        },
+        Qt::QueuedConnection);
 }
 
 QString QtInstanceChannel::socketName()
