@@ -48,7 +48,7 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     Q_INIT_RESOURCE(resources);
 
-    // ---- One player per user: a later start hands its files over and ends.
+    // ---- One player per user and display: a later start hands its files over and ends.
     tarn::Form1 *player = nullptr; // set once the window exists
     tarn::QtInstanceChannel instance;
     const bool first = instance.claim([&player](const QStringList &files) {
