@@ -21,7 +21,7 @@ build=$(cd "${1:-$root/build}" && pwd)
 player_bin=$build/src/tarn-player
 source "$root/bench/x_session.sh"
 out=${TARN_E2E_OUT:-/tmp/tarn-e2e-desktop}
-rm -rf "$out"; mkdir -p "$out/media/album/sub" "$out/home" "$out/pulse"
+rm -rf "$out"; mkdir -p "$out/media/album/sub"
 pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
 trap cleanup EXIT
@@ -37,16 +37,7 @@ tone "$out/media/album/sub/10 high.mp3" 880 "High Tone"
 tone "$out/media/single.mp3" 550 "Single Tone"
 echo "not audio" > "$out/media/album/notes.txt"
 
-export DISPLAY=${TARN_E2E_DISPLAY:-:73} HOME=$out/home XDG_CONFIG_HOME=$out/home/.config XDG_CURRENT_DESKTOP=none
-export PULSE_RUNTIME_PATH=$out/pulse PULSE_SERVER=unix:$out/pulse/native
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-sleep 1
-openbox >/dev/null 2>&1 & pids+=($!)
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
-  --load="module-native-protocol-unix socket=$out/pulse/native auth-anonymous=1" \
-  --load="module-null-sink sink_name=tarn_null" >/dev/null 2>&1 & pids+=($!)
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink tarn_null
+start_x_session "${TARN_E2E_DISPLAY:-:74}" "$out"
 
 pc() { playerctl -p tarnplayer "$@"; }
 stat_of() { sox "$1" -n trim "$2" 0.3 remix 1 stat 2>&1; }
