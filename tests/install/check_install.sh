@@ -22,6 +22,8 @@ for f in bin/tarn-player share/applications/tarn-player.desktop \
   [[ -f $prefix/$f ]] || fail "$f is not installed"
 done
 [[ -d $prefix/share/tarn-player ]] || fail "no data folder share/tarn-player"
+# The visualisation's video goes with the program once the build has it.
+[[ ! -f $build/src/1016.avi || -f $prefix/share/tarn-player/1016.avi ]] || fail "1016.avi is not installed"
 desktop-file-validate "$prefix/share/applications/tarn-player.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$prefix/share/metainfo/org.tarnplayer.TarnPlayer.metainfo.xml" \
   >/dev/null || fail "appstreamcli validate"
