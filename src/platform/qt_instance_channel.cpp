@@ -5,9 +5,9 @@
 #include <QDBusReply>
 #include <QDataStream>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 
 #include <unistd.h>
 
@@ -41,8 +41,9 @@ QString defaultSocketName()
 {
     QString display = tarn::display();
     display.replace(QLatin1Char('/'), QLatin1Char('_'));
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
+    // Read directly: Qt's own lookup warns on stderr when it is not set.
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QDir::tempPath();
     return QDir(folder).filePath(
         QStringLiteral("tarn-player-%1-%2.socket").arg(::getuid()).arg(display));
@@ -117,7 +118,6 @@ void QtInstanceChannel::Open(const QStringList &files)
 
 QString QtInstanceChannel::socketName()
 {
-    // Only now: looking up the runtime folder may warn when it is not set.
     if (socketName_.isEmpty())
         socketName_ = defaultSocketName();
     return socketName_;
