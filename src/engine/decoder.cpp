@@ -28,75 +28,19 @@ Decoder::~Decoder()
     av_channel_layout_uninit(&inLayout_);
 }
 
-int Decoder::interruptCallback(void *opaque)
-{
-    return static_cast<const Decoder *>(opaque)->cancel_.cancelled() ? 1 : 0;
-}
-
 std::unique_ptr<Decoder> Decoder::open(const std::string &path, AudioFormat format,
                                        CancelToken cancel, std::string &error)
 {
-    // Only regular files: opening a named pipe or a device would block for as
-    // long as nothing writes to it.
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec) {
-        if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory)
-            error = "the file is not there";
-        else if (ec == std::errc::permission_denied)
-            error = "no permission to read the file";
-        else
-            error = "the file cannot be read (" + ec.message() + ")";
-        return nullptr;
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        error = std::filesystem::is_directory(status) ? "it is a folder, not a sound file"
-                                                      : "it is not a sound file";
-        return nullptr;
-    }
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (size == 0 && !ec) {
-        error = "the file is empty";
-        return nullptr;
-    }
     std::unique_ptr<Decoder> d(new Decoder);
     d->out_ = format;
     d->path_ = path;
-    d->openSize_ = ec ? 0 : size;
     d->cancel_ = cancel;
-
-    AVFormatContext *rawFormat = avformat_alloc_context();
-    if (!rawFormat) {
-        error = "out of memory";
+    d->format_ = openContainer(path, &d->cancel_, "sound", error, d->openSize_);
+    if (!d->format_)
         return nullptr;
-    }
-    rawFormat->interrupt_callback.callback = &Decoder::interruptCallback;
-    rawFormat->interrupt_callback.opaque = d.get();
-    int rc = avformat_open_input(&rawFormat, path.c_str(), nullptr, nullptr); // frees it on failure
-    if (rc == AVERROR_EXIT) {
-        error = "opening the file was cancelled";
-        return nullptr;
-    }
-    if (rc == AVERROR_INVALIDDATA || rc == AVERROR(EINVAL)) {
-        error = "not a sound file this player can read";
-        return nullptr;
-    }
-    if (rc == AVERROR(EACCES)) {
-        error = "no permission to read the file";
-        return nullptr;
-    }
-    if (rc < 0) {
-        error = "the file cannot be read (" + averrorText(rc) + ")";
-        return nullptr;
-    }
-    d->format_.reset(rawFormat);
-    rc = avformat_find_stream_info(d->format_.get(), nullptr);
-    if (rc < 0) {
-        error = "not a sound file this player can read";
-        return nullptr;
-    }
+    d->hasVideo_ = findVideoStream(*d->format_) >= 0;
     const AVCodec *codec = nullptr;
-    rc = av_find_best_stream(d->format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    int rc = av_find_best_stream(d->format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (rc == AVERROR_DECODER_NOT_FOUND) {
         error = "its kind of sound is not one this player can decode";
         return nullptr;
@@ -107,27 +51,15 @@ std::unique_ptr<Decoder> Decoder::open(const std::string &path, AudioFormat form
     }
     d->stream_ = rc;
     AVStream *stream = d->format_->streams[d->stream_];
-    for (unsigned i = 0; i < d->format_->nb_streams; ++i) {
-        if (static_cast<int>(i) != d->stream_)
-            d->format_->streams[i]->discard = AVDISCARD_ALL;
-    }
     d->timeBase_ = stream->time_base;
 
-    d->codec_.reset(avcodec_alloc_context3(codec));
+    d->codec_ = openStreamDecoder(*d->format_, d->stream_, codec, "sound", error);
+    if (!d->codec_)
+        return nullptr;
     d->packet_.reset(av_packet_alloc());
     d->frame_.reset(av_frame_alloc());
-    if (!d->codec_ || !d->packet_ || !d->frame_) {
+    if (!d->packet_ || !d->frame_) {
         error = "out of memory";
-        return nullptr;
-    }
-    rc = avcodec_parameters_to_context(d->codec_.get(), stream->codecpar);
-    if (rc >= 0) {
-        d->codec_->thread_count = 1; // audio decodes far faster than real time on one thread
-        d->codec_->pkt_timebase = stream->time_base;
-        rc = avcodec_open2(d->codec_.get(), codec, nullptr);
-    }
-    if (rc < 0) {
-        error = "its sound cannot be decoded (" + averrorText(rc) + ")";
         return nullptr;
     }
 
@@ -191,40 +123,17 @@ bool Decoder::receiveFrame()
         framePending_ = false;
         return true;
     }
-    int errors = 0;
     for (;;) {
-        int rc = avcodec_receive_frame(codec_.get(), frame_.get());
-        if (rc == 0) {
-            if (frame_->nb_samples > 0)
-                return true;
-            av_frame_unref(frame_.get());
-            continue;
-        }
-        if (rc == AVERROR_EOF)
+        int readEnd = 0;
+        const bool got = decodeFrame(*format_, *codec_, *packet_, *frame_, stream_, draining_,
+                                     readEnd, kMaxConsecutiveErrors);
+        if (readEnd != 0)
+            noteReadEnd(readEnd); // the end of the file, or a read error: play out what is held
+        if (!got)
             return false;
-        if (rc != AVERROR(EAGAIN)) {
-            if (++errors > kMaxConsecutiveErrors)
-                return false;
-            continue;
-        }
-        if (draining_)
-            return false; // nothing more will come
-        rc = av_read_frame(format_.get(), packet_.get());
-        if (rc < 0) {
-            // The end of the file, or a read error: play out what the decoder holds.
-            noteReadEnd(rc);
-            draining_ = true;
-            avcodec_send_packet(codec_.get(), nullptr);
-            continue;
-        }
-        if (packet_->stream_index == stream_) {
-            rc = avcodec_send_packet(codec_.get(), packet_.get());
-            if (rc < 0 && rc != AVERROR(EAGAIN) && ++errors > kMaxConsecutiveErrors) {
-                av_packet_unref(packet_.get());
-                return false;
-            }
-        }
-        av_packet_unref(packet_.get());
+        if (frame_->nb_samples > 0)
+            return true;
+        av_frame_unref(frame_.get());
     }
 }
 

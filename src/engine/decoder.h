@@ -10,28 +10,15 @@
 //   returns as soon as the token says so.
 #pragma once
 
+#include "engine/demuxer.h"
 #include "engine/ffmpeg_ptr.h"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace tarn::engine {
-
-// Cancels the reads of a Decoder once *current no longer equals `mine`, or
-// *quit is set. The atomics must outlive the Decoder.
-struct CancelToken {
-    const std::atomic<std::uint64_t> *current = nullptr;
-    std::uint64_t mine = 0;
-    const std::atomic<bool> *quit = nullptr;
-    bool cancelled() const
-    {
-        return (quit && quit->load(std::memory_order_relaxed)) ||
-               (current && current->load(std::memory_order_relaxed) != mine);
-    }
-};
 
 struct AudioFormat {
     int rate = 48000;
@@ -56,6 +43,9 @@ public:
 
     AudioFormat outputFormat() const { return out_; }
 
+    // The file also holds a moving picture (a cover image does not count).
+    bool hasVideo() const { return hasVideo_; }
+
     // Appends at least one frame to `out` and sets `firstFrame` to the
     // timeline index of the first one; returns false, having appended the
     // resampler's tail if any, when the file has no more audio. Damaged data is
@@ -78,7 +68,6 @@ private:
     double frameTime(const AVFrame &frame) const;
 
     void noteReadEnd(int rc); // the demuxer stopped with `rc`: end or break?
-    static int interruptCallback(void *opaque);
 
     std::string path_;
     std::uintmax_t openSize_ = 0; // the file's size when it was opened
@@ -93,6 +82,7 @@ private:
     AVRational timeBase_{1, 1};
     std::int64_t origin_ = AV_NOPTS_VALUE; // pts of the first audible sample
     double estimatedLength_ = 0;
+    bool hasVideo_ = false;
     AudioFormat out_;
     // The input format resampler_ was made for.
     int inRate_ = 0, inFormat_ = -1;

@@ -98,6 +98,7 @@ void Engine::Impl::apply(Command &cmd)
     if (cmd.open) {
         cancelNext();
         feeding = nullptr;
+        videoStream.reset();
         current = Feed{}; // the old file closes here, off the owner's thread
         std::string outputError;
         if (!formatKnown)
@@ -108,6 +109,7 @@ void Engine::Impl::apply(Command &cmd)
     }
     if (cmd.adopt && next.decoder && next.segment == cmd.adoptSegment) {
         const bool wasFeeding = feeding == &next;
+        videoStream.reset(); // the file prepared next is shown without pictures
         current = std::move(next);
         next = Feed{};
         if (wasFeeding)
@@ -133,23 +135,59 @@ void Engine::Impl::openCurrent(const std::string &path, std::uint64_t ticket,
                                std::uint64_t openSegment)
 {
     std::string error;
-    auto decoder =
-        Decoder::open(path, decodeFormat, CancelToken{&wantedTicket, ticket, &quit}, error);
+    const CancelToken cancel{&wantedTicket, ticket, &quit};
+    auto decoder = Decoder::open(path, decodeFormat, cancel, error);
+    std::unique_ptr<VideoStream> stream;
+    if (video.wanted.load() && (!decoder || decoder->hasVideo()))
+        stream = openVideo(path, cancel, decoder != nullptr, ticket, error);
     if (wantedTicket.load() != ticket)
         return; // replaced while it opened: the newer request is waiting
+    const bool open = decoder || stream;
     {
         std::lock_guard lock(statusMutex);
         status = FileStatus{};
         status.ticket = ticket;
-        status.state = decoder ? OpenState::Open : OpenState::Failed;
-        status.reason = decoder ? std::string() : error;
-        status.estimatedLength = decoder ? decoder->estimatedLength() : 0.0;
+        status.state = open ? OpenState::Open : OpenState::Failed;
+        status.reason = open ? std::string() : error;
+        status.estimatedLength = decoder  ? decoder->estimatedLength()
+                                 : stream ? stream->length()
+                                          : 0.0;
+        status.videoOnly = !decoder && stream;
     }
+    videoStream = std::move(stream);
     if (decoder) {
         current = Feed{std::move(decoder), ticket, openSegment};
         startFeeding(current);
     }
     postEvent({Event::Kind::Opened, ticket});
+}
+
+// The pictures of `path`, timed by its sound when it has one. When the file
+// has no sound either, `error` becomes why its pictures cannot be shown.
+std::unique_ptr<VideoStream> Engine::Impl::openVideo(const std::string &path, CancelToken cancel,
+                                                     bool withSound, std::uint64_t ticket,
+                                                     std::string &error)
+{
+    std::string videoError;
+    auto decoder = VideoDecoder::open(path, cancel, videoError);
+    if (!decoder) {
+        if (!withSound)
+            error = videoError;
+        return nullptr;
+    }
+    VideoStream::AudioClock audioClock;
+    if (withSound)
+        audioClock = [this](std::uint64_t s, double fallback) { return heardSeconds(s, fallback); };
+    return std::make_unique<VideoStream>(std::move(decoder), video, std::move(audioClock),
+                                         [this, ticket](std::uint64_t s, double seconds) {
+                                             {
+                                                 std::lock_guard lock(statusMutex);
+                                                 if (status.ticket == ticket)
+                                                     status.exactLength = seconds;
+                                             }
+                                             noteHeardEnd(s);
+                                             postEvent({Event::Kind::EndOfStream, s});
+                                         });
 }
 
 // Opens the hinted file once the current one is wholly in the ring, and
@@ -285,7 +323,7 @@ void Engine::Impl::reportEndOfStream()
                 return; // not heard yet; sleepLimit() wakes the thread in time
         }
         reportedEnd = end.segment;
-        heardEnd.store(end.segment);
+        noteHeardEnd(end.segment);
         postEvent({Event::Kind::EndOfStream, end.segment});
     }
 }

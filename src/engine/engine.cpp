@@ -26,6 +26,7 @@ Engine::Impl::~Impl()
     }
     wake.notify_one();
     decoderThread.join();
+    videoStream.reset(); // its clock reads the output
     std::lock_guard lock(deviceMutex);
     closeOutput(); // render uses the ring: stop it before the ring goes
 }
@@ -89,6 +90,48 @@ void Engine::Impl::postEvent(const Event &event)
         eventCallback(event);
     } catch (...) {
         // The receiver's fault must not end the thread that reports.
+    }
+}
+
+void Engine::Impl::steerVideo(double clockSeconds)
+{
+    steer.segment = segment;
+    steer.target = startSeconds;
+    steer.running = state == Playing;
+    steer.clockSeconds = clockSeconds;
+    steer.clockNs = steadyNowNs();
+    ++steer.serial;
+    {
+        std::lock_guard lock(video.mutex);
+        video.control = steer;
+    }
+    video.wake.notify_all();
+}
+
+double Engine::Impl::heardSeconds(std::uint64_t s, double fallback) const
+{
+    std::int64_t heardTotal = 0;
+    int rate = 0;
+    {
+        std::lock_guard lock(deviceMutex);
+        if (!output)
+            return fallback;
+        heardTotal = output->framesHanded() - output->queuedFrames();
+        rate = output->spec().rate;
+    }
+    const MarkSnapshot m = marks.read();
+    const HeardMark *mark = m.current.segment == s    ? &m.current
+                            : m.previous.segment == s ? &m.previous
+                                                      : nullptr;
+    if (!mark || rate <= 0)
+        return fallback;
+    return double(heardFrame(*mark, heardTotal)) / rate;
+}
+
+void Engine::Impl::noteHeardEnd(std::uint64_t s)
+{
+    std::uint64_t seen = heardEnd.load();
+    while (seen < s && !heardEnd.compare_exchange_weak(seen, s)) {
     }
 }
 
@@ -159,6 +202,7 @@ void Engine::setFileName(const std::string &path)
                 d->commandWaiting.store(true);
             }
             d->wake.notify_one();
+            d->steerVideo(0);
             d->postEvent({Event::Kind::Opened, next.ticket});
             return;
         }
@@ -174,6 +218,7 @@ void Engine::setFileName(const std::string &path)
     c.path = path;
     c.ticket = d->ticket;
     d->restart(std::move(c));
+    d->steerVideo(0);
 }
 
 const std::string &Engine::FileName() const
@@ -244,6 +289,7 @@ void Engine::Play()
     d->fadeIn.store(from > 0); // mid-file: ramp in, no click
     d->gainJump.store(true);
     d->playing.store(true);
+    d->steerVideo(from);
     // The decoder thread opens the output if there is none (never this
     // thread: a sound server that does not answer may take a second) and
     // lets it run once there is audio to play.
@@ -263,6 +309,9 @@ void Engine::Pause()
     const double at = Position();
     d->state = Paused;
     d->pausedAt = at; // what Position() says while paused
+    d->steerVideo(at);
+    if (d->currentStatus().videoOnly)
+        return; // no sound to silence
     std::lock_guard lock(d->deviceMutex);
     d->playing.store(false); // an SDL output fades out, then pauses
     if (d->output && d->output->canFlush()) {
@@ -284,6 +333,7 @@ void Engine::Stop()
     c.seek = true;
     d->startSeconds = 0;
     d->restart(std::move(c));
+    d->steerVideo(0);
 }
 
 double Engine::Position() const
@@ -295,22 +345,12 @@ double Engine::Position() const
         return Length();
     if (d->state == Paused)
         return d->pausedAt;
-    std::int64_t heardTotal = 0;
-    int rate = 0;
-    {
-        std::lock_guard lock(d->deviceMutex);
-        if (!d->output)
-            return d->startSeconds;
-        heardTotal = d->output->framesHanded() - d->output->queuedFrames();
-        rate = d->output->spec().rate;
+    if (st.videoOnly) {
+        const double t =
+            d->state == Playing ? monotonicSeconds(d->steer, steadyNowNs()) : d->startSeconds;
+        return std::clamp(t, 0.0, Length());
     }
-    const MarkSnapshot m = d->marks.read();
-    const HeardMark *mark = m.current.segment == d->segment    ? &m.current
-                            : m.previous.segment == d->segment ? &m.previous
-                                                               : nullptr;
-    if (!mark || rate <= 0)
-        return d->startSeconds;
-    const double seconds = double(heardFrame(*mark, heardTotal)) / rate;
+    const double seconds = d->heardSeconds(d->segment, d->startSeconds);
     return std::clamp(seconds, d->startSeconds, std::max(d->startSeconds, Length()));
 }
 
@@ -331,6 +371,7 @@ void Engine::setPosition(double seconds)
     c.target = seconds;
     d->startSeconds = d->pausedAt = seconds;
     d->restart(std::move(c));
+    d->steerVideo(seconds);
 }
 
 double Engine::Length() const
@@ -399,6 +440,18 @@ bool Engine::isCurrent(const Event &event) const
         return false;
     d->adopted = false; // its end is taken: Play() starts it again from now on
     return true;
+}
+
+void Engine::setVideoSink(VideoSink *sink)
+{
+    std::lock_guard lock(d->video.sinkMutex); // waits for a call into the old one
+    d->video.sink = sink;
+    d->video.wanted.store(sink != nullptr);
+}
+
+std::uint64_t Engine::droppedVideoFrames() const
+{
+    return d->video.dropped.load();
 }
 
 OutputSpec Engine::outputSpec() const

@@ -1,6 +1,7 @@
-// Tarn Player playback engine: one audio file at a time, decoded with FFmpeg
-// and played through PulseAudio (or SDL2 where there is no PulseAudio server)
-// on the system's default output.
+// Tarn Player playback engine: one file at a time, decoded with FFmpeg, its
+// sound played through PulseAudio (or SDL2 where there is no PulseAudio
+// server) on the system's default output, its pictures (when a video sink is
+// set) handed to that sink.
 //
 // EVENT MODEL
 //   The engine raises three events through the callback given to
@@ -58,6 +59,18 @@
 //   LastError() saying so. An output that cannot be opened makes Play() a
 //   no-op apart from LastError(); the next Play() tries again.
 //
+// VIDEO
+//   With a sink set (setVideoSink), a file that has a moving picture is also
+//   decoded on a video thread of its own, converted to the size and pixel
+//   format the sink asks for, and handed to it at each picture's time:
+//   the position of the sound being heard, or for a file without sound a
+//   monotonic clock (Play, Pause, Stop and seeks drive it as they drive the
+//   sound, and EndOfStream comes when its last picture's time is over).
+//   Pause holds the picture; Stop and a seek show the picture where the file
+//   now stands. Late pictures are dropped (droppedVideoFrames()). Without a
+//   sink, or for a file without a picture, no video thread runs and nothing
+//   is allocated for video; a file without sound then cannot be played.
+//
 // PATHS
 //   UTF-8 encoded file system paths.
 //
@@ -72,6 +85,8 @@
 #include <string>
 
 namespace tarn::engine {
+
+class VideoSink;
 
 enum PlayState : int { Stopped = 0, Paused = 1, Playing = 2 };
 
@@ -136,6 +151,13 @@ public:
 
     void setEventCallback(EventCallback callback);
     bool isCurrent(const Event &event) const;
+
+    // Where the pictures of files opened from now on go; null for nowhere.
+    // Once it returns, the previous sink is neither running nor called
+    // again. The sink must outlive its use.
+    void setVideoSink(VideoSink *sink);
+    // Pictures dropped because their time had passed, since the engine was made.
+    std::uint64_t droppedVideoFrames() const;
 
     // For checks and benchmarks.
     OutputSpec outputSpec() const;

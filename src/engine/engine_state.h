@@ -2,6 +2,9 @@
 //
 // THREADS
 //   owner    the thread that calls Engine's public members (the UI thread).
+//   video    one thread per open file that has a picture, while a video sink
+//            is set (see video_stream.h): decodes and shows the pictures on
+//            the clock, and reports the end of a file without sound.
 //   decoder  one thread per engine: opens, seeks, reads and closes files,
 //            opens the next file ahead, decodes into the ring, reports
 //            Opened, PlayFailed and EndOfStream; opens the output (it may
@@ -21,9 +24,11 @@
 //   commandMutex the command slot; owner and decoder, briefly.
 //   statusMutex  what the decoder learnt of files (open results, lengths,
 //                the file prepared next); owner and decoder, briefly.
-//   eventMutex   the event callback; held by the decoder while it runs the
-//                callback, by the owner while replacing it. Taken with no
-//                other engine lock held.
+//   eventMutex   the event callback; held by the decoder or video thread
+//                while it runs the callback, by the owner while replacing
+//                it. Taken with no other engine lock held.
+//   video.mutex, video.sinkMutex  see video_stream.h; taken with no other
+//                engine lock held.
 //
 // SEGMENTS AND TICKETS
 //   Both come from one counter (`serials`), so each is unique. A ticket names
@@ -39,6 +44,7 @@
 #include "engine/engine.h"
 #include "engine/heard_marks.h"
 #include "engine/sample_writer.h"
+#include "engine/video_stream.h"
 
 #include <atomic>
 #include <chrono>
@@ -47,13 +53,6 @@
 #include <thread>
 
 namespace tarn::engine {
-
-inline std::int64_t steadyNowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // What the owner asks of the decoder thread (guarded by commandMutex). Later
 // requests are merged into a pending one.
@@ -80,6 +79,7 @@ struct FileStatus {
     double estimatedLength = 0; // once open
     double exactLength = -1;    // once decoded to the end
     std::string outputError;    // why the last Play() found no output
+    bool videoOnly = false;     // pictures and no sound: the monotonic clock times it
 };
 struct PreparedNext {
     std::string path;
@@ -104,6 +104,7 @@ struct Engine::Impl {
     double pausedAt = 0;
     mutable bool adopted = false; // taken over from the decoder; its end not yet taken
     std::string hintPath;
+    VideoControl steer; // what the video thread was told last
 
     // ---- written by the owner, read by the others ----
     std::atomic<std::uint64_t> serials{0};
@@ -124,7 +125,7 @@ struct Engine::Impl {
     std::atomic<bool> pauseWanted{false}; // fell silent with nothing to play
     std::atomic<bool> endHanded{false};   // a file's last frame was handed out
 
-    // ---- written by the decoder thread ----
+    // ---- written by the decoder thread (and the video thread of a file without sound) ----
     std::atomic<std::uint64_t> heardEnd{0}; // the latest segment whose end was heard
     // The last few segments prepared next and then dropped (a hint that
     // changed); written round robin by the decoder, read by the output.
@@ -163,6 +164,9 @@ struct Engine::Impl {
     Command command;
     std::atomic<bool> commandWaiting{false}; // mirrors command.pending for a cheap check
 
+    // ---- video.mutex, video.sinkMutex (see video_stream.h) ----
+    VideoShared video;
+
     // ---- eventMutex ----
     std::mutex eventMutex;
     EventCallback eventCallback;
@@ -176,7 +180,8 @@ struct Engine::Impl {
         bool ended = false;   // its last block is in the ring
     };
     Feed current, next;
-    Feed *feeding = nullptr; // whose audio goes into the ring now
+    std::unique_ptr<VideoStream> videoStream; // the current file's pictures, if shown
+    Feed *feeding = nullptr;                  // whose audio goes into the ring now
     // What the decoder resamples to: the first output's format, learnt when
     // the first file opens, and asked of every output opened after it, so
     // audio already decoded never has to be made again.
@@ -211,11 +216,23 @@ struct Engine::Impl {
     bool ended() const { return segment != 0 && heardEnd.load() >= segment; }
     FileStatus currentStatus() const;
     void postEvent(const Event &event);
+    // Tells the video thread the segment, the state and the monotonic clock,
+    // which reads `clockSeconds` now.
+    void steerVideo(double clockSeconds);
+
+    // Owner or video thread: the seconds of `segment` being heard now, or
+    // `fallback` before any of it was handed to an output.
+    double heardSeconds(std::uint64_t segment, double fallback) const;
+    // Decoder or video thread: `s` ended (heardEnd only grows).
+    void noteHeardEnd(std::uint64_t s);
 
     // Decoder thread (decoder_thread.cpp).
     void decoderMain();
     void apply(Command &cmd);
     void openCurrent(const std::string &path, std::uint64_t ticket, std::uint64_t segment);
+    std::unique_ptr<VideoStream> openVideo(const std::string &path, CancelToken cancel,
+                                           bool withSound, std::uint64_t ticket,
+                                           std::string &error);
     bool prepareWanted() const;
     void prepareNext();
     void cancelNext();

@@ -6,6 +6,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
 }
 
 #include <memory>
@@ -28,12 +29,16 @@ struct FrameFreer {
 struct ResamplerFreer {
     void operator()(SwrContext *s) const { swr_free(&s); }
 };
+struct ScalerFreer {
+    void operator()(SwsContext *s) const { sws_freeContext(s); }
+};
 
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextCloser>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
+using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
 
 // FFmpeg's text for an error code.
 inline std::string averrorText(int code)

@@ -1,0 +1,151 @@
+#include "engine/demuxer.h"
+
+#include <filesystem>
+
+namespace tarn::engine {
+
+namespace {
+
+int interruptCallback(void *opaque)
+{
+    return static_cast<const CancelToken *>(opaque)->cancelled() ? 1 : 0;
+}
+
+} // namespace
+
+FormatContextPtr openContainer(const std::string &path, const CancelToken *cancel, const char *kind,
+                               std::string &error, std::uintmax_t &size)
+{
+    const std::string noun = std::string("a ") + kind + " file";
+    size = 0;
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec) {
+        if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory)
+            error = "the file is not there";
+        else if (ec == std::errc::permission_denied)
+            error = "no permission to read the file";
+        else
+            error = "the file cannot be read (" + ec.message() + ")";
+        return nullptr;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        error = std::filesystem::is_directory(status) ? "it is a folder, not " + noun
+                                                      : "it is not " + noun;
+        return nullptr;
+    }
+    const std::uintmax_t bytes = std::filesystem::file_size(path, ec);
+    if (bytes == 0 && !ec) {
+        error = "the file is empty";
+        return nullptr;
+    }
+    size = ec ? 0 : bytes;
+
+    AVFormatContext *raw = avformat_alloc_context();
+    if (!raw) {
+        error = "out of memory";
+        return nullptr;
+    }
+    if (cancel) {
+        raw->interrupt_callback.callback = &interruptCallback;
+        raw->interrupt_callback.opaque = const_cast<CancelToken *>(cancel);
+    }
+    int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); // frees it on failure
+    if (rc == AVERROR_EXIT) {
+        error = "opening the file was cancelled";
+        return nullptr;
+    }
+    if (rc == AVERROR_INVALIDDATA || rc == AVERROR(EINVAL)) {
+        error = "not " + noun + " this player can read";
+        return nullptr;
+    }
+    if (rc == AVERROR(EACCES)) {
+        error = "no permission to read the file";
+        return nullptr;
+    }
+    if (rc < 0) {
+        error = "the file cannot be read (" + averrorText(rc) + ")";
+        return nullptr;
+    }
+    FormatContextPtr format(raw);
+    if (avformat_find_stream_info(format.get(), nullptr) < 0) {
+        error = "not " + noun + " this player can read";
+        return nullptr;
+    }
+    return format;
+}
+
+CodecContextPtr openStreamDecoder(AVFormatContext &format, int stream, const AVCodec *codec,
+                                  const char *kind, std::string &error)
+{
+    for (unsigned i = 0; i < format.nb_streams; ++i) {
+        if (static_cast<int>(i) != stream)
+            format.streams[i]->discard = AVDISCARD_ALL;
+    }
+    CodecContextPtr context(avcodec_alloc_context3(codec));
+    if (!context) {
+        error = "out of memory";
+        return nullptr;
+    }
+    const AVStream &s = *format.streams[stream];
+    int rc = avcodec_parameters_to_context(context.get(), s.codecpar);
+    if (rc >= 0) {
+        context->thread_count = 1;
+        context->pkt_timebase = s.time_base;
+        rc = avcodec_open2(context.get(), codec, nullptr);
+    }
+    if (rc < 0) {
+        error = std::string("its ") + kind + " cannot be decoded (" + averrorText(rc) + ")";
+        return nullptr;
+    }
+    return context;
+}
+
+bool decodeFrame(AVFormatContext &format, AVCodecContext &codec, AVPacket &packet, AVFrame &frame,
+                 int stream, bool &draining, int &readEnd, int maxErrors, int maxPackets)
+{
+    int errors = 0;
+    int packets = 0;
+    for (;;) {
+        int rc = avcodec_receive_frame(&codec, &frame);
+        if (rc == 0)
+            return true;
+        if (rc == AVERROR_EOF)
+            return false;
+        if (rc != AVERROR(EAGAIN)) {
+            if (++errors > maxErrors)
+                return false;
+            continue;
+        }
+        if (draining || (maxPackets > 0 && ++packets > maxPackets))
+            return false; // nothing more will come
+        rc = av_read_frame(&format, &packet);
+        if (rc < 0) {
+            readEnd = rc;
+            draining = true;
+            avcodec_send_packet(&codec, nullptr);
+            continue;
+        }
+        if (packet.stream_index == stream) {
+            rc = avcodec_send_packet(&codec, &packet);
+            if (rc < 0 && rc != AVERROR(EAGAIN) && ++errors > maxErrors) {
+                av_packet_unref(&packet);
+                return false;
+            }
+        }
+        av_packet_unref(&packet);
+    }
+}
+
+int findVideoStream(const AVFormatContext &format)
+{
+    for (unsigned i = 0; i < format.nb_streams; ++i) {
+        const AVStream &s = *format.streams[i];
+        if (s.codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+            !(s.disposition & AV_DISPOSITION_ATTACHED_PIC))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+} // namespace tarn::engine
