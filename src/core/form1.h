@@ -45,6 +45,7 @@ namespace tarn {
 
 class Bugs;
 class Form2;
+class Form3;
 class Form4;
 class FrmAbout;
 class HotSpot;
@@ -296,6 +297,7 @@ private:
     bool changeDue_ = false; // a changed notice is posted
     FlagPoll flagPoll_;
     std::unique_ptr<Form2> form2_; // the mini player while it is loaded
+    std::unique_ptr<Form3> form3_; // the visualisation window while it is loaded
     std::unique_ptr<Form4> form4_; // the Options window, kept once loaded (it holds its value)
     QPointer<FrmAbout> aboutBox_;  // loaded on the first request, unloaded by its OK
     QPointer<Bugs> bugsWindow_;

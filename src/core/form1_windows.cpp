@@ -5,6 +5,7 @@
 #include "mini/form2.h"
 #include "mini/form4.h"
 #include "shell/bugs.h"
+#include "shell/form3.h"
 #include "shell/frm_about.h"
 #include "shell/window_layout.h"
 
@@ -28,7 +29,23 @@ void Form1::Command3_Click()
     bringForward(form2_.get());
 }
 
-void Form1::Command4_Click() {}
+// Visualizitions: the notice on every press, then the video window, loaded
+// (and its video started) unless it is loaded already. It unloads itself with
+// its Close button or close box; the music here plays on throughout.
+void Form1::Command4_Click()
+{
+    services_.messages.show(
+        QStringLiteral("Still in beta, Vis's are only a video at the moment, to be fixed."));
+    if (!form3_) {
+        form3_ = std::make_unique<Form3>(services_.appFolder);
+        connect(form3_.get(), &Form3::unloaded, this, [this, window = form3_.get()] {
+            if (form3_.get() == window)
+                form3_.release()->deleteLater();
+        });
+        form3_->Form_Load();
+    }
+    bringForward(form3_.get());
+}
 
 // Options: loaded on every opening after it was closed; the value it holds
 // stays for the whole run.

@@ -1,0 +1,58 @@
+// The visualisation window: plays the video 1016.avi from the application
+// folder in an engine of its own, beside the main window's music. It neither
+// reads nor drives the main window's engine; the video has no sound of its
+// own to mix in.
+//
+// Loaded on its first showing (and again after it was closed): the load
+// starts the video from the beginning. "Close" and the close box stop it and
+// unload the window, and the engine ends with it. At the end of the video
+// the last picture stays up. A video that cannot be played leaves a line
+// saying so, with the file's path and the reason, where the picture would
+// be. UI thread only.
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+class QLabel;
+class QPushButton;
+
+namespace tarn {
+
+class EngineAdapter;
+class MediaEngine;
+class VideoView;
+
+class Form3 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form3(QString appFolder);
+    ~Form3() override;
+
+    void Form_Load();      // sets the video as the engine's file and plays it
+    void Command1_Click(); // Close
+
+    MediaEngine &engine(); // MediaPlayer1's engine, for checks
+
+    VideoView *MediaPlayer1 = nullptr; // the picture of the window's own engine
+    QLabel *Label1 = nullptr;
+    QPushButton *Command1 = nullptr;
+
+signals:
+    // The window was closed and its video stopped; its owner may delete it.
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void mp_Opened(bool ok);
+
+    QString appFolder_;
+    // Goes before the view it paints into (a child, deleted by QWidget later).
+    std::unique_ptr<EngineAdapter> mp_;
+};
+
+} // namespace tarn
