@@ -47,7 +47,9 @@ void VideoView::setFullScreen(bool on)
 engine::VideoFormat VideoView::videoFormat(int width, int height)
 {
     QSize fitted(width, height);
-    fitted.scale(areaWidth_.load(), areaHeight_.load(), Qt::KeepAspectRatio);
+    const QSize area(areaWidth_.load(), areaHeight_.load());
+    if (!area.isEmpty()) // before the view was first laid out, the picture's own size
+        fitted.scale(area, Qt::KeepAspectRatio);
     return {fitted.width(), fitted.height(), engine::PixelFormat::Rgb32};
 }
 
@@ -96,6 +98,9 @@ void VideoView::paintEvent(QPaintEvent *)
         painter.drawText(rect().adjusted(6, 6, -6, -6), Qt::AlignCenter | Qt::TextWordWrap,
                          message_);
     } else if (!shown_.isNull()) {
+        // Pictures come at the view's size; one made for another size (the
+        // view was resized since) is scaled smoothly until the next comes.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(pictureRect(), shown_);
     }
 }
