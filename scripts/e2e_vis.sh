@@ -28,16 +28,7 @@ fail() { echo "E2E FAIL: $*"; exit 1; }
 # A 60 s tone, so the track never ends while the checks run.
 ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=60" -ac 2 -b:a 192k "$out/media/low.mp3"
 
-export DISPLAY=${TARN_E2E_DISPLAY:-:73} HOME=$out/home XDG_CONFIG_HOME=$out/home/.config XDG_CURRENT_DESKTOP=none
-export PULSE_RUNTIME_PATH=$out/pulse PULSE_SERVER=unix:$out/pulse/native
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-sleep 1
-openbox >/dev/null 2>&1 & pids+=($!)
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
-  --load="module-native-protocol-unix socket=$out/pulse/native auth-anonymous=1" \
-  --load="module-null-sink sink_name=tarn_null" >/dev/null 2>&1 & pids+=($!)
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink tarn_null
+start_x_session "${TARN_E2E_DISPLAY:-:73}" "$out"
 
 "$build/src/tarn-player" >"$out/player.log" 2>&1 & player=$!; pids+=($player)
 win=$(find_main_window) || fail "the main window did not appear"
