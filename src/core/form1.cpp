@@ -3,7 +3,6 @@
 #include "core/hot_spot.h"
 #include "mini/form2.h"
 #include "mini/form4.h"
-#include "shell/form3.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -297,8 +297,8 @@ private:
     bool changeDue_ = false; // a changed notice is posted
     FlagPoll flagPoll_;
     std::unique_ptr<Form2> form2_; // the mini player while it is loaded
-    std::unique_ptr<Form3> form3_; // the visualisation window while it is loaded
     std::unique_ptr<Form4> form4_; // the Options window, kept once loaded (it holds its value)
+    QPointer<Form3> form3_;        // the visualisation window while it is loaded
     QPointer<FrmAbout> aboutBox_;  // loaded on the first request, unloaded by its OK
     QPointer<Bugs> bugsWindow_;
 };

@@ -36,15 +36,11 @@ void Form1::Command4_Click()
 {
     services_.messages.show(
         QStringLiteral("Still in beta, Vis's are only a video at the moment, to be fixed."));
-    if (!form3_) {
-        form3_ = std::make_unique<Form3>(services_.appFolder);
-        connect(form3_.get(), &Form3::unloaded, this, [this, window = form3_.get()] {
-            if (form3_.get() == window)
-                form3_.release()->deleteLater();
-        });
-        form3_->Form_Load();
-    }
-    bringForward(form3_.get());
+    showSingleWindow(form3_, [this] {
+        auto *window = new Form3(services_.appFolder, this);
+        window->Form_Load();
+        return window;
+    });
 }
 
 // Options: loaded on every opening after it was closed; the value it holds

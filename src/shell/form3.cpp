@@ -1,10 +1,9 @@
 #include "shell/form3.h"
 
-#include "core/bring_forward.h"
-#include "core/design_place.h"
 #include "persist/app_folder.h"
 #include "platform/engine_adapter.h"
 #include "platform/video_view.h"
+#include "shell/window_layout.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -33,31 +32,20 @@ QString videoPath(const QString &appFolder)
 
 } // namespace
 
-Form3::Form3(QString appFolder)
-    : appFolder_(std::move(appFolder)), mp_(std::make_unique<EngineAdapter>())
+Form3::Form3(QString appFolder, QWidget *parent)
+    : QWidget(parent), appFolder_(std::move(appFolder)), mp_(std::make_unique<EngineAdapter>())
 {
-    setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral(" ")); // a blank: the title bar shows no text
-    // A fixed tool window: a small title bar with the close box only, no
-    // task-bar entry, and no icon.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    QPixmap blank(16, 16);
+    setUpFixedWindow(*this, "Form3", QStringLiteral(" "), 4575, 3990); // a blank caption
+    QPixmap blank(16, 16);                                             // and no icon
     blank.fill(Qt::transparent);
     setWindowIcon(QIcon(blank));
-    setFixedSize(twipsToPixels(4575), twipsToPixels(3990));
 
     MediaPlayer1 = place(new VideoView(this), "MediaPlayer1", 240, 0, 4215, 3135);
-    Label1 =
-        place(new QLabel(QStringLiteral("For full screen rightclick and select full screen"), this),
-              "Label1", 120, 3360, 2055, 495);
+    Label1 = placeLabel(this, "Label1",
+                        QStringLiteral("For full screen rightclick and select full screen"), 120,
+                        3360, 2055, 495);
     Command1 =
         place(new QPushButton(QStringLiteral("Close"), this), "Command1", 2520, 3360, 1215, 495);
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(8.25); // the design's label and button heights are made for it
-    setFont(font);
-    Label1->setWordWrap(true);
-    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setTabOrder(MediaPlayer1, Command1);
 
     mp_->engine().setVideoSink(MediaPlayer1);
@@ -97,8 +85,7 @@ void Form3::Command1_Click()
 void Form3::closeEvent(QCloseEvent *event)
 {
     mp_->Stop();
-    event->accept();
-    emit unloaded();
+    event->accept(); // the window is deleted on close, and its engine with it
 }
 
 void Form3::changeEvent(QEvent *event)

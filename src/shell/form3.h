@@ -27,7 +27,7 @@ class VideoView;
 class Form3 : public QWidget {
     Q_OBJECT
 public:
-    explicit Form3(QString appFolder);
+    explicit Form3(QString appFolder, QWidget *parent = nullptr);
     ~Form3() override;
 
     void Form_Load();      // sets the video as the engine's file and plays it
@@ -38,10 +38,6 @@ public:
     VideoView *MediaPlayer1 = nullptr; // the picture of the window's own engine
     QLabel *Label1 = nullptr;
     QPushButton *Command1 = nullptr;
-
-signals:
-    // The window was closed and its video stopped; its owner may delete it.
-    void unloaded();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
