@@ -310,8 +310,10 @@ void Engine::Pause()
     d->state = Paused;
     d->pausedAt = at; // what Position() says while paused
     d->steerVideo(at);
-    if (d->currentStatus().videoOnly)
+    if (d->currentStatus().videoOnly) {
+        d->playing.store(false);
         return; // no sound to silence
+    }
     std::lock_guard lock(d->deviceMutex);
     d->playing.store(false); // an SDL output fades out, then pauses
     if (d->output && d->output->canFlush()) {
