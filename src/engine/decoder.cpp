@@ -56,12 +56,8 @@ std::unique_ptr<Decoder> Decoder::open(const std::string &path, AudioFormat form
     d->codec_ = openStreamDecoder(*d->format_, d->stream_, codec, "sound", error);
     if (!d->codec_)
         return nullptr;
-    d->packet_.reset(av_packet_alloc());
-    d->frame_.reset(av_frame_alloc());
-    if (!d->packet_ || !d->frame_) {
-        error = "out of memory";
+    if (!allocatePacketAndFrame(d->packet_, d->frame_, error))
         return nullptr;
-    }
 
     // Decode the first frame now: some files open and then hold nothing
     // playable. Note the samples the demuxer asks the decoder to trim first

@@ -101,6 +101,16 @@ CodecContextPtr openStreamDecoder(AVFormatContext &format, int stream, const AVC
     return context;
 }
 
+bool allocatePacketAndFrame(PacketPtr &packet, FramePtr &frame, std::string &error)
+{
+    packet.reset(av_packet_alloc());
+    frame.reset(av_frame_alloc());
+    if (packet && frame)
+        return true;
+    error = "out of memory";
+    return false;
+}
+
 bool decodeFrame(AVFormatContext &format, AVCodecContext &codec, AVPacket &packet, AVFrame &frame,
                  int stream, bool &draining, int &readEnd, int maxErrors, int maxPackets)
 {

@@ -43,6 +43,10 @@ FormatContextPtr openContainer(const std::string &path, const CancelToken *cance
 CodecContextPtr openStreamDecoder(AVFormatContext &format, int stream, const AVCodec *codec,
                                   const char *kind, std::string &error);
 
+// The packet and frame a decoding loop reuses; false with `error` set when
+// there is no memory for them.
+bool allocatePacketAndFrame(PacketPtr &packet, FramePtr &frame, std::string &error);
+
 // The next frame of stream `stream` into `frame`: reads packets and hands
 // them to `codec` until it gives one. When a read fails (the end of the file,
 // a read error, a cancel), `readEnd` gets its code and the decoder gives out

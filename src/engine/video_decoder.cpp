@@ -46,12 +46,8 @@ std::unique_ptr<VideoDecoder> VideoDecoder::open(const std::string &path, Cancel
     d->codec_ = openStreamDecoder(*d->format_, d->stream_, codec, "video", error);
     if (!d->codec_)
         return nullptr;
-    d->packet_.reset(av_packet_alloc());
-    d->frame_.reset(av_frame_alloc());
-    if (!d->packet_ || !d->frame_) {
-        error = "out of memory";
+    if (!allocatePacketAndFrame(d->packet_, d->frame_, error))
         return nullptr;
-    }
     if (!d->receive()) {
         error = d->cancel_.cancelled() ? "opening the file was cancelled"
                                        : "no picture could be decoded from the file";
