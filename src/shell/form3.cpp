@@ -6,7 +6,6 @@
 #include "shell/window_layout.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPixmap>
@@ -18,16 +17,14 @@ namespace {
 
 const QString kVideoFile = QStringLiteral("1016.avi");
 
-// The video in the application folder; an installed program, whose folder
-// is not writable, has it in its data folder instead.
+// The video in the application folder, where a user may put one of their
+// own; else the one that came with the program (installed beside its data,
+// or next to the executable of a build).
 QString videoPath(const QString &appFolder)
 {
     const QString own = appFile(appFolder, kVideoFile);
-    const QString installed = QCoreApplication::applicationDirPath() +
-                              QStringLiteral("/../share/tarn-player/") + kVideoFile;
-    return !QFileInfo::exists(own) && QFileInfo::exists(installed)
-               ? QFileInfo(installed).canonicalFilePath()
-               : own;
+    const QString shipped = appFile(resolveDataFolder(), kVideoFile);
+    return !QFileInfo::exists(own) && QFileInfo::exists(shipped) ? shipped : own;
 }
 
 } // namespace
