@@ -133,10 +133,12 @@ void playsOnItsClock(Checks &checks)
                 worstLag = std::max({worstLag, before - shown - kFrame, shown - after});
             end = ends.wait(5ms);
         }
-        // Guards: pictures decoded as fast as possible instead of on the clock,
-        // or a picture clock that drifts from the sound.
+        // Guards: pictures decoded as fast as possible instead of on the clock
+        // (up to the whole file ahead), or a picture clock that drifts from the
+        // sound. The bound is wide on purpose: a loaded or sanitised machine
+        // may hold the picture thread back for a few frames now and then.
         checks.expect(
-            worstLag < 3 * kFrame,
+            worstLag < 10 * kFrame,
             fmt("%s: the picture shown was %.3f s from the position", row.file, worstLag));
         checks.expect(end && isCurrentEnd(engine, *end), name + ": no end-of-stream");
         checks.expect(engine.PlayStatus() == st::Stopped && engine.Position() == engine.Length(),
