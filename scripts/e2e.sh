@@ -41,7 +41,9 @@ done
 import -window root "$out/2-added.png"
 
 # Record the null sink while Next starts entry 0 and the player advances to entry 1.
-parec -d tarn_null.monitor --file-format=wav --channels=2 --rate=48000 "$out/record.wav" & rec=$!; pids+=($rec)
+# A short recording latency keeps the null sink at short periods, as a device
+# would be; with the default 2 s an idle sink starts a new stream up to 2 s late.
+parec -d tarn_null.monitor --latency-msec=20 --file-format=wav --channels=2 --rate=48000 "$out/record.wav" & rec=$!; pids+=($rec)
 sleep 0.3
 eval "$(xdotool getwindowgeometry --shell "$win")"
 client_top=$(( HEIGHT - 452 ))  # the full view's client area is 452 px high, below the menu bar
