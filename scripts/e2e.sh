@@ -13,10 +13,7 @@ cmake --build build --target tarn-player >/dev/null
 
 out=${TARN_E2E_OUT:-/tmp/tarn-e2e}
 rm -rf "$out"; mkdir -p "$out/media" "$out/home" "$out/pulse"
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
-trap cleanup EXIT
-fail() { echo "E2E FAIL: $*"; exit 1; }
+source "$root/scripts/e2e_common.sh"
 
 # Two tones: 440 Hz then 880 Hz, 3 s each, so the automatic advance is audible.
 ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=3" -ac 2 -b:a 192k "$out/media/low.mp3"

@@ -22,10 +22,7 @@ player_bin=$build/src/tarn-player
 source "$root/bench/x_session.sh"
 out=${TARN_E2E_OUT:-/tmp/tarn-e2e-desktop}
 rm -rf "$out"; mkdir -p "$out/media/album/sub"
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
-trap cleanup EXIT
-fail() { echo "E2E FAIL: $*"; exit 1; }
+source "$root/scripts/e2e_common.sh"
 
 tone() { # file, frequency, title
   ffmpeg -loglevel error -f lavfi -i "sine=frequency=$2:duration=60" -ac 2 -b:a 192k \

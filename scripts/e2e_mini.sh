@@ -22,10 +22,7 @@ source "$root/bench/x_session.sh"
 out=${TARN_E2E_OUT:-/tmp/tarn-e2e-mini}
 idle_seconds=${TARN_E2E_IDLE_SECONDS:-60}
 rm -rf "$out"; mkdir -p "$out/media" "$out/home" "$out/pulse"
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
-trap cleanup EXIT
-fail() { echo "E2E FAIL: $*"; exit 1; }
+source "$root/scripts/e2e_common.sh"
 
 # 60 s tones, so no track ends on its own while the checks run.
 ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=60" -ac 2 -b:a 192k "$out/media/low.mp3"

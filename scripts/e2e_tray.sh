@@ -28,10 +28,7 @@ build=$(cd "$build" && pwd)
 source "$root/bench/x_session.sh"
 out=${TARN_E2E_OUT:-/tmp/tarn-e2e-tray}
 rm -rf "$out"; mkdir -p "$out/media"
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
-trap cleanup EXIT
-fail() { echo "E2E FAIL: $*"; exit 1; }
+source "$root/scripts/e2e_common.sh"
 
 # A 60 s tone, so the track plays through all the checks.
 ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=60" -ac 2 -b:a 192k "$out/media/tone.mp3"

@@ -20,10 +20,7 @@ app=$build/src # the application folder: the executable's own, where the build p
 source "$root/bench/x_session.sh"
 out=${TARN_E2E_OUT:-/tmp/tarn-e2e-vis}
 rm -rf "$out"; mkdir -p "$out/media" "$out/home" "$out/pulse"
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
-trap cleanup EXIT
-fail() { echo "E2E FAIL: $*"; exit 1; }
+source "$root/scripts/e2e_common.sh"
 [[ -f $app/1016.avi ]] || fail "no 1016.avi next to the executable"
 
 # A 60 s tone, so the track never ends while the checks run.
