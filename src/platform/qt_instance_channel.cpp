@@ -1,4 +1,5 @@
 #include "platform/qt_instance_channel.h"
+#include "platform/local_socket.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -6,8 +7,6 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 
 #include <unistd.h>
 
@@ -88,19 +87,13 @@ bool QtInstanceChannel::handOver(const QStringList &files)
         call << files;
         return bus_.call(call, QDBus::Block, kTimeoutMs).type() == QDBusMessage::ReplyMessage;
     }
-    QLocalSocket socket;
-    socket.connectToServer(socketName());
-    if (!socket.waitForConnected(kTimeoutMs))
+    const UniqueFd socket = connectLocal(socketName());
+    if (!socket.valid())
         return false;
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out << files;
-    socket.write(bytes);
-    if (!socket.waitForBytesWritten(kTimeoutMs))
-        return false;
-    socket.disconnectFromServer();
-    return socket.state() == QLocalSocket::UnconnectedState ||
-           socket.waitForDisconnected(kTimeoutMs);
+    return sendAll(socket, bytes, kTimeoutMs);
 }
 
 // Answered at once; the files are taken from the event loop, so that a
@@ -126,37 +119,18 @@ QString QtInstanceChannel::socketName()
 bool QtInstanceChannel::claimSocket()
 {
     const QString name = socketName();
-    // Listening would replace the socket of a running player (the socket is
-    // made aside and renamed into place), so ask first whether one answers.
-    QLocalSocket probe;
-    probe.connectToServer(name);
-    if (probe.waitForConnected(kTimeoutMs))
+    // Listening replaces the socket of a running player, so ask first
+    // whether one answers.
+    if (connectLocal(name).valid())
         return false;
-    QLocalServer::removeServer(name); // left by a player that died
-    server_ = std::make_unique<QLocalServer>();
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(name)) {
-        server_.reset();
-        return false;
-    }
-    connect(server_.get(), &QLocalServer::newConnection, this,
-            &QtInstanceChannel::acceptConnection);
-    return true;
-}
-
-void QtInstanceChannel::acceptConnection()
-{
-    while (QLocalSocket *socket = server_->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        // The sender closes when it has written everything.
-        connect(socket, &QLocalSocket::readChannelFinished, this, [this, socket] {
-            QStringList files;
-            QDataStream in(socket->readAll());
-            in >> files;
-            if (in.status() == QDataStream::Ok)
-                Open(files);
-        });
-    }
+    server_ = LocalListener::listen(name, [this](const QByteArray &message) {
+        QStringList files;
+        QDataStream in(message);
+        in >> files;
+        if (in.status() == QDataStream::Ok)
+            Open(files);
+    });
+    return server_ != nullptr;
 }
 
 } // namespace tarn

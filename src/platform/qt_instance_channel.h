@@ -10,9 +10,9 @@
 
 #include <memory>
 
-class QLocalServer;
-
 namespace tarn {
+
+class LocalListener;
 
 class QtInstanceChannel final : public QObject, public InstanceChannel {
     Q_OBJECT
@@ -33,12 +33,11 @@ public slots:
 private:
     QString socketName();
     bool claimSocket();
-    void acceptConnection();
 
     QDBusConnection bus_;
     QString socketName_;
     bool onBus_ = false;
-    std::unique_ptr<QLocalServer> server_;
+    std::unique_ptr<LocalListener> server_;
     std::function<void(const QStringList &)> received_;
 };
 
