@@ -116,7 +116,8 @@ std::unique_ptr<LocalListener> LocalListener::listen(const QString &path, Receiv
     if (!socket.valid())
         return nullptr;
     ::unlink(address.sun_path); // left by a player that died
-    // Made without access for others from the start, then opened to the user.
+    // Made with access for this user only (0600) from the start. The umask is
+    // the process's: this runs before the player starts any thread of its own.
     const mode_t mask = ::umask(0177);
     const int bound =
         ::bind(socket.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address);
