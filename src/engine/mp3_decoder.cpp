@@ -11,6 +11,7 @@ namespace {
 constexpr std::size_t kFramesPerRead = 4608;
 // Reads that give nothing in a row before the file counts as ended.
 constexpr int kMaxEmptyReads = 1000;
+constexpr long kSeekPreframes = 13;
 } // namespace
 
 std::unique_ptr<Mp3Decoder> Mp3Decoder::open(std::unique_ptr<FileReader> file, AudioFormat format,
@@ -32,6 +33,11 @@ std::unique_ptr<Mp3Decoder> Mp3Decoder::open(std::unique_ptr<FileReader> file, A
     mpg123_handle *h = d->handle_.get();
     // Damage of any length is skipped, as the FFmpeg decoder does.
     mpg123_param(h, MPG123_RESYNC_LIMIT, -1, 0);
+    // After a seek, decode enough frames ahead for the bit reservoir: up to
+    // 511 bytes (255 for MPEG 2) of earlier frames, 24 bytes each at the
+    // lowest bit rate, plus the frame that overlaps. Fewer give a burst of
+    // wrong samples after a seek in a low-rate file.
+    mpg123_param(h, MPG123_PREFRAMES, kSeekPreframes, 0);
     // Any format is accepted at first, so that the file's own rate shows
     // (libmpg123 would complain about one it may not give).
     long rate = 0;
