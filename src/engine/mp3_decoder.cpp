@@ -131,14 +131,19 @@ void Mp3Decoder::seek(double seconds)
     ended_ = false;
     const off_t target = off_t(std::llround(std::min(std::max(0.0, seconds), 1e9) * out_.rate));
     const off_t at = mpg123_seek(handle_.get(), target, SEEK_SET);
-    if (at >= 0) {
-        nextFrame_ = at;
+    nextFrame_ = at >= 0 ? at : target;
+    // Decode ahead now, to learn whether there is anything at the target.
+    if (at >= 0 && readSome(pending_))
         return;
-    }
-    // Past the end (the header promised more) or a read error: the file ends
-    // where the decoder stands.
-    const off_t here = mpg123_tell(handle_.get());
-    nextFrame_ = here >= 0 ? here : target;
+    if (stream_.file().cancelled() || !breakReason_.empty())
+        return;
+    // Past the real end (the header promised more, or the seek did): the
+    // file ends about where its last frame does, which a scan of its frames
+    // tells (to the frame: a last frame cut short may count).
+    mpg123_scan(handle_.get());
+    const off_t length = mpg123_length(handle_.get());
+    if (length >= 0)
+        nextFrame_ = std::min(nextFrame_, std::int64_t(length));
     ended_ = true;
 }
 

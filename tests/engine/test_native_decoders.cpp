@@ -240,6 +240,17 @@ void sameAsFfmpeg(Checks &checks, const SameAsFfmpeg &c)
     const float seekDiff = maxDifference(theirs.samples, std::size_t(at) * c.format.channels, head);
     checks.expect(!head.empty() && seekDiff <= c.tolerance,
                   c.name + fmt(": after the seek samples differ by %g", double(seekDiff)));
+
+    // Guards: a seek past the real end (into what a lying header promises)
+    // taken for the file's length.
+    const double end = double(frames) / c.format.rate;
+    native->seek((end + std::max(end, native->estimatedLength()) + 1) / 2);
+    std::vector<float> none;
+    std::int64_t endFrame = -1;
+    const bool more = native->decode(none, endFrame);
+    checks.expect(!more && none.empty() && std::llabs(endFrame - frames) <= 1152,
+                  c.name + fmt(": a seek past the end ends at frame %lld of %lld",
+                               (long long)endFrame, (long long)frames));
 }
 
 void wavSameAsFfmpeg(Checks &checks, const TempDir &dir)
