@@ -3,7 +3,9 @@
 #include "engine/codec_module.h"
 #include "engine/content_kind.h"
 #include "engine/mpg123_stream.h"
+#include "engine/riff_chunks.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tarn::engine {
@@ -29,6 +31,60 @@ std::string latin1(const char *field, std::size_t size)
         }
     }
     return utf8;
+}
+
+bool validUtf8(const std::string &s)
+{
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const int follow = c < 0x80         ? 0
+                           : (c >> 5) == 6  ? 1
+                           : (c >> 4) == 14 ? 2
+                           : (c >> 3) == 30 ? 3
+                                            : -1;
+        if (follow < 0 || i + std::size_t(follow) >= s.size())
+            return false;
+        for (int k = 1; k <= follow; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xc0) != 0x80)
+                return false;
+        i += std::size_t(follow) + 1;
+    }
+    return true;
+}
+
+// RIFF INFO of a WAV file: INAM, IART and IPRD, in UTF-8 or else (as older
+// Windows programs wrote them) Latin-1. Sets `needsModule` when the file also
+// has an ID3 chunk, which only the codec module reads.
+FileTags readRiffInfo(FileReader &file, bool &needsModule)
+{
+    FileTags tags;
+    constexpr std::int64_t kMaxText = 1024;
+    const std::int64_t size = file.size();
+    walkRiffChunks(file, 12, size, [&](const RiffChunk &chunk) {
+        needsModule = needsModule || chunk.is("id3 ") || chunk.is("ID3 ");
+        char type[4];
+        if (!chunk.is("LIST") || chunk.size < 4 || file.read(type, 4, chunk.body) != 4 ||
+            std::memcmp(type, "INFO", 4) != 0)
+            return true;
+        const std::int64_t end = std::min<std::int64_t>(size, chunk.body + chunk.size);
+        walkRiffChunks(file, chunk.body + 4, end, [&](const RiffChunk &item) {
+            std::string *field = item.is("INAM")   ? &tags.title
+                                 : item.is("IART") ? &tags.artist
+                                 : item.is("IPRD") ? &tags.album
+                                                   : nullptr;
+            if (!field)
+                return true;
+            const std::int64_t held = std::min<std::int64_t>(item.size, end - item.body);
+            std::string bytes(std::size_t(std::clamp<std::int64_t>(held, 0, kMaxText)), '\0');
+            const std::int64_t got = file.read(bytes.data(), bytes.size(), item.body);
+            bytes.resize(std::size_t(std::max<std::int64_t>(got, 0)));
+            bytes.resize(strnlen(bytes.c_str(), bytes.size()));
+            *field = validUtf8(bytes) ? bytes : latin1(bytes.data(), bytes.size());
+            return true;
+        });
+        return true;
+    });
+    return tags;
 }
 
 FileTags readId3(std::unique_ptr<FileReader> file)
@@ -68,8 +124,19 @@ FileTags readFileTags(const std::string &path)
     std::string error;
     if (!file->open(path, CancelToken{}, error))
         return {};
-    if (sniffContent(*file) == ContentKind::Mpeg)
+    switch (sniffContent(*file)) {
+    case ContentKind::Mpeg:
         return readId3(std::move(file));
+    case ContentKind::Wav: {
+        bool needsModule = false;
+        FileTags tags = readRiffInfo(*file, needsModule);
+        if (!needsModule)
+            return tags;
+        break;
+    }
+    case ContentKind::Other:
+        break;
+    }
     CodecModule *module = codecModule(error);
     return module ? module->readTags(path) : FileTags{};
 }

@@ -1,5 +1,5 @@
 // Title, artist and album from an audio file's tags: ID3 of MPEG audio read
-// with libmpg123, everything else (ASF, Vorbis comments, RIFF INFO, ...)
+// with libmpg123, RIFF INFO of WAV read here, everything else (ASF, Vorbis comments, ...)
 // through the codec module. Reads the file's header only (and an ID3v1 tag
 // at its end). Any thread; no state.
 #pragma once

@@ -1,5 +1,7 @@
 #include "engine/wav_decoder.h"
 
+#include "engine/riff_chunks.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -8,8 +10,6 @@ namespace tarn::engine {
 
 namespace {
 
-// Chunks looked at before the data chunk: a real file has a handful.
-constexpr int kMaxChunks = 1000;
 // Frames read and converted at a time.
 constexpr std::int64_t kFramesPerRead = 4096;
 // A data chunk whose size is unknown (a recorder that stopped before it wrote
@@ -95,52 +95,51 @@ std::unique_ptr<WavDecoder> WavDecoder::open(std::unique_ptr<FileReader> file, A
         error = "not a WAV file";
         return nullptr;
     }
-    // Walk the chunks to the data chunk: each is an id, a size, and the size's
-    // bytes padded to an even count. The format chunk must come first.
+    // The format chunk must come before the data chunk.
     Layout layout;
     bool haveFormat = false;
-    std::int64_t at = 12;
-    for (int chunk = 0; chunk < kMaxChunks && at + 8 <= fileSize; ++chunk) {
-        unsigned char header[8];
-        if (file->read(header, sizeof header, at) != 8)
-            break;
-        const std::uint32_t size = u32(header + 4);
-        const std::int64_t body = at + 8;
-        if (std::memcmp(header, "fmt ", 4) == 0 && !haveFormat) {
+    std::int64_t dataOffset = -1, dataBytes = 0;
+    walkRiffChunks(*file, 12, fileSize, [&](const RiffChunk &chunk) {
+        if (chunk.is("fmt ") && !haveFormat) {
             unsigned char fmt[40] = {};
-            const std::size_t want = std::min<std::size_t>(size, sizeof fmt);
-            if (file->read(fmt, want, body) != std::int64_t(want)) {
+            const std::size_t want = std::min<std::size_t>(chunk.size, sizeof fmt);
+            if (file->read(fmt, want, chunk.body) != std::int64_t(want)) {
                 error = "its format header is cut short";
-                return nullptr;
+                return false;
             }
-            if (!parseFormat(fmt, size, layout, error))
-                return nullptr;
-            haveFormat = true;
-        } else if (std::memcmp(header, "data", 4) == 0) {
-            if (!haveFormat)
-                break;
-            const std::int64_t held = fileSize - body;
-            const std::int64_t bytes =
-                size == 0 || size == kUnknownSize ? held : std::min<std::int64_t>(size, held);
-            if (layout.rate != format.rate ||
-                !(layout.channels == format.channels ||
-                  (layout.channels == 1 && format.channels == 2)) ||
-                format.channels > 2) {
-                error = "its rate or channels differ from the output's";
-                return nullptr;
-            }
-            std::unique_ptr<WavDecoder> d(new WavDecoder(std::move(file), format, layout));
-            d->dataOffset_ = body;
-            d->frames_ = std::max<std::int64_t>(0, bytes) / layout.blockAlign;
-            if (d->frames_ == 0) {
-                error = "no sound could be decoded from the file";
-                return nullptr;
-            }
-            d->estimatedLength_ = double(d->frames_) / layout.rate;
-            return d;
+            haveFormat = parseFormat(fmt, chunk.size, layout, error);
+            return haveFormat;
         }
-        at = body + size + (size & 1);
+        if (!chunk.is("data"))
+            return true;
+        if (haveFormat) {
+            const std::int64_t held = fileSize - chunk.body;
+            dataOffset = chunk.body;
+            dataBytes = chunk.size == 0 || chunk.size == kUnknownSize
+                            ? held
+                            : std::min<std::int64_t>(chunk.size, held);
+        }
+        return false;
+    });
+    if (dataOffset >= 0) {
+        if (layout.rate != format.rate || format.channels > 2 ||
+            !(layout.channels == format.channels ||
+              (layout.channels == 1 && format.channels == 2))) {
+            error = "its rate or channels differ from the output's";
+            return nullptr;
+        }
+        std::unique_ptr<WavDecoder> d(new WavDecoder(std::move(file), format, layout));
+        d->dataOffset_ = dataOffset;
+        d->frames_ = std::max<std::int64_t>(0, dataBytes) / layout.blockAlign;
+        if (d->frames_ == 0) {
+            error = "no sound could be decoded from the file";
+            return nullptr;
+        }
+        d->estimatedLength_ = double(d->frames_) / layout.rate;
+        return d;
     }
+    if (!error.empty())
+        return nullptr;
     if (file->cancelled())
         error = "opening the file was cancelled";
     else

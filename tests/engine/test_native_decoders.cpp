@@ -177,9 +177,10 @@ void ffmpegMappedOnlyWhenNeeded(Checks &checks)
         checks.expect(d && !decodeAll(*d).samples.empty(), std::string(name) + ": " + error);
     }
     const FileTags tags = readFileTags(fixture("tone440_cbr128_id3.mp3"));
-    checks.expect(tags.title == "Tarn Test Tone" && tags.artist == "Tarn Player",
+    checks.expect(tags == FileTags{"Tarn Test Tone", "Tarn Player", ""},
                   "ID3v2 tags: \"" + tags.title + "\", \"" + tags.artist + "\"");
-    // Guards: MP3 and WAV at the output's rate loading FFmpeg after all.
+    checks.expect(readFileTags(fixture("gap_a.wav")) == FileTags{}, "tags in a WAV without any");
+    // Guards: MP3 and WAV at the output's rate, or their tags, loading FFmpeg after all.
     checks.expect(!ffmpegMapped(), "FFmpeg is mapped after playing only MP3 and WAV");
 
     std::string error;
@@ -384,19 +385,53 @@ void hostileWav(Checks &checks, const TempDir &dir)
     }
 }
 
-void id3v1Tags(Checks &checks, const TempDir &dir)
+struct Tagged {
+    const char *name;
+    std::vector<char> bytes;
+    FileTags expected;
+};
+
+void tagsWithoutFfmpeg(Checks &checks, const TempDir &dir)
 {
     // An ID3v1 tag alone, in Latin-1: "Café" by "Bjørk".
-    std::vector<char> mp3 = readBytes(fixture("tone1k_vbr_mono.mp3"));
+    std::vector<char> v1 = readBytes(fixture("tone1k_vbr_mono.mp3"));
     char tag[128] = {'T', 'A', 'G'};
     std::memcpy(tag + 3, "Caf\xe9", 4);
     std::memcpy(tag + 33, "Bj\xf8rk", 5);
-    mp3.insert(mp3.end(), tag, tag + 128);
-    writeBytes(dir.file("v1.mp3"), mp3);
-    const FileTags tags = readFileTags(dir.file("v1.mp3"));
-    // Guards: ID3v1 ignored, or its Latin-1 passed on as broken UTF-8.
-    checks.expect(tags == FileTags{"Caf\xc3\xa9", "Bj\xc3\xb8rk", ""},
-                  "ID3v1: \"" + tags.title + "\", \"" + tags.artist + "\"");
+    v1.insert(v1.end(), tag, tag + 128);
+    const auto text = [](const char *s) { return std::vector<char>(s, s + std::strlen(s) + 1); };
+    // RIFF INFO: an odd-sized title (padded), Latin-1 and UTF-8 text.
+    std::vector<char> info = {'I', 'N', 'F', 'O'};
+    for (const Chunk &item : {Chunk{"INAM", text("Tone")}, Chunk{"IART", text("Bj\xf8rk")},
+                              Chunk{"IPRD", text("Caf\xc3\xa9")}}) {
+        const std::vector<char> one = riff({item});
+        info.insert(info.end(), one.begin() + 12, one.end());
+    }
+    // An item whose size runs past its list, into the data chunk that follows.
+    std::vector<char> overlong = {'I', 'N',  'F', 'O', 'I',  'N', 'A',
+                                  'M', 0x10, 0,   0,   0x10, 'x', 'y'};
+    const std::vector<char> fmt16 = fmtBody(1, 1, 48000, 16);
+    const Tagged cases[] = {
+        {"ID3v1 in Latin-1", v1, {"Caf\xc3\xa9", "Bj\xc3\xb8rk", ""}},
+        {"RIFF INFO",
+         riff({{"fmt ", fmt16}, {"LIST", info}, {"data", sine16(100)}}),
+         {"Tone", "Bj\xc3\xb8rk", "Caf\xc3\xa9"}},
+        {"RIFF INFO after the data",
+         riff({{"fmt ", fmt16}, {"data", sine16(100)}, {"LIST", info}}),
+         {"Tone", "Bj\xc3\xb8rk", "Caf\xc3\xa9"}},
+        {"RIFF INFO item past its list",
+         riff({{"fmt ", fmt16}, {"LIST", overlong}, {"data", sine16(100)}}),
+         {"xy", "", ""}},
+    };
+    int n = 0;
+    for (const Tagged &c : cases) {
+        const std::string path = dir.file("tagged" + std::to_string(n++));
+        writeBytes(path, c.bytes);
+        const FileTags tags = readFileTags(path);
+        // Guards: tags missed, read past their chunk, or Latin-1 passed on as broken UTF-8.
+        checks.expect(tags == c.expected, std::string(c.name) + ": \"" + tags.title + "\", \"" +
+                                              tags.artist + "\", \"" + tags.album + "\"");
+    }
 }
 
 } // namespace
@@ -405,10 +440,11 @@ int main()
 {
     Checks checks;
     TempDir dir;
+    // First, while nothing in this process has needed FFmpeg.
+    tagsWithoutFfmpeg(checks, dir);
     ffmpegMappedOnlyWhenNeeded(checks);
     wavSameAsFfmpeg(checks, dir);
     mp3SameAsFfmpeg(checks);
     hostileWav(checks, dir);
-    id3v1Tags(checks, dir);
     return checks.exitCode();
 }
