@@ -5,7 +5,7 @@
 // real-time playback cost against.
 //
 //   bench_engine_decode_floor FILE [REPEATS]
-#include "engine/ffmpeg_ptr.h"
+#include "engine/ffmpeg/ffmpeg_ptr.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>

@@ -18,7 +18,7 @@ set -euo pipefail
 level=${1:-build}
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6
           libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
-          libsdl2-dev libpulse-dev fonts-liberation)
+          libsdl2-dev libpulse-dev libmpg123-dev fonts-liberation)
 if [[ $level == test || $level == e2e ]]; then
   packages+=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev llvm-14 ffmpeg sox)
   packages+=(dbus-daemon dbus-bin playerctl desktop-file-utils appstream)

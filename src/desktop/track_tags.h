@@ -1,5 +1,5 @@
 // Title, artist and album from an audio file's tags (ID3, ASF, Vorbis
-// comments, RIFF INFO, ...), read with FFmpeg. Reads the file's header only.
+// comments, RIFF INFO, ...): see engine/file_tags.h. Reads the file's header only.
 // Any thread; no state.
 #pragma once
 

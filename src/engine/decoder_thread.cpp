@@ -169,7 +169,8 @@ std::unique_ptr<VideoStream> Engine::Impl::openVideo(const std::string &path, Ca
                                                      std::string &error)
 {
     std::string videoError;
-    auto decoder = VideoDecoder::open(path, cancel, videoError);
+    CodecModule *module = codecModule(videoError);
+    auto decoder = module ? module->openVideo(path, cancel, videoError) : nullptr;
     if (!decoder) {
         if (!withSound)
             error = videoError;

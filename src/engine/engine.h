@@ -1,7 +1,8 @@
-// Tarn Player playback engine: one file at a time, decoded with FFmpeg, its
-// sound played through PulseAudio (or SDL2 where there is no PulseAudio
-// server) on the system's default output, its pictures (when a video sink is
-// set) handed to that sink.
+// Tarn Player playback engine: one file at a time, decoded by the engine's own
+// WAV reader, libmpg123 or (loaded when a file needs it) FFmpeg, see
+// decoder.h; its sound played through PulseAudio (or SDL2 where there is no
+// PulseAudio server) on the system's default output, its pictures (when a
+// video sink is set) handed to that sink.
 //
 // EVENT MODEL
 //   The engine raises three events through the callback given to

@@ -11,9 +11,9 @@ namespace {
 constexpr double kLongestWait = 0.5;
 } // namespace
 
-VideoStream::VideoStream(std::unique_ptr<VideoDecoder> decoder, VideoShared &shared,
+VideoStream::VideoStream(std::unique_ptr<PictureSource> pictures, VideoShared &shared,
                          AudioClock audioClock, EndReport ended)
-    : decoder_(std::move(decoder)), shared_(shared), audioClock_(std::move(audioClock)),
+    : pictures_(std::move(pictures)), shared_(shared), audioClock_(std::move(audioClock)),
       ended_(std::move(ended)), thread_(&VideoStream::run, this)
 {
 }
@@ -39,9 +39,12 @@ void VideoStream::show(double time)
     if (!shared_.sink)
         return;
     const VideoFormat format =
-        shared_.sink->videoFormat(decoder_->displayWidth(), decoder_->displayHeight());
-    if (scaler_.convert(decoder_->frame(), format))
-        shared_.sink->present(scaler_.picture(time));
+        shared_.sink->videoFormat(pictures_->displayWidth(), pictures_->displayHeight());
+    VideoFrame picture;
+    if (pictures_->convert(format, picture)) {
+        picture.time = time;
+        shared_.sink->present(picture);
+    }
 }
 
 void VideoStream::run()
@@ -61,16 +64,16 @@ void VideoStream::run()
         lock.unlock();
         if (c.segment != segment) {
             segment = c.segment;
-            decoder_->seek(c.target);
+            pictures_->seek(c.target);
             have = drained = reported = false;
             first = true;
             end = c.target;
         }
         if (!have && !drained) {
-            have = decoder_->next(time);
+            have = pictures_->next(time);
             drained = !have;
             if (have)
-                end = std::max(end, time + decoder_->frameDuration());
+                end = std::max(end, time + pictures_->frameDuration());
         }
         double wait = -1; // seconds to sleep unless the owner changes something; < 0: until then
         if (have && first) {
@@ -79,7 +82,7 @@ void VideoStream::run()
             wait = 0;
         } else if (have) {
             const double now = clock(c);
-            if (time + decoder_->frameDuration() <= now) {
+            if (time + pictures_->frameDuration() <= now) {
                 shared_.dropped.fetch_add(1, std::memory_order_relaxed); // its time has passed
                 have = false;
                 wait = 0;

@@ -27,8 +27,7 @@
 //   sought file shows where it stands.
 #pragma once
 
-#include "engine/video_decoder.h"
-#include "engine/video_scaler.h"
+#include "engine/codec_module.h"
 #include "engine/video_sink.h"
 
 #include <atomic>
@@ -88,21 +87,20 @@ public:
 
     // Starts the thread. With no audioClock the stream runs on the
     // monotonic clock and reports its end through `ended`.
-    VideoStream(std::unique_ptr<VideoDecoder> decoder, VideoShared &shared, AudioClock audioClock,
+    VideoStream(std::unique_ptr<PictureSource> pictures, VideoShared &shared, AudioClock audioClock,
                 EndReport ended);
     ~VideoStream(); // stops the thread and waits for it
     VideoStream(const VideoStream &) = delete;
     VideoStream &operator=(const VideoStream &) = delete;
 
-    double length() const { return decoder_->length(); }
+    double length() const { return pictures_->length(); }
 
 private:
     void run();
     double clock(const VideoControl &c) const;
     void show(double time);
 
-    std::unique_ptr<VideoDecoder> decoder_; // video thread
-    VideoScaler scaler_;                    // video thread
+    std::unique_ptr<PictureSource> pictures_; // video thread
     VideoShared &shared_;
     AudioClock audioClock_;
     EndReport ended_;

@@ -127,6 +127,17 @@ void checkAdvanceAndStatus(Checks &checks)
     checks.expect(reported, "with a bad file: " + joined(mixed.events));
     checks.expect(!mixed.events.empty() && mixed.events.back() == "done",
                   "with a bad file, no done");
+
+    // Guards: a missing or broken FFmpeg module crashing the player, failing
+    // silently, or keeping the files that do not need it from playing.
+    const std::string wma = fixture("tone440_wmav1.wma");
+    setenv("TARN_CODEC_MODULE", bad.c_str(), 1);
+    const Run noModule = runTool({a, wma, b});
+    unsetenv("TARN_CODEC_MODULE");
+    const std::string reason = "error " + wma + " this player's FFmpeg decoder could not be loaded";
+    checks.expect(noModule.status == 1 && noModule.events.size() == 8 &&
+                      noModule.events[3].starts_with(reason) && noModule.events[6] == "eos",
+                  fmt("without the module: exit %d, ", noModule.status) + joined(noModule.events));
 }
 
 void checkOptions(Checks &checks)

@@ -22,6 +22,10 @@ for f in bin/tarn-player share/applications/tarn-player.desktop \
   [[ -f $prefix/$f ]] || fail "$f is not installed"
 done
 [[ -d $prefix/share/tarn-player ]] || fail "no data folder share/tarn-player"
+# The FFmpeg module, where the player looks for it relative to itself.
+module=$(find "$prefix" -path '*/tarn-player/libtarn-ffmpeg.so' -type f | head -1)
+[[ -n $module && $(realpath --relative-to="$prefix/bin" "$(dirname "$module")") == ../lib*/tarn-player ]] ||
+  fail "libtarn-ffmpeg.so is not installed in lib/.../tarn-player"
 # The visualisation's video goes with the program once the build has it.
 [[ ! -f $build/src/1016.avi || -f $prefix/share/tarn-player/1016.avi ]] || fail "1016.avi is not installed"
 desktop-file-validate "$prefix/share/applications/tarn-player.desktop" || fail "desktop-file-validate"

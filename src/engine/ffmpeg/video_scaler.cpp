@@ -1,4 +1,4 @@
-#include "engine/video_scaler.h"
+#include "engine/ffmpeg/video_scaler.h"
 
 namespace tarn::engine {
 

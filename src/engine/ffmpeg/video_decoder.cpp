@@ -1,4 +1,4 @@
-#include "engine/video_decoder.h"
+#include "engine/ffmpeg/video_decoder.h"
 
 #include <algorithm>
 

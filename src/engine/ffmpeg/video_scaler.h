@@ -5,7 +5,7 @@
 //   Used by the engine's video thread only.
 #pragma once
 
-#include "engine/ffmpeg_ptr.h"
+#include "engine/ffmpeg/ffmpeg_ptr.h"
 #include "engine/video_sink.h"
 
 #include <cstdint>

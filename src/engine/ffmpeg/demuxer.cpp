@@ -1,6 +1,6 @@
-#include "engine/demuxer.h"
+#include "engine/ffmpeg/demuxer.h"
 
-#include <filesystem>
+#include "engine/media_file.h"
 
 namespace tarn::engine {
 
@@ -17,29 +17,8 @@ FormatContextPtr openContainer(const std::string &path, const CancelToken *cance
                                std::string &error, std::uintmax_t &size)
 {
     const std::string noun = std::string("a ") + kind + " file";
-    size = 0;
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec) {
-        if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory)
-            error = "the file is not there";
-        else if (ec == std::errc::permission_denied)
-            error = "no permission to read the file";
-        else
-            error = "the file cannot be read (" + ec.message() + ")";
+    if (!checkMediaFile(path, kind, error, size))
         return nullptr;
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        error = std::filesystem::is_directory(status) ? "it is a folder, not " + noun
-                                                      : "it is not " + noun;
-        return nullptr;
-    }
-    const std::uintmax_t bytes = std::filesystem::file_size(path, ec);
-    if (bytes == 0 && !ec) {
-        error = "the file is empty";
-        return nullptr;
-    }
-    size = ec ? 0 : bytes;
 
     AVFormatContext *raw = avformat_alloc_context();
     if (!raw) {

@@ -7,26 +7,13 @@
 //   thread). Reads can be cancelled from any thread through the CancelToken.
 #pragma once
 
-#include "engine/ffmpeg_ptr.h"
+#include "engine/cancel_token.h"
+#include "engine/ffmpeg/ffmpeg_ptr.h"
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 
 namespace tarn::engine {
-
-// Cancels the reads of a container once *current no longer equals `mine`,
-// or *quit is set. The atomics must outlive the container.
-struct CancelToken {
-    const std::atomic<std::uint64_t> *current = nullptr;
-    std::uint64_t mine = 0;
-    const std::atomic<bool> *quit = nullptr;
-    bool cancelled() const
-    {
-        return (quit && quit->load(std::memory_order_relaxed)) ||
-               (current && current->load(std::memory_order_relaxed) != mine);
-    }
-};
 
 // Opens `path` and reads its stream information. Only regular, non-empty
 // files: a named pipe or a device would block for as long as nothing writes

@@ -7,8 +7,8 @@
 //   CancelToken given at open.
 #pragma once
 
-#include "engine/demuxer.h"
-#include "engine/ffmpeg_ptr.h"
+#include "engine/ffmpeg/demuxer.h"
+#include "engine/ffmpeg/ffmpeg_ptr.h"
 
 #include <memory>
 #include <string>
