@@ -207,6 +207,28 @@ class Session:
                 raise Missed(f"PlaybackStatus stayed {now}, not {status}")
             time.sleep(0.05)
 
+    def wait_playing(self, timeout):
+        """Waits until the reported position moves on (PlaybackStatus is not
+        always right: mpv's MPRIS says Stopped while it plays a WMA)."""
+        deadline = time.monotonic() + timeout
+        first = self.mpris.get("Position")
+        while time.monotonic() < deadline:
+            time.sleep(0.1)
+            if self.mpris.get("Position") - first >= 200000:
+                return
+        raise Missed(f"it did not play{self.log_error()}")
+
+    def log_error(self):
+        """The last line of the player's output that reports a failure."""
+        self.log.flush()
+        with open(self.log.name, errors="replace") as f:
+            lines = [line.strip() for line in f]
+        for word in ("unable", "fatal", "fail", "error"):
+            hits = [line for line in lines if word in line.lower()]
+            if hits:
+                return f" (its log: {hits[0][:160]})"
+        return ""
+
     def quit(self):
         if self.proc is None or self.proc.poll() is not None:
             self.log.close()
@@ -320,15 +342,15 @@ class Race:
 
         s.player.stopped_state(s, path)
         time.sleep(self.args.idle_seconds)
-        request("first", lambda: m.call("Play"), 1.5)
+        request("first", lambda: m.call("Play"), 2.0)
         request("pause", lambda: m.call("Pause"), 1.0)
         request("resume", lambda: m.call("Play"), 1.0)
-        request("volume", lambda: m.set_volume(0.5), 1.2)
+        request("volume", lambda: m.set_volume(0.5), 1.05)
         m.set_volume(1.0)
         time.sleep(0.3)
         m.seek_to(22)  # into the silent part
         time.sleep(1.5)
-        request("seek", lambda: m.seek_to(45), 1.2)
+        request("seek", lambda: m.seek_to(45), 1.0)
         m.call("Stop")
         time.sleep(0.5)
         for kind in ("mp3", "wav"):
@@ -339,17 +361,17 @@ class Race:
                 s.player.load(files, s)
                 return t
 
-            request(f"gap_{kind}", load_pair, 5)
+            request(f"gap_{kind}", load_pair, 4.0)
 
     def latency_analyse(self, player, rec):
         """Reads the figures of the requests that were sent from the recording."""
         ms = lambda f: lambda t: 1000 * f(t)
         detect = {
-            "first": ms(lambda t: onset(rec, t, 5)),
+            "first": ms(lambda t: onset(rec, t, 1.95)),
             "pause": ms(lambda t: sound_end(rec, t, 0.9)),
             "resume": ms(lambda t: onset(rec, t, 0.9)),
             "volume": ms(lambda t: level_change(rec, t)),
-            "seek": ms(lambda t: onset(rec, t, 1.1)),
+            "seek": ms(lambda t: onset(rec, t, 0.95)),
             "gap_mp3": lambda t: gap(rec, t, 2.0),
             "gap_wav": lambda t: gap(rec, t, 2.0),
         }
@@ -375,7 +397,7 @@ class Race:
             self.cpu_window(s, "idle", w)
         t_load = time.monotonic()
         s.player.load([os.path.join(self.media, song)], s)
-        s.wait_status("Playing", 10)
+        s.wait_playing(10)
         time.sleep(max(0.0, t_load + 20 - w - time.monotonic()))
         position = s.mpris.get("Position")
         self.cpu_window(s, kind, w)
@@ -386,7 +408,7 @@ class Race:
         if "paused" in states:
             s.mpris.call("Pause")
             s.wait_status("Paused", 5)
-            time.sleep(5)  # past whatever a player does in its first seconds paused
+            time.sleep(4)  # past whatever a player does in its first seconds paused
             self.cpu_window(s, "paused", w)
 
     def cpu_window(self, s, state, seconds):
@@ -474,17 +496,20 @@ def fmt(v):
     return f"{v:.0f}" if abs(v) >= 100 else f"{v:.1f}" if abs(v) >= 1 else f"{v:.2f}"
 
 
-def cell(values, misses, notes, label):
+def cell(values, misses, notes, player):
+    """notes: {text: number}, shared by the whole table."""
+
+    def note(text):
+        return notes.setdefault(f"{player}: {text}", len(notes) + 1)
+
+    reasons = "; ".join(sorted(set(misses)))
     if not values:
-        notes.append(f"{label}: {'; '.join(sorted(set(misses))) or 'not measured'}")
-        return f"—[{len(notes)}]"
+        return f"—[{note(reasons or 'not measured')}]"
     text = fmt(statistics.median(values))
     if len(values) > 1:
         text += f" ({fmt(min(values))}–{fmt(max(values))})"
     if misses:
-        notes.append(f"{label}: missed {len(misses)} of {len(values) + len(misses)}: "
-                     + "; ".join(sorted(set(misses))))
-        text += f" [{len(notes)}]"
+        text += f" [{note(f'missed in {len(misses)} of {len(values) + len(misses)} rounds: {reasons}')}]"
     return text
 
 
@@ -492,18 +517,18 @@ def table(raw):
     players = raw["players"]
     lines = ["| figure | " + " | ".join(label for _, label in players) + " |",
              "|---|" + "---|" * len(players)]
-    notes = []
+    notes = {}
     for key, title in ROWS:
         if key not in raw["results"] and key not in raw["misses"]:
             continue
         cells = [cell(raw["results"].get(key, {}).get(pk, []),
-                      raw["misses"].get(key, {}).get(pk, []), notes, f"{label}, {title}")
+                      raw["misses"].get(key, {}).get(pk, []), notes, label)
                  for pk, label in players]
         lines.append(f"| {title} | " + " | ".join(cells) + " |")
     lines.append("")
-    lines.append("Median (min–max) of the rounds; a dash is a figure the player did not"
+    lines.append("Median (min–max) over the rounds; a dash is a figure the player did not"
                  " give, for the reason in the note.")
-    lines += [f"[{i + 1}] {n}" for i, n in enumerate(notes)]
+    lines += [f"[{n}] {text}" for text, n in notes.items()]
     return "\n".join(lines)
 
 
@@ -515,7 +540,7 @@ def main():
     parser.add_argument("--pulse-pid", type=int, required=True)
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--cpu-rounds", type=int, default=2)
-    parser.add_argument("--cpu-seconds", type=float, default=10)
+    parser.add_argument("--cpu-seconds", type=float, default=8)
     parser.add_argument("--idle-seconds", type=float, default=4)
     parser.add_argument("--players", nargs="+", required=True)
     parser.add_argument("--keep", help="folder for each latency session's recording")

@@ -11,7 +11,7 @@
 # start-up, Play, Pause, resume, volume, seek and the gaps in that session.
 # Then RACE_CPU_ROUNDS rounds measure CPU, wake-ups and memory. Settings:
 #   RACE_CPU_ROUNDS   rounds of the CPU and memory part (default 2)
-#   RACE_CPU_SECONDS  length of each CPU window (default 10)
+#   RACE_CPU_SECONDS  length of each CPU window (default 8)
 #   RACE_IDLE_SECONDS how long a player sits stopped before the Play that
 #                     measures the first sound (default 4)
 #   RACE_PLAYERS      which players, of: tarn audacious-gtk audacious-qt
@@ -112,9 +112,11 @@ tone "$media/gap_b.mp3" 2 1.5 "${mp3[@]}"
 tone "$media/gap_a.wav" 0 2 "${wav[@]}"
 tone "$media/gap_b.wav" 2 1.5 "${wav[@]}"
 
+echo "start: $(uptime)"
 "$python" "$here/race.py" --build "$build" --media "$media" --work "$work" \
     --pulse-pid "$pulse_pid" --rounds "$rounds" \
-    --cpu-rounds "${RACE_CPU_ROUNDS:-2}" --cpu-seconds "${RACE_CPU_SECONDS:-10}" \
+    --cpu-rounds "${RACE_CPU_ROUNDS:-2}" --cpu-seconds "${RACE_CPU_SECONDS:-8}" \
     --idle-seconds "${RACE_IDLE_SECONDS:-4}" \
     --players ${RACE_PLAYERS:-tarn audacious-gtk audacious-qt qmmp mpv vlc} \
     --table "$work/race.md" --raw "$work/race.json" ${RACE_KEEP:+--keep "$RACE_KEEP"}
+echo "end: $(uptime)"

@@ -87,7 +87,7 @@ class Player:
         """Loads `path` and leaves it loaded and stopped; returns the
         PlaybackStatus that state shows."""
         self.load([path], session)
-        session.wait_status("Playing", 10)
+        session.wait_playing(10)
         time.sleep(0.5)
         session.mpris.call("Stop")
         session.wait_status("Stopped", 5)
