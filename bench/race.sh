@@ -33,6 +33,7 @@ rounds=${2:-5}
 out=${RACE_OUT:-/tmp/tarn-race}
 [ -x "$build/src/tarn-player" ] || { echo "no $build/src/tarn-player" >&2; exit 2; }
 python=/usr/bin/python3 # Debian's, which has the dbus and Xlib modules
+export PYTHONDONTWRITEBYTECODE=1
 
 if [ -z "${RACE_WORK:-}" ]; then
     "$root/scripts/deps.sh" bench
