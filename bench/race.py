@@ -276,7 +276,7 @@ class Race:
     def measure(self, measure, player, fn):
         try:
             self.add(measure, player, fn())
-        except Missed as e:
+        except (Missed, LookupError) as e:
             self.miss(measure, player, str(e))
 
     def note_load(self):
@@ -320,17 +320,21 @@ class Race:
         self.add("roundtrip", player, statistics.median(round_trip))
         rec = Recorder(RATE, self.note_pid)
         self.requests = {}
+        stopped_early = None
         try:
             if not rec.wait_started():
                 raise Missed("the recorder did not start")
             s.mpris.set_volume(1.0)
             self.latency_requests(s, rec, os.path.join(self.media, "latency.mp3"))
+        except Missed as e:  # what was requested until then is still read
+            stopped_early = e
         finally:
             rec.stop()
-            if self.args.keep:
-                rec.save(os.path.join(self.args.keep, f"{player.key}-{self.round}"),
-                         self.requests)
-            self.latency_analyse(player, rec)
+        if self.args.keep:
+            rec.save(os.path.join(self.args.keep, f"{player.key}-{self.round}"), self.requests)
+        self.latency_analyse(player, rec)
+        if stopped_early:
+            raise stopped_early
 
     def latency_requests(self, s, rec, path):
         m = s.mpris
@@ -554,7 +558,11 @@ def main():
     race = Race(args)
     print(f"{time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime(start))}: load average "
           f"{' '.join(load_start)} on {os.cpu_count()} cores", flush=True)
-    race.run()
+    try:
+        race.run()
+    except KeyboardInterrupt:
+        print("interrupted: no table", file=sys.stderr)
+        return 130
     load_end = open("/proc/loadavg").read().split()[:3]
     raw = {"players": [(p.key, p.label) for p in race.players], "results": race.results,
            "misses": race.misses, "load_start": load_start, "load_end": load_end,
@@ -575,4 +583,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

@@ -94,14 +94,15 @@ class Recorder:
 
     def save(self, base, requests):
         """Writes the recording (base.wav) and the requests placed in it
-        (base.json: frame of each request, and the chunk arrivals)."""
+        (base.json: the clock at each request, the chunk arrivals and the
+        sink latencies read)."""
         with wave.open(base + ".wav", "wb") as w:
             w.setnchannels(2)
             w.setsampwidth(2)
             w.setframerate(self.rate)
             w.writeframes(bytes(self.data[: len(self.data) // 4 * 4]))
         with open(base + ".json", "w") as f:
-            json.dump({"requests": {k: [t, self.frame_at(t)] for k, t in requests.items()},
+            json.dump({"requests": requests,
                        "marks": self.marks, "latencies": self.latencies}, f)
 
     @property
