@@ -36,6 +36,7 @@ part=${2:-all}
 player=$build/src/tarn-engine-play
 monitor=$here/play_monitor.py
 source "$here/x_session.sh"
+source "$here/media.sh"
 export TARN_FIXTURES=$root/tests/fixtures
 export SDL_NO_SIGNAL_HANDLERS=1
 
@@ -53,16 +54,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Three minutes of music-like stereo sound (two moving tones over pink noise),
-# encoded at 192 kbit/s CBR: made here, never committed.
+# Three minutes of music-like sound, 192 kbit/s CBR (bench/media.sh).
 song=$work/song.mp3
-make_song() {
-    ffmpeg -nostdin -v error -y \
-        -f lavfi -i "aevalsrc=0.3*sin(2*PI*220*t)*sin(2*PI*0.5*t)|0.2*sin(2*PI*330*t+sin(2*PI*5*t)):s=44100:d=180" \
-        -f lavfi -i "anoisesrc=color=pink:amplitude=0.1:d=180:r=44100" \
-        -filter_complex "[1]pan=stereo|c0=c0|c1=c0[n];[0][n]amix=inputs=2:normalize=0" \
-        -c:a libmp3lame -b:a 192k "$song"
-}
+make_song() { make_music "$song"; }
 
 # A PulseAudio server of our own with a null sink as its only (default) sink,
 # so nothing is heard and no desktop session is needed.
