@@ -85,9 +85,23 @@ seeds_fuzz_m3u() {
 
 # Media: every fixture (each PCM sample format of WAV, MP3 with and without
 # a tag, both WMA versions, AVI with and without sound, the damaged ones).
+# The engine's own WAV reader takes only files at the output's rate: each WAV
+# fixture also goes in with its header saying 48000 Hz, so every PCM sample
+# format reaches it from the start.
 seeds_fuzz_decode() {
   mkdir -p fuzz-corpus/fuzz_decode
   cp "$fixtures"/*.mp3 "$fixtures"/*.wav "$fixtures"/*.wma "$fixtures"/*.avi fuzz-corpus/fuzz_decode/
+  python3 - "$fixtures" fuzz-corpus/fuzz_decode <<'PY'
+import pathlib, struct, sys
+for wav in sorted(pathlib.Path(sys.argv[1]).glob("*.wav")):
+    data = bytearray(wav.read_bytes())
+    at = data.find(b"fmt ")
+    if at < 0:
+        continue
+    block = struct.unpack_from("<H", data, at + 20)[0]
+    struct.pack_into("<II", data, at + 12, 48000, 48000 * block)
+    (pathlib.Path(sys.argv[2]) / ("at48k-" + wav.name)).write_bytes(data)
+PY
 }
 
 # ASan's quarantine holds freed memory for a while; the default (256 MB)

@@ -72,10 +72,13 @@ void stateFile(std::uint8_t pick, const QByteArray &bytes)
     check(writeNumberLine(folder(), name, value));
     check(readFirstNumber(folder(), name) == value);
 
-    // A text line keeps the first line as it was.
+    // A text line keeps the first line as it was (when the line and its CR LF
+    // fit in a state file: the player's own text lines are one character).
     qsizetype end = 0;
     while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
         ++end;
+    if (end + 2 > kStateFileBound)
+        return;
     check(writeTextLine(folder(), name, bytes.first(end)));
     const SmallFileRead again = readStateFile(folder(), name);
     check(again.status == SmallFileRead::Status::Read && again.bytes == bytes.first(end) + "\r\n");
