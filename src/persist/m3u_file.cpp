@@ -7,6 +7,38 @@
 
 namespace tarn {
 
+namespace {
+
+// The longest start of `text` that takes at most `bytes` bytes in UTF-8,
+// cut between characters.
+QString utf8Prefix(const QString &text, qsizetype bytes)
+{
+    qsizetype used = 0, end = 0;
+    while (end < text.size()) {
+        const bool pair =
+            text[end].isHighSurrogate() && end + 1 < text.size() && text[end + 1].isLowSurrogate();
+        const char32_t c =
+            pair ? QChar::surrogateToUcs4(text[end], text[end + 1]) : char32_t(text[end].unicode());
+        const qsizetype size = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        if (used + size > bytes)
+            break;
+        used += size;
+        end += pair ? 2 : 1;
+    }
+    return text.left(end);
+}
+
+// A path no file can have: a NUL in it, longer than the file system allows
+// a path or its file name to be. Such a line is left out, so it cannot make
+// the playlist unsavable later.
+bool impossiblePath(const QString &path)
+{
+    return path.contains(QChar(0)) || path.toUtf8().size() >= kMaxPathBytes ||
+           QFileInfo(path).fileName().toUtf8().size() > kMaxNameBytes;
+}
+
+} // namespace
+
 bool isM3uFileName(const QString &fileName)
 {
     return fileName.endsWith(QLatin1String(".m3u"), Qt::CaseInsensitive) ||
@@ -16,7 +48,7 @@ bool isM3uFileName(const QString &fileName)
 QList<PlaylistEntry> readM3u(QByteArrayView bytes, const QString &listPath, qsizetype room)
 {
     const bool utf8Only = listPath.endsWith(QLatin1String(".m3u8"), Qt::CaseInsensitive);
-    const QDir folder = QFileInfo(listPath).absoluteDir();
+    const QString folder = QFileInfo(listPath).absolutePath();
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes = bytes.sliced(3);
 
@@ -38,6 +70,8 @@ QList<PlaylistEntry> readM3u(QByteArrayView bytes, const QString &listPath, qsiz
             if (line.startsWith(QLatin1String("#EXTINF:"), Qt::CaseInsensitive)) {
                 const qsizetype comma = line.indexOf(QLatin1Char(','));
                 title = comma < 0 ? QString() : line.mid(comma + 1).trimmed();
+                // A display name as long as a file name can be, without NULs.
+                title = utf8Prefix(title.remove(QChar(0)), kMaxNameBytes);
             }
             continue;
         }
@@ -52,7 +86,15 @@ QList<PlaylistEntry> readM3u(QByteArrayView bytes, const QString &listPath, qsiz
         } else if (!path.contains(QLatin1Char('/'))) {
             path.replace(QLatin1Char('\\'), QLatin1Char('/')); // a list written on Windows
         }
-        path = QDir::cleanPath(folder.absoluteFilePath(path));
+        // Joined by hand: QDir takes a name starting with ":" for one of
+        // the program's own resources, not a file beside the list.
+        if (!path.startsWith(QLatin1Char('/')))
+            path = folder + QLatin1Char('/') + path;
+        path = QDir::cleanPath(path);
+        if (impossiblePath(path)) {
+            title.clear();
+            continue;
+        }
         entries.append({path, title.isEmpty() ? QFileInfo(path).fileName() : title});
         title.clear();
     }

@@ -4,7 +4,9 @@
 // on the next path line. A relative path is taken against the list's own
 // folder. An .m3u8 file is UTF-8; an .m3u line is UTF-8 when it is valid
 // UTF-8 and Windows-1252 otherwise. Entries that are web addresses are left
-// out (the engine plays files).
+// out (the engine plays files), and so are paths no file can have (a NUL
+// in them, longer than a path or a file name can be). A title longer than
+// a file name can be is cut to that length.
 //
 // Plain functions; any thread may call them on its own data.
 #pragma once

@@ -228,7 +228,12 @@ PlaylistWriteResult writePlaylist(const QList<PlaylistEntry> &entries)
     out.reserve(16 + entries.size() * 96);
     out += ' ' + QByteArray::number(entries.size()) + ' ' + kLineEnd;
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        const QByteArray line = entries[i].path.toUtf8() + '+' + entries[i].name.toUtf8();
+        QByteArray line = entries[i].path.toUtf8() + '+' + entries[i].name.toUtf8();
+        // A display name other than the file name (an M3U title) can make the
+        // line split elsewhere when it is read, and the path with it: then
+        // the file name is written as the name, which always splits right.
+        if (splitEntryLine(QString::fromUtf8(line)) != entries[i])
+            line = entries[i].path.toUtf8() + '+' + fileNamePart(entries[i].path).toUtf8();
         const char *bad = nullptr;
         if (line.contains('\n'))
             bad = "it contains a line break";

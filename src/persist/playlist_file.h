@@ -64,7 +64,10 @@ struct PlaylistWriteResult {
 };
 
 // A path or name with a line break (or NUL) cannot be written as one line: it
-// would come back as other entries, so the whole playlist is refused.
+// would come back as other entries, so the whole playlist is refused. A
+// display name that would make its line split elsewhere when read (a "+" in
+// a title beside a "+" in the path) is written as the path's file name, so
+// the path comes back as it was.
 PlaylistWriteResult writePlaylist(const QList<PlaylistEntry> &entries);
 
 // ---- Reader

@@ -29,7 +29,10 @@ bool QtSettingsStore::saveSetting(const QString &app, const QString &section, co
     QSettings settings(QSettings::UserScope, app, app);
     settings.setValue(settingKey(section, key), value);
     settings.sync();
-    return settings.status() == QSettings::NoError;
+    // A FormatError tells of lines in the file QSettings could not read; it
+    // writes the value all the same (dropping those lines). Only an
+    // AccessError means the value was not stored.
+    return settings.status() != QSettings::AccessError;
 }
 
 } // namespace tarn

@@ -45,6 +45,17 @@ private slots:
         QTest::newRow("backslashes of a Windows list")
             << "x.m3u" << QByteArray("sub\\b.mp3\n") << qsizetype(9)
             << Entries{{"/lists/sub/b.mp3", "b.mp3"}};
+        // Guards: a name starting with ":" taken for one of Qt's resources.
+        QTest::newRow("colon names") << "x.m3u" << QByteArray(":a.mp3\n") << qsizetype(9)
+                                     << Entries{{"/lists/:a.mp3", ":a.mp3"}};
+        // Guards: a line no file can be named by (NUL, a name over 255 bytes)
+        // kept, making the whole playlist unsavable; a long title kept whole.
+        QTest::newRow("impossible paths, long title")
+            << "x.m3u"
+            << QByteArray("/m/a" + QByteArray(1, '\0') + "b.mp3\nfile:///m/a%00b.mp3\n/m/" +
+                          QByteArray(256, 'n') + "\n#EXTINF:1," + QByteArray(300, 't') +
+                          "\n/m/ok.mp3\n")
+            << qsizetype(9) << Entries{{"/m/ok.mp3", QString(255, u't')}};
         // Guards: a huge list filling the playlist past its limit.
         QTest::newRow("room") << "x.m3u" << QByteArray("a.mp3\nsub/b.mp3\nc.mp3\n") << qsizetype(2)
                               << ab;

@@ -88,6 +88,12 @@ private slots:
         QTest::newRow("utf-8") << Entries{{"/m/Ærø é.mp3", "Ærø é.mp3"}}
                                << QByteArray(" 1 \r\n/m/\xc3\x86r\xc3\xb8 \xc3\xa9.mp3+"
                                              "\xc3\x86r\xc3\xb8 \xc3\xa9.mp3\r\nend\r\n");
+        // Guards: an M3U title beside a "+" of the path (or holding one) cutting
+        // the path short when the list is loaded again.
+        QTest::newRow("titles that would split the line elsewhere")
+            << Entries{{"/m/Rock + Roll.mp3", "Song"}, {"/m/a.mp3", "A+B"}, {"/m/b.mp3", "T"}}
+            << QByteArray(" 3 \r\n/m/Rock + Roll.mp3+Rock + Roll.mp3\r\n/m/a.mp3+a.mp3\r\n"
+                          "/m/b.mp3+T\r\nend\r\n");
     }
     // Guards: any byte of the format (blanks, CR LF, marker, encoding) drifting.
     void writerIsByteExact()
