@@ -337,6 +337,9 @@ void hostileWav(Checks &checks, const TempDir &dir)
     std::fill(zeroRate.begin() + 4, zeroRate.begin() + 8, 0);
     std::vector<char> zeroChannels = fmt16;
     zeroChannels[2] = zeroChannels[3] = 0;
+    std::vector<char> hugeRate = fmt16; // 281 MHz: a resampler for it takes ~20 s and 600 MB
+    hugeRate[4] = char(0x44), hugeRate[5] = char(0x9b), hugeRate[6] = char(0xcc),
+    hugeRate[7] = 0x10;
     const std::vector<char> whole = riff({{"fmt ", fmt16}, {"data", data}});
     std::vector<char> oddTail = whole;
     oddTail.push_back(0x55); // half a frame
@@ -355,6 +358,7 @@ void hostileWav(Checks &checks, const TempDir &dir)
         {"zero block align", riff({{"fmt ", zeroAlign}, {"data", data}}), 4800},
         {"zero rate", riff({{"fmt ", zeroRate}, {"data", data}}), -1},
         {"zero channels", riff({{"fmt ", zeroChannels}, {"data", data}}), -1},
+        {"rate of 281 MHz", riff({{"fmt ", hugeRate}, {"data", data}}), -1},
         {"format chunk of 4 bytes", riff({{"fmt ", {1, 0, 1, 0}}, {"data", data}}), -1},
         {"chunk size past the end before the data",
          riff({{"fmt ", fmt16}, {"JUNK", {0, 0}, 0xfffffff0}, {"data", data}}), -1},

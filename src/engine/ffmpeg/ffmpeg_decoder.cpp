@@ -19,6 +19,16 @@ namespace {
 constexpr int kMaxConsecutiveErrors = 500;
 // Packets read at open before giving up on finding a decodable frame.
 constexpr int kMaxPacketsToFirstFrame = 200;
+// The highest rate any real recording uses (DXD, 8x 96 kHz). A damaged
+// header can claim hundreds of MHz, and building a resampler for that takes
+// tens of seconds and hundreds of megabytes.
+constexpr int kMaxInputRate = 768000;
+
+bool playableRate(int rate)
+{
+    return rate > 0 && rate <= kMaxInputRate;
+}
+
 // Seconds decoded and dropped before a seek target.
 constexpr double kSeekPreroll = 0.3;
 
@@ -97,6 +107,10 @@ std::unique_ptr<Decoder> FfmpegDecoder::open(const std::string &path, AudioForma
     d->origin_ = d->frame_->best_effort_timestamp;
 
     const int rate = d->codec_->sample_rate > 0 ? d->codec_->sample_rate : d->frame_->sample_rate;
+    if (!playableRate(rate) || !playableRate(d->frame_->sample_rate)) {
+        error = "its sample rate (" + std::to_string(rate) + " Hz) is not one a player can use";
+        return nullptr;
+    }
     if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
         d->estimatedLength_ = stream->duration * av_q2d(stream->time_base);
     else if (d->format_->duration != AV_NOPTS_VALUE && d->format_->duration > 0)
@@ -152,6 +166,8 @@ bool FfmpegDecoder::configureResampler(const AVFrame &frame)
         return true;
     resampler_.reset();
     av_channel_layout_uninit(&inLayout_);
+    if (!playableRate(frame.sample_rate))
+        return false;
     if (av_channel_layout_copy(&inLayout_, &frame.ch_layout) < 0)
         return false;
     inRate_ = frame.sample_rate;
