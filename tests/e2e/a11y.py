@@ -1,0 +1,53 @@
+#!/usr/bin/python3
+"""Reads the player's windows as a screen reader does, over the accessibility
+bus: one line per shown control of the process $1, tab-separated: role, name, text, x, y, width, height (on the
+screen) and its states among checked, selected, focused, and its
+description (the tooltip: a cut-off line in full)."""
+import sys
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi, GLib
+
+STATES = {"checked": Atspi.StateType.CHECKED, "selected": Atspi.StateType.SELECTED,
+          "focused": Atspi.StateType.FOCUSED}
+
+
+def shown(node):
+    try:
+        states = node.get_state_set()
+        if not states.contains(Atspi.StateType.SHOWING):
+            return
+        ext = Atspi.Component.get_extents(node, Atspi.CoordType.SCREEN)
+        text = ""
+        if node.get_role_name() == "text":
+            text = Atspi.Text.get_text(node, 0, Atspi.Text.get_character_count(node))
+        marks = ",".join(k for k, v in STATES.items() if states.contains(v))
+        name = (node.get_name() or "").replace("\t", " ").replace("\n", " ")
+        text = text.replace("\t", " ").replace("\n", " ")
+        tip = (node.get_description() or "").replace("\t", " ").replace("\n", " ")
+        print(f"{node.get_role_name()}\t{name}\t{text}\t{ext.x}\t{ext.y}\t{ext.width}\t{ext.height}"
+              f"\t{marks}\t{tip}")
+        for i in range(node.get_child_count()):
+            child = node.get_child_at_index(i)
+            if child is not None:
+                shown(child)
+    except GLib.Error:
+        return  # a window that closed meanwhile
+
+
+def main():
+    wanted = int(sys.argv[1])
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(i)
+        if app is not None and app.get_process_id() == wanted:
+            for j in range(app.get_child_count()):
+                window = app.get_child_at_index(j)
+                if window is not None:
+                    shown(window)
+
+
+if __name__ == "__main__":
+    main()

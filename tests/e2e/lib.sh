@@ -1,0 +1,245 @@
+# Sourced by every end-to-end case: the session's variables, the case's own
+# output folder, a clean state, and helpers that drive the real player as a
+# person would (xdotool on the controls that the accessibility bus names and
+# places) and that wait for what a person would notice (a window, a caption,
+# a text, a tone at the null sink). Every wait has a timeout; a failed check
+# says what was expected and what was seen, and leaves a screenshot.
+# Needs: TARN_E2E_DIR (the session of tests/e2e/session.sh).
+set -euo pipefail
+source "$TARN_E2E_DIR/env"
+e2e_src=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+case_name=$(basename "$0" .sh)
+out=$TARN_E2E_DIR/out/$case_name
+media=$TARN_E2E_DIR/media
+app=$TARN_E2E_APP
+conf="$XDG_CONFIG_HOME/Tarn Player/Tarn Player.conf"
+rm -rf "$out"
+mkdir -p "$out" "$media" "$app"
+pids=() # stopped at the end of the case, however it ends
+# started PID: stopped at the end of the case, and by the session's stop when
+# the case itself was killed (a timeout).
+started() {
+  pids+=("$1")
+  echo "$1 $(awk '{ print $22 }' "/proc/$1/stat" 2>/dev/null)" >>"$TARN_E2E_DIR/pids"
+}
+player="" win=""
+seen=""   # what the last condition saw, for the failure message
+shots=0
+
+log() { printf '%6.1f s  %s\n' "$(awk -v s="$SECONDS" 'BEGIN{print s}')" "$*"; }
+shot() { # name: a screenshot of the whole screen
+  shots=$((shots + 1))
+  import -window root "$out/$(printf %02d "$shots")-$1.png" 2>/dev/null || true
+}
+stop_pid() { # pid: TERM, then KILL after 3 s
+  kill -TERM "$1" 2>/dev/null || return 0
+  for _ in $(seq 30); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
+  kill -KILL "$1" 2>/dev/null || true
+}
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do stop_pid "$p"; done
+  chmod -R u+w "$app" 2>/dev/null || true
+}
+trap cleanup EXIT
+fail() {
+  echo "E2E FAIL [$case_name]: $*"
+  [[ -n $seen ]] && echo "  seen: $seen"
+  shot failure
+  if [[ -n $player ]]; then echo "  the player's output:"; sed 's/^/    /' "$out/player.log" | tail -20; fi
+  echo "  screenshots, recordings and logs in $out"
+  exit 1
+}
+
+# ---- conditions -------------------------------------------------------------
+# wait_for SECONDS WHAT COMMAND...: runs COMMAND until it succeeds, every 50 ms;
+# fails with WHAT (and the last `seen`) when it has not after SECONDS.
+wait_for() {
+  local limit=$1 what=$2; shift 2
+  local deadline=$(($(millis) + $(awk -v s="$limit" 'BEGIN { printf "%d", s * 1000 }')))
+  while ! "$@"; do
+    (($(millis) < deadline)) || fail "expected $what within $limit s"
+    sleep 0.05
+  done
+}
+millis() { echo $(($(date +%s%N) / 1000000)); }
+
+# ---- media ------------------------------------------------------------------
+# tone NAME FREQUENCY SECONDS: $media/NAME, a stereo sine at half scale (made
+# once per session); NAME's extension picks the format.
+tone() {
+  [[ -s $media/$1 ]] || ffmpeg -loglevel error -y -f lavfi \
+    -i "aevalsrc=0.5*sin(2*PI*$2*t)|0.5*sin(2*PI*$2*t):s=44100:d=$3" -b:a 192k "$media/$1"
+  echo "$media/$1"
+}
+
+# ---- the player and its windows ---------------------------------------------
+settings() { # lines of the [Settings] group, saved before the player starts
+  mkdir -p "$(dirname "$conf")"
+  printf '[Settings]\n%s\n' "$@" >"$conf"
+}
+start_player() { # arguments: those of the player
+  local n=${#pids[@]}
+  "$TARN_E2E_PLAYER" "$@" >>"$out/player.log" 2>&1 &
+  player=$!
+  started "$player"
+  wait_for 15 "the main window to appear" main_window_mapped
+  # It takes its saved view's size and place right after it shows.
+  settled=""
+  wait_for 5 "the main window to keep its place" window_settled
+  log "player $player started ($n processes before), window $win"
+}
+main_window_mapped() { # the player's mapped window named Tarn Player, taller than the strip
+  local w
+  seen="no main window of process $player"
+  for w in $(xdotool search --pid "$player" --name '^Tarn Player$' 2>/dev/null); do
+    mapped "$w" && (($(xwininfo -id "$w" | awk '/Height:/ {print $2}') > 150)) && { win=$w; return 0; }
+  done
+  return 1
+}
+window_settled() { # the same geometry three polls in a row
+  local now
+  now=$(xwininfo -id "$win" | grep -E 'Absolute|Width|Height' | paste -sd' ')
+  seen="geometry $now"
+  [[ $now == "${settled%|*}" ]] && [[ ${settled##*|} == 2 ]] && return 0
+  [[ $now == "${settled%|*}" ]] && settled="$now|2" || settled="$now|1"
+  sleep 0.1
+  return 1
+}
+player_gone() { ! kill -0 "$player" 2>/dev/null; }
+# exit_status: the player's exit status once it has ended (waits 10 s).
+player_status() {
+  wait_for 10 "the player to end" player_gone
+  local status=0
+  wait "$player" || status=$?
+  echo "$status"
+}
+mapped() { [[ $(xwininfo -id "$1" 2>/dev/null) == *IsViewable* ]]; }
+unmapped() { ! mapped "$1"; }
+caption() { xdotool getwindowname "$win" 2>/dev/null; }
+caption_is() {
+  seen="caption \"$(caption)\""
+  [[ $(caption) == $1 ]]
+}
+# window_named NAME: sets `found` to the mapped window of the player named NAME.
+window_named() {
+  local w
+  found=""
+  for w in $(xdotool search --pid "$player" --name "^$1\$" 2>/dev/null); do
+    mapped "$w" && found=$w
+  done
+  seen="no mapped window named \"$1\""
+  [[ -n $found ]]
+}
+geometry() { # window: sets X Y WIDTH HEIGHT (its client area on the screen)
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+}
+
+# a11y: the shown controls of the player, as tests/e2e/a11y.py prints them:
+# role, name, text, x, y, width, height, states, description (tab-separated).
+a11y() { /usr/bin/python3 "$e2e_src/a11y.py" "$player" 2>/dev/null; }
+# control ROLE NAME: the first shown control of that role and name (an
+# extended regular expression for the whole name); prints its line.
+control() {
+  a11y | awk -F'\t' -v r="$1" -v n="^($2)\$" '$1 == r && $2 ~ n { print; exit }'
+}
+# click ROLE NAME [BUTTON [REPEAT]]: clicks the middle of that control.
+click() {
+  local line x y w h
+  line=$(control "$1" "$2")
+  [[ -n $line ]] || { seen=$(a11y | cut -f1,2 | paste -sd'|'); fail "no $1 \"$2\" to click"; }
+  read -r x y w h < <(cut -f4-7 --output-delimiter=' ' <<<"$line")
+  xdotool mousemove $((x + w / 2)) $((y + h / 2)) click --repeat "${4:-1}" --delay 80 "${3:-1}"
+}
+# The texts a person reads: the track line, the time, the volume label.
+# The track line in full: its tooltip holds what the label may cut off.
+track_line() { a11y | awk -F'\t' '$1 == "label" && $2 ~ /^Now Playing/ { print ($9 != "" ? $9 : $2); exit }'; }
+time_text() { a11y | awk -F'\t' '$1 == "label" && $2 ~ /^[0-9]+:[0-9][0-9]$/ { print $2; exit }'; }
+label_shown() { # regular expression
+  seen="labels: $(a11y | awk -F'\t' '$1 == "label" && $2 != "" { printf "\"%s\" ", $2 }')"
+  a11y | awk -F'\t' -v n="$1" '$1 == "label" && $2 ~ n { found = 1 } END { exit !found }'
+}
+track_line_has() {
+  seen="track line \"$(track_line)\""
+  [[ $(track_line) == *"$1"* ]]
+}
+list_items() { a11y | awk -F'\t' '$1 == "list item" { print $2 }'; }
+list_has() {
+  seen="playlist: $(list_items | paste -sd'|')"
+  list_items | grep -qxF "$1"
+}
+checked() { [[ $(control "$1" "$2" | cut -f8) == *checked* ]]; }
+# The view: the full view shows the playlist's buttons.
+full_view() { [[ -n $(control "push button" "Add") ]]; }
+compact_view() { [[ -z $(control "push button" "Add") && -n $(control "push button" "Show Playlist") ]]; }
+# Keys for the player's active window.
+keys() { xdotool windowactivate --sync "$win" 2>/dev/null || true; xdotool key --delay 40 "$@"; }
+# add_file PATH: Add, then the path typed into Qt's file dialog.
+add_file() {
+  click "push button" "Add"
+  wait_for 10 "the Add dialog" dialog_ready
+  xdotool type --delay 10 "$1"
+  xdotool key Return
+  wait_for 10 "\"$(basename "$1")\" in the playlist" list_has "$(basename "$1")"
+}
+# dialog_ready: sets `dialog` to a mapped dialog window of the player.
+dialog_ready() {
+  local w
+  for w in $(xdotool search --pid "$player" --name '.' 2>/dev/null); do
+    [[ $w != "$win" ]] && mapped "$w" && [[ $(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null) == *DIALOG* ]] &&
+      { dialog=$w; return 0; }
+  done
+  return 1
+}
+play_entry() { # name: double-click it in the playlist
+  click "list item" "$(printf '%s' "$1" | sed 's/[][\.*^$()+?{}|]/\\&/g')" 1 2
+}
+
+# ---- sound ------------------------------------------------------------------
+# record: records the null sink (mono, 48 kHz, 16 bit) to $out/NAME.raw from
+# now on; the level and tone of the last moments are read from its end.
+record() {
+  rec_file=$out/${1:-sink}.raw
+  parec -d tarn_null.monitor --latency-msec=20 --format=s16le --channels=1 --rate=48000 \
+    >"$rec_file" 2>"$out/parec.log" &
+  rec_pid=$!
+  started "$rec_pid"
+}
+stop_recording() { stop_pid "$rec_pid"; }
+# sound_now [SECONDS]: sets rms (0..1) and freq (Hz) of the last SECONDS
+# (default 0.25) of the recording.
+sound_now() {
+  local bytes stat
+  bytes=$(awk -v s="${1:-0.25}" 'BEGIN { printf "%d", s * 48000 * 2 }')
+  stat=$(tail -c "$bytes" "$rec_file" | sox -t raw -r 48000 -e signed -b 16 -c 1 - -n stat 2>&1 || true)
+  rms=$(awk '/RMS     amplitude/ {print $3}' <<<"$stat")
+  freq=$(awk '/Rough   frequency/ {print $3}' <<<"$stat")
+  rms=${rms:-0} freq=${freq:-0}
+  seen="at the sink: RMS $rms, about $freq Hz"
+}
+hearing() { # FREQUENCY: a tone within 3 % of it, above -46 dBFS
+  sound_now
+  awk -v r="$rms" -v f="$freq" -v w="$1" 'BEGIN { exit !(r > 0.005 && f > w * 0.97 && f < w * 1.03) }'
+}
+silent() { sound_now; awk -v r="$rms" 'BEGIN { exit !(r < 0.0005) }'; }
+# level_db SECONDS: the RMS level of the last SECONDS in dBFS.
+level_db() { sound_now "$1"; awk -v r="$rms" 'BEGIN { printf "%.2f", 20 * log(r + 1e-9) / log(10) }'; }
+
+# drag ROLE NAME FROM TO: presses the mouse at fraction FROM of the control's
+# width (its thumb), moves it in steps to fraction TO (beyond 0..1 runs past
+# the ends) along its middle line, and lets go.
+drag() {
+  local line x y w h from to
+  line=$(control "$1" "$2")
+  [[ -n $line ]] || fail "no $1 \"$2\" to drag"
+  read -r x y w h < <(cut -f4-7 --output-delimiter=' ' <<<"$line")
+  from=$(awk -v x="$x" -v w="$w" -v f="$3" 'BEGIN { printf "%d", x + w * f }')
+  to=$(awk -v x="$x" -v w="$w" -v f="$4" 'BEGIN { printf "%d", x + w * f }')
+  y=$((y + h / 2))
+  xdotool mousemove "$from" "$y" mousedown 1
+  for s in 1 2 3 4 5 6 7 8; do
+    xdotool mousemove $((from + (to - from) * s / 8)) "$y"
+    sleep 0.03
+  done
+  xdotool mouseup 1
+}
