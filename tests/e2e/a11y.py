@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Reads the player's windows as a screen reader does, over the accessibility
-bus: one line per shown control of the process $1, tab-separated: role, name, text, x, y, width, height (on the
+bus: one line per control of the process $1 that is shown and lies in its
+window, tab-separated: role, name, text, x, y, width, height (on the
 screen) and its states among checked, selected, focused, and its
 description (the tooltip: a cut-off line in full)."""
 import sys
@@ -14,12 +15,16 @@ STATES = {"checked": Atspi.StateType.CHECKED, "selected": Atspi.StateType.SELECT
           "focused": Atspi.StateType.FOCUSED}
 
 
-def shown(node):
+def shown(node, window=None):
     try:
         states = node.get_state_set()
         if not states.contains(Atspi.StateType.SHOWING):
             return
         ext = Atspi.Component.get_extents(node, Atspi.CoordType.SCREEN)
+        window = window or ext
+        if (ext.x >= window.x + window.width or ext.y >= window.y + window.height
+                or ext.x + ext.width <= window.x or ext.y + ext.height <= window.y):
+            return  # placed outside its window: a hidden control, never seen
         text = ""
         if node.get_role_name() == "text":
             text = Atspi.Text.get_text(node, 0, Atspi.Text.get_character_count(node))
@@ -32,7 +37,7 @@ def shown(node):
         for i in range(node.get_child_count()):
             child = node.get_child_at_index(i)
             if child is not None:
-                shown(child)
+                shown(child, window)
     except GLib.Error:
         return  # a window that closed meanwhile
 

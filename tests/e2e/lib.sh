@@ -107,12 +107,12 @@ window_settled() { # the same geometry three polls in a row
   return 1
 }
 player_gone() { ! kill -0 "$player" 2>/dev/null; }
-# exit_status: the player's exit status once it has ended (waits 10 s).
-player_status() {
+# player_ended: waits (10 s) for the player to end; sets `status` to its exit status.
+player_ended() {
   wait_for 10 "the player to end" player_gone
-  local status=0
+  status=0
   wait "$player" || status=$?
-  echo "$status"
+  log "the player ended with status $status"
 }
 mapped() { [[ $(xwininfo -id "$1" 2>/dev/null) == *IsViewable* ]]; }
 unmapped() { ! mapped "$1"; }
@@ -132,7 +132,8 @@ window_named() {
   [[ -n $found ]]
 }
 geometry() { # window: sets X Y WIDTH HEIGHT (its client area on the screen)
-  eval "$(xdotool getwindowgeometry --shell "$1")"
+  read -r X Y WIDTH HEIGHT < <(xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $4 }
+    /Absolute upper-left Y/ { y = $4 } /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }')
 }
 
 # a11y: the shown controls of the player, as tests/e2e/a11y.py prints them:
@@ -177,19 +178,19 @@ keys() { xdotool windowactivate --sync "$win" 2>/dev/null || true; xdotool key -
 # add_file PATH: Add, then the path typed into Qt's file dialog.
 add_file() {
   click "push button" "Add"
-  wait_for 10 "the Add dialog" dialog_ready
-  xdotool type --delay 10 "$1"
-  xdotool key Return
+  file_dialog "$1"
   wait_for 10 "\"$(basename "$1")\" in the playlist" list_has "$(basename "$1")"
 }
-# dialog_ready: sets `dialog` to a mapped dialog window of the player.
+# dialog_ready: sets `dialog` to the player's newest mapped dialog window.
 dialog_ready() {
   local w
+  dialog=""
   for w in $(xdotool search --pid "$player" --name '.' 2>/dev/null); do
     [[ $w != "$win" ]] && mapped "$w" && [[ $(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null) == *DIALOG* ]] &&
-      { dialog=$w; return 0; }
+      dialog=$w
   done
-  return 1
+  seen="no dialog window"
+  [[ -n $dialog ]]
 }
 play_entry() { # name: double-click it in the playlist
   click "list item" "$(printf '%s' "$1" | sed 's/[][\.*^$()+?{}|]/\\&/g')" 1 2
@@ -242,4 +243,36 @@ drag() {
     sleep 0.03
   done
   xdotool mouseup 1
+}
+
+# answer TEXT [KEY]: waits for a message naming TEXT (an extended regular
+# expression) and answers it with KEY (default Return).
+answer() {
+  wait_for 10 "a message saying \"$1\"" label_shown "$1"
+  wait_for 5 "the message's window" dialog_ready
+  xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+  xdotool key "${2:-Return}"
+  wait_for 5 "the message to close" unmapped "$dialog"
+}
+# file_dialog PATH: types PATH into the file dialog that opens and accepts it.
+file_dialog() {
+  wait_for 10 "the file dialog" dialog_ready
+  xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+  xdotool type --delay 10 "$1"
+  xdotool key Return
+  wait_for 5 "the file dialog to close" unmapped "$dialog"
+}
+# close_box WINDOW: clicks the close button at the right end of the title bar.
+close_box() {
+  local left right top
+  geometry "$1"
+  read -r left right top _ < <(xprop -id "$1" _NET_FRAME_EXTENTS | awk -F'= ' '{ gsub(",", ""); print $2 }')
+  xdotool mousemove $((X + WIDTH + right - 10)) $((Y - top / 2)) click 1
+}
+repeat_file() { # the bytes of rep.ini, shown as text
+  [[ -f $app/rep.ini ]] && od -An -c "$app/rep.ini" | tr -s ' ' || echo "(no rep.ini)"
+}
+saved() { # KEY=VALUE: in the saved settings
+  seen="settings: $(grep -v '^\[' "$conf" 2>/dev/null | paste -sd' ')"
+  grep -qx "$1" "$conf"
 }
