@@ -25,8 +25,10 @@ started() {
 player="" win=""
 seen=""   # what the last condition saw, for the failure message
 shots=0
+millis() { echo $(($(date +%s%N) / 1000000)); }
+case_start=$(millis)
 
-log() { printf '%6.1f s  %s\n' "$(awk -v s="$SECONDS" 'BEGIN{print s}')" "$*"; }
+log() { printf '%6.1f s  %s\n' "$(awk -v t="$(($(millis) - case_start))" 'BEGIN { print t / 1000 }')" "$*"; }
 shot() { # name: a screenshot of the whole screen
   shots=$((shots + 1))
   import -window root "$out/$(printf %02d "$shots")-$1.png" 2>/dev/null || true
@@ -62,7 +64,6 @@ wait_for() {
     sleep 0.05
   done
 }
-millis() { echo $(($(date +%s%N) / 1000000)); }
 
 # ---- media ------------------------------------------------------------------
 # tone NAME FREQUENCY SECONDS: $media/NAME, a stereo sine at half scale (made
@@ -125,8 +126,9 @@ caption_is() {
 window_named() {
   local w
   found=""
-  for w in $(xdotool search --pid "$player" --name "^$1\$" 2>/dev/null); do
-    mapped "$w" && found=$w
+  for w in $(xdotool search --pid "$player" 2>/dev/null); do
+    mapped "$w" && [[ $(xdotool getwindowname "$w" 2>/dev/null) == "$1" ]] &&
+      [[ $(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null) != *OVERRIDE* ]] && found=$w
   done
   seen="no mapped window named \"$1\""
   [[ -n $found ]]
@@ -167,7 +169,7 @@ track_line_has() {
 list_items() { a11y | awk -F'\t' '$1 == "list item" { print $2 }'; }
 list_has() {
   seen="playlist: $(list_items | paste -sd'|')"
-  list_items | grep -qxF "$1"
+  grep -qxF "$1" <<<"$(list_items)"
 }
 checked() { [[ $(control "$1" "$2" | cut -f8) == *checked* ]]; }
 # The view: the full view shows the playlist's buttons.
@@ -275,4 +277,47 @@ repeat_file() { # the bytes of rep.ini, shown as text
 saved() { # KEY=VALUE: in the saved settings
   seen="settings: $(grep -v '^\[' "$conf" 2>/dev/null | paste -sd' ')"
   grep -qx "$1" "$conf"
+}
+
+# tray_icon: sets `icon_x icon_y` to the centre of the player's icon in the
+# notification area (the player's first window below trayer's panel).
+tray_icon() {
+  local line re='([0-9]+)x([0-9]+)[-+0-9]+ +\+(-?[0-9]+)\+(-?[0-9]+)'
+  line=$(xwininfo -root -tree | awk '
+    /"panel": \("panel" "trayer"\)/ { indent = match($0, /[^ ]/); inside = 1; next }
+    inside { if (match($0, /[^ ]/) <= indent) inside = 0; else if (/"tarn-player"/) { print; inside = 0 } }')
+  seen="no icon of the player in the tray"
+  [[ $line =~ $re ]] || return 1
+  icon_x=$((BASH_REMATCH[3] + BASH_REMATCH[1] / 2)) icon_y=$((BASH_REMATCH[4] + BASH_REMATCH[2] / 2))
+}
+# mapped_windows: the player's mapped windows, one id a line.
+mapped_windows() {
+  local w
+  for w in $(xdotool search --pid "$player" 2>/dev/null); do mapped "$w" && echo "$w"; done
+}
+# popup_open BEFORE: a window of the player is mapped that was not in BEFORE
+# (the ids mapped before the click); sets `popup`.
+popup_open() {
+  popup=$(comm -13 <(sort <<<"$1") <(mapped_windows | sort) | head -1)
+  seen="no new window shown"
+  [[ -n $popup ]]
+}
+# tray_menu ITEM: opens the tray menu with a right click and picks ITEM with
+# the keyboard (the accessibility bus does not show popup menus).
+tray_menu() {
+  local items=("Show Tarn Player" "Hide Tarn Player" "Mini Controls" "About" "Exit") i
+  for i in "${!items[@]}"; do [[ ${items[i]} == "$1" ]] && break; done
+  wait_for 5 "the player's icon in the tray" tray_icon
+  # The start-up balloon stands over the icon for a while: clicked away first.
+  if label_shown "Click me for options"; then
+    click label "Tarn Player is running.*"
+    wait_for 3 "the start-up balloon to go" eval '! label_shown "Click me for options"'
+  fi
+  local before
+  before=$(mapped_windows)
+  xdotool mousemove "$icon_x" "$icon_y" click 3
+  wait_for 3 "the tray menu" popup_open "$before"
+  xdotool key --delay 40 --repeat $((i + 1)) Down
+  xdotool key Return
+  wait_for 2 "the tray menu to close" unmapped "$popup"
 }

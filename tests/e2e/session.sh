@@ -51,14 +51,21 @@ cmake --install "$build" --prefix "$dir/prefix" >"$dir/install.log"
 # The player on its own, as in a desktop session (no SDL driver forced).
 unset SDL_AUDIODRIVER TARN_AUDIO_OUTPUT QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS
 
-exec 3>"$dir/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
+# A display number that no X server of this machine holds, counting the
+# abstract sockets of servers in other file-system roots (a chroot's), whose
+# lock files are not seen here.
+display=""
+for n in $(seq $((200 + RANDOM % 200)) 500); do
+  [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+  grep -q "X11-unix/X$n\$" /proc/net/unix && continue
+  display=:$n
+  break
+done
+[[ -n $display ]] || fail "no free display number"
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
 started $!
-exec 3>&-
-for _ in $(seq 100); do [[ -s $dir/display ]] && break; sleep 0.1; done
-[[ -s $dir/display ]] || fail "Xvfb did not start: $(cat "$dir/xvfb.log")"
-display=:$(head -1 "$dir/display")
 for _ in $(seq 100); do DISPLAY=$display xprop -root >/dev/null 2>&1 && break; sleep 0.1; done
+DISPLAY=$display xprop -root >/dev/null 2>&1 || fail "Xvfb did not start on $display: $(cat "$dir/xvfb.log")"
 
 # The session bus; its accessibility bus lets the cases read the windows' texts
 # as a screen reader does.
@@ -82,8 +89,6 @@ a11y_launcher=$!
 started $a11y_launcher
 openbox >"$dir/openbox.log" 2>&1 &
 started $!
-trayer --edge top --align right --widthtype pixel --width 120 --height 32 >"$dir/trayer.log" 2>&1 &
-started $!
 # The sound server; a case that stops it (by DIR/pulse.pid) starts it again
 # by sourcing DIR/start_pulse.
 cat >"$dir/start_pulse" <<EOF
@@ -97,12 +102,22 @@ source "$dir/start_pulse"
 
 for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl set-default-sink tarn_null || fail "PulseAudio did not start: $(cat "$dir/pulse.log")"
-for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
-xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window || fail "openbox did not start"
-# (grep reads on to the end: xwininfo must not die of a closed pipe)
-tray_up() { xwininfo -root -tree | grep -c '"panel": ("panel" "trayer")' >/dev/null; }
-for _ in $(seq 100); do tray_up && break; sleep 0.1; done
-tray_up || fail "trayer did not start"
+# The checks read the whole output first: with pipefail, grep -q ending a
+# pipe early would count as a failure of the program writing into it.
+wm_up() { [[ $(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) == *window* ]]; }
+for _ in $(seq 100); do wm_up && break; sleep 0.1; done
+wm_up || fail "openbox did not start"
+# The notification area, once the window manager runs. trayer (GTK) now and
+# then fails to open a display that has just started: it is started again.
+tray_up() { [[ $(xwininfo -root -tree) == *'"panel": ("panel" "trayer")'* ]]; }
+for attempt in 1 2 3; do
+  trayer --edge top --align right --widthtype pixel --width 120 --height 32 >>"$dir/trayer.log" 2>&1 &
+  tray=$!
+  started $tray
+  for _ in $(seq 50); do tray_up && break 2; kill -0 $tray 2>/dev/null || break; sleep 0.1; done
+  kill $tray 2>/dev/null || true
+done
+tray_up || fail "trayer did not start: $(cat "$dir/trayer.log")"
 # The accessibility bus's own bus daemon is the launcher's child.
 for _ in $(seq 50); do
   a11y=$(dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress 2>/dev/null | awk -F'"' '/string/ {print $2}')

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The tray icon shows with its start-up balloon; its menu hides and shows the main window while the track plays
+# on; About opens from it, Bugs from About, and each closes with its button.
+source "$(dirname "$0")/../lib.sh"
+tone=$(tone low60.mp3 440 60)
+settings SIZE=1
+start_player
+wait_for 5 "the player's icon in the tray" tray_icon
+label_shown "Tarn Player is running, Click me for options." || fail "no start-up balloon"
+shot icon-and-balloon
+record
+add_file "$tone"
+play_entry low60.mp3
+wait_for 5 "the 440 Hz tone" hearing 440
+
+log "the tray menu's Hide, then Show"
+geometry "$win"
+before="$X $Y"
+tray_menu "Hide Tarn Player"
+wait_for 2 "the main window hidden" unmapped "$win"
+hearing 440 || fail "the track stopped with the window hidden"
+tray_menu "Show Tarn Player"
+wait_for 2 "the main window shown again" mapped "$win"
+geometry "$win"
+[[ "$X $Y" == "$before" ]] || fail "the main window came back at $X $Y, not at $before"
+hearing 440 || fail "the track stopped when the window came back"
+
+log "About from the tray menu, Bugs from About"
+tray_menu About
+wait_for 3 "the About box" window_named "About Tarn Player"
+about=$found
+click "push button" Bugs
+wait_for 3 "the bug-report window" window_named Bugs
+bugs=$found
+mapped "$about" || fail "the About box closed when Bugs opened"
+shot about-and-bugs
+click "push button" Close
+wait_for 2 "the bug-report window to close" unmapped "$bugs"
+click "push button" OK
+wait_for 2 "the About box to close" unmapped "$about"
+hearing 440 || fail "the track stopped meanwhile"
+log "passed"

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Visualizitions: its notice, then a window whose picture moves while the
+# track goes on at the sink; Close ends the video, not the music.
+source "$(dirname "$0")/../lib.sh"
+tone=$(tone low60.mp3 440 60)
+settings SIZE=1
+start_player
+record
+add_file "$tone"
+play_entry low60.mp3
+wait_for 5 "the 440 Hz tone" hearing 440
+
+click "push button" Visualizitions
+answer "only a video"
+wait_for 5 "the visualisation window" window_named " "
+vis=$found
+# Two pictures of the window a moment apart differ: the video moves.
+frames_move() {
+  import -window "$vis" "$out/frame-a.png" 2>/dev/null
+  sleep 0.3
+  import -window "$vis" "$out/frame-b.png" 2>/dev/null
+  local changed
+  changed=$(compare -metric AE "$out/frame-a.png" "$out/frame-b.png" null: 2>&1 || true)
+  seen="$changed pixels changed in 0.3 s"
+  ((${changed%% *} > 100))
+}
+wait_for 5 "moving pictures in the visualisation window" frames_move
+log "video: $seen"
+hearing 440 || fail "the track was not heard while the video played"
+shot video
+click "push button" Close
+wait_for 2 "the visualisation window to close" unmapped "$vis"
+hearing 440 || fail "the track stopped with the visualisation window"
+log "passed"
