@@ -38,9 +38,11 @@ stop_pid() { # pid: TERM, then KILL after 3 s
   for _ in $(seq 30); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
   kill -KILL "$1" 2>/dev/null || true
 }
+at_exit=() # commands that put the session back as it was, run at the end
 cleanup() {
-  local p
+  local p c
   for p in "${pids[@]}"; do stop_pid "$p"; done
+  for c in "${at_exit[@]}"; do eval "$c" || true; done
   chmod -R u+w "$app" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -217,7 +219,8 @@ sound_now() {
   stat=$(tail -c "$bytes" "$rec_file" | sox -t raw -r 48000 -e signed -b 16 -c 1 - -n stat 2>&1 || true)
   rms=$(awk '/RMS     amplitude/ {print $3}' <<<"$stat")
   freq=$(awk '/Rough   frequency/ {print $3}' <<<"$stat")
-  rms=${rms:-0} freq=${freq:-0}
+  [[ $rms =~ ^[0-9.e+-]+$ ]] || rms=0
+  [[ $freq =~ ^[0-9.e+-]+$ ]] || freq=0
   seen="at the sink: RMS $rms, about $freq Hz"
 }
 hearing() { # FREQUENCY: a tone within 3 % of it, above -46 dBFS
@@ -320,4 +323,16 @@ tray_menu() {
   xdotool key --delay 40 --repeat $((i + 1)) Down
   xdotool key Return
   wait_for 2 "the tray menu to close" unmapped "$popup"
+}
+
+# The sound server stopped (SIGKILL: as a crash) and started again.
+kill_sound_server() {
+  at_exit+=("server_up || start_sound_server")
+  kill -KILL "$(cat "$TARN_E2E_DIR/pulse.pid")"
+}
+server_up() { pactl info >/dev/null 2>&1; }
+start_sound_server() {
+  source "$TARN_E2E_DIR/start_pulse"
+  wait_for 10 "the sound server to start again" server_up
+  pactl set-default-sink tarn_null
 }
