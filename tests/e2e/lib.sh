@@ -78,6 +78,7 @@ tone() {
 
 # ---- the player and its windows ---------------------------------------------
 settings() { # lines of the [Settings] group, saved before the player starts
+  rm -rf "$conf"
   mkdir -p "$(dirname "$conf")"
   printf '[Settings]\n%s\n' "$@" >"$conf"
 }
@@ -259,13 +260,17 @@ answer() {
   xdotool key "${2:-Return}"
   wait_for 5 "the message to close" unmapped "$dialog"
 }
-# file_dialog PATH: types PATH into the file dialog that opens and accepts it.
+# file_dialog PATH [replace]: types PATH into the file dialog that opens and
+# accepts it; with "replace", also the question whether to replace the file.
 file_dialog() {
+  local file_dialog
   wait_for 10 "the file dialog" dialog_ready
-  xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+  file_dialog=$dialog
+  xdotool windowactivate --sync "$file_dialog" 2>/dev/null || true
   xdotool type --delay 10 "$1"
   xdotool key Return
-  wait_for 5 "the file dialog to close" unmapped "$dialog"
+  [[ ${2:-} == replace ]] && answer "already exists" alt+y
+  wait_for 5 "the file dialog to close" unmapped "$file_dialog"
 }
 # close_box WINDOW: clicks the close button at the right end of the title bar.
 close_box() {
