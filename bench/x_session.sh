@@ -28,25 +28,3 @@ click_hot_spot() {
     local menu=$((HEIGHT - 3360 / 15))
     xdotool mousemove --window "$1" $((($2 + 247) / 15)) $((menu + (2400 + 247) / 15)) click 1
 }
-
-# Starts a private desktop for the end-to-end checks: Xvfb on display $1 with
-# openbox, and a PulseAudio whose only sink is the null sink tarn_null; the
-# sound server's socket and the user's home and settings go below folder $2.
-# Adds the process ids to the caller's array `pids`, for its clean-up.
-start_x_session() {
-    local out=$2
-    mkdir -p "$out/home" "$out/pulse"
-    export DISPLAY=$1 HOME=$out/home XDG_CONFIG_HOME=$out/home/.config XDG_CURRENT_DESKTOP=none
-    export PULSE_RUNTIME_PATH=$out/pulse PULSE_SERVER=unix:$out/pulse/native
-    Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    pids+=($!)
-    sleep 1
-    openbox >/dev/null 2>&1 &
-    pids+=($!)
-    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
-        --load="module-native-protocol-unix socket=$out/pulse/native auth-anonymous=1" \
-        --load="module-null-sink sink_name=tarn_null" >/dev/null 2>&1 &
-    pids+=($!)
-    for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-    pactl set-default-sink tarn_null
-}

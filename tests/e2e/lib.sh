@@ -341,3 +341,14 @@ start_sound_server() {
   wait_for 10 "the sound server to start again" server_up
   pactl set-default-sink tarn_null
 }
+
+# The notification area stopped and started again.
+stop_tray() {
+  at_exit+=("tray_running || start_tray")
+  stop_pid "$(cat "$TARN_E2E_DIR/tray.pid")"
+}
+tray_running() { [[ $(xwininfo -root -tree) == *'"panel": ("panel" "trayer")'* ]]; }
+start_tray() {
+  source "$TARN_E2E_DIR/start_tray"
+  wait_for 10 "the notification area to start again" tray_running
+}

@@ -108,14 +108,19 @@ wm_up() { [[ $(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) == *window* ]];
 for _ in $(seq 100); do wm_up && break; sleep 0.1; done
 wm_up || fail "openbox did not start"
 # The notification area, once the window manager runs. trayer (GTK) now and
-# then fails to open a display that has just started: it is started again.
+# then fails to open a display that has just started: it is started again. A
+# case that stops it (by DIR/tray.pid) starts it again by sourcing DIR/start_tray.
+cat >"$dir/start_tray" <<EOF
+trayer --edge top --align right --widthtype pixel --width 120 --height 32 >>"$dir/trayer.log" 2>&1 &
+echo "\$! \$(awk '{ print \$22 }' /proc/\$!/stat)" >>"$dir/pids"
+echo \$! >"$dir/tray.pid"
+EOF
 tray_up() { [[ $(xwininfo -root -tree) == *'"panel": ("panel" "trayer")'* ]]; }
 for attempt in 1 2 3; do
-  trayer --edge top --align right --widthtype pixel --width 120 --height 32 >>"$dir/trayer.log" 2>&1 &
-  tray=$!
-  started $tray
-  for _ in $(seq 50); do tray_up && break 2; kill -0 $tray 2>/dev/null || break; sleep 0.1; done
-  kill $tray 2>/dev/null || true
+  source "$dir/start_tray"
+  tray=$(cat "$dir/tray.pid")
+  for _ in $(seq 50); do tray_up && break 2; kill -0 "$tray" 2>/dev/null || break; sleep 0.1; done
+  kill "$tray" 2>/dev/null || true
 done
 tray_up || fail "trayer did not start: $(cat "$dir/trayer.log")"
 # The accessibility bus's own bus daemon is the launcher's child.
