@@ -12,13 +12,7 @@ export TARN_E2E_DIR=${TARN_BENCH_OUT:-/tmp/tarn-bench-vis}
 trap '"$root/tests/e2e/session.sh" stop "$TARN_E2E_DIR"' EXIT
 (
   source "$root/tests/e2e/lib.sh"
-  tone=$(tone low60.mp3 440 60)
-  settings SIZE=1
-  start_player
-  record
-  add_file "$tone"
-  play_entry low60.mp3
-  wait_for 5 "the 440 Hz tone" hearing 440
+  playing_tone
   cpu() { awk -v tck="$(getconf CLK_TCK)" '{ printf "%.2f\n", ($14 + $15) / tck }' "/proc/$player/stat"; }
   measure() { # label seconds
     local before after

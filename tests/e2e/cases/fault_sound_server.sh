@@ -3,13 +3,7 @@
 # says so on the track line, also after Pause and Play; once a server is
 # back the next Play is heard, without a restart.
 source "$(dirname "$0")/../lib.sh"
-tone=$(tone low60.mp3 440 60)
-settings SIZE=1
-start_player
-record
-add_file "$tone"
-play_entry low60.mp3
-wait_for 5 "the 440 Hz tone" hearing 440
+playing_tone
 
 log "the sound server killed"
 kill_sound_server

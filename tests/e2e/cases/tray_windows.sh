@@ -6,16 +6,10 @@
 # hidden ends the player and saves. With no notification area the window
 # shows, and the icon comes once one runs.
 source "$(dirname "$0")/../lib.sh"
-tone=$(tone low60.mp3 440 60)
-settings SIZE=1
-start_player
+playing_tone
 wait_for 5 "the player's icon in the tray" tray_icon
 label_shown "Tarn Player is running, Click me for options." || fail "no start-up balloon"
 shot icon-and-balloon
-record
-add_file "$tone"
-play_entry low60.mp3
-wait_for 5 "the 440 Hz tone" hearing 440
 
 log "the tray menu's Hide, then Show"
 geometry "$win"

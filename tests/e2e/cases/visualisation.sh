@@ -3,13 +3,7 @@
 # track goes on at the sink; the picture's menu takes it to full screen and
 # Esc back; Close ends the video, not the music.
 source "$(dirname "$0")/../lib.sh"
-tone=$(tone low60.mp3 440 60)
-settings SIZE=1
-start_player
-record
-add_file "$tone"
-play_entry low60.mp3
-wait_for 5 "the 440 Hz tone" hearing 440
+playing_tone
 
 click "push button" Visualizitions
 answer "only a video"
