@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Reads the player's windows as a screen reader does, over the accessibility
 bus: one line per control of the process $1 that is shown and lies in its
-window, tab-separated: role, name, text, x, y, width, height (on the
+window, tab-separated: role, name, text (of a slider: value/maximum), x, y, width, height (on the
 screen) and its states among checked, selected, focused, and its
 description (the tooltip: a cut-off line in full).
    a11y.py PID answers SECONDS: how fast the window answers meanwhile."""
@@ -30,6 +30,8 @@ def shown(node, window=None):
         text = ""
         if node.get_role_name() == "text":
             text = Atspi.Text.get_text(node, 0, Atspi.Text.get_character_count(node))
+        elif node.get_role_name() in ("slider", "scroll bar"):
+            text = f"{Atspi.Value.get_current_value(node):g}/{Atspi.Value.get_maximum_value(node):g}"
         marks = ",".join(k for k, v in STATES.items() if states.contains(v))
         name = (node.get_name() or "").replace("\t", " ").replace("\n", " ")
         text = text.replace("\t", " ").replace("\n", " ")

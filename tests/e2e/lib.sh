@@ -67,6 +67,18 @@ wait_for() {
   done
 }
 
+# must MESSAGE COMMAND...: a check of what shows now, read again for up to
+# 2 s (a read of the windows while they change may come back empty); fails
+# with MESSAGE.
+must() {
+  local message=$1 deadline=$(($(millis) + 2000))
+  shift
+  until "$@"; do
+    (($(millis) < deadline)) || fail "$message"
+    sleep 0.1
+  done
+}
+
 # ---- media ------------------------------------------------------------------
 # tone NAME FREQUENCY SECONDS: $media/NAME, a stereo sine at half scale (made
 # once per session); NAME's extension picks the format.
@@ -143,11 +155,15 @@ geometry() { # window: sets X Y WIDTH HEIGHT (its client area on the screen)
 
 # a11y: the shown controls of the player, as tests/e2e/a11y.py prints them:
 # role, name, text, x, y, width, height, states, description (tab-separated).
-a11y() { /usr/bin/python3 "$e2e_src/a11y.py" "$player" 2>/dev/null; }
+# Read whole into a variable before it is searched: a reader that stops early
+# must not break the pipe of a long dump. A dump that failed reads as empty.
+a11y() { /usr/bin/python3 "$e2e_src/a11y.py" "$player" 2>/dev/null || true; }
 # control ROLE NAME: the first shown control of that role and name (an
 # extended regular expression for the whole name); prints its line.
 control() {
-  a11y | awk -F'\t' -v r="$1" -v n="^($2)\$" '$1 == r && $2 ~ n { print; exit }'
+  local dump
+  dump=$(a11y)
+  awk -F'\t' -v r="$1" -v n="^($2)\$" '$1 == r && $2 ~ n { print; exit }' <<<"$dump"
 }
 # click ROLE NAME [BUTTON [REPEAT]]: clicks the middle of that control.
 click() {
@@ -157,22 +173,42 @@ click() {
   read -r x y w h < <(cut -f4-7 --output-delimiter=' ' <<<"$line")
   xdotool mousemove $((x + w / 2)) $((y + h / 2)) click --repeat "${4:-1}" --delay 80 "${3:-1}"
 }
-# The texts a person reads: the track line, the time, the volume label.
-# The track line in full: its tooltip holds what the label may cut off.
-track_line() { a11y | awk -F'\t' '$1 == "label" && $2 ~ /^Now Playing/ { print ($9 != "" ? $9 : $2); exit }'; }
-time_text() { a11y | awk -F'\t' '$1 == "label" && $2 ~ /^[0-9]+:[0-9][0-9]$/ { print $2; exit }'; }
+# The texts a person reads: the track line (in full: its tooltip holds what
+# the label may cut off), the time, the labels, the playlist's entries.
+track_line() {
+  local dump
+  dump=$(a11y)
+  awk -F'\t' '$1 == "label" && $2 ~ /^Now Playing/ { print ($9 != "" ? $9 : $2); exit }' <<<"$dump"
+}
+time_text() {
+  local dump
+  dump=$(a11y)
+  awk -F'\t' '$1 == "label" && $2 ~ /^[0-9]+:[0-9][0-9]$/ { print $2; exit }' <<<"$dump"
+}
 label_shown() { # regular expression
-  seen="labels: $(a11y | awk -F'\t' '$1 == "label" && $2 != "" { printf "\"%s\" ", $2 }')"
-  a11y | awk -F'\t' -v n="$1" '$1 == "label" && $2 ~ n { found = 1 } END { exit !found }'
+  local labels
+  labels=$(a11y | awk -F'\t' '$1 == "label" && $2 != "" { print $2 }')
+  seen="labels: $(paste -sd'|' <<<"$labels")"
+  grep -qE "$1" <<<"$labels"
 }
 track_line_has() {
-  seen="track line \"$(track_line)\""
-  [[ $(track_line) == *"$1"* ]]
+  local line
+  line=$(track_line)
+  seen="track line \"$line\""
+  [[ $line == *"$1"* ]]
 }
 list_items() { a11y | awk -F'\t' '$1 == "list item" { print $2 }'; }
+playlist_is() { # the entries, joined by "|"
+  local items
+  items=$(list_items | paste -sd'|')
+  seen="playlist: $items"
+  [[ $items == "$1" ]]
+}
 list_has() {
-  seen="playlist: $(list_items | paste -sd'|')"
-  grep -qxF "$1" <<<"$(list_items)"
+  local items
+  items=$(list_items)
+  seen="playlist: $(paste -sd'|' <<<"$items")"
+  grep -qxF "$1" <<<"$items"
 }
 checked() { [[ $(control "$1" "$2" | cut -f8) == *checked* ]]; }
 # The view: the full view shows the playlist's buttons.
@@ -232,6 +268,13 @@ silent() { sound_now; awk -v r="$rms" 'BEGIN { exit !(r < 0.0005) }'; }
 # level_db SECONDS: the RMS level of the last SECONDS in dBFS.
 level_db() { sound_now "$1"; awk -v r="$rms" 'BEGIN { printf "%.2f", 20 * log(r + 1e-9) / log(10) }'; }
 
+# thumb ROLE: the fraction of the slider's width (of that role) at which its
+# thumb's middle stands, from its value (the thumb is 11 px wide).
+thumb() {
+  local line
+  line=$(control "$1" "")
+  awk -F'\t' '{ split($3, v, "/"); w = $6; print (5.5 + (w - 11) * (v[2] > 0 ? v[1] / v[2] : 0)) / w }' <<<"$line"
+}
 # drag ROLE NAME FROM TO: presses the mouse at fraction FROM of the control's
 # width (its thumb), moves it in steps to fraction TO (beyond 0..1 runs past
 # the ends) along its middle line, and lets go.

@@ -63,9 +63,11 @@ for n in $(seq $((200 + RANDOM % 200)) 500); do
 done
 [[ -n $display ]] || fail "no free display number"
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
-started $!
+xvfb=$!
+started $xvfb
 for _ in $(seq 100); do DISPLAY=$display xprop -root >/dev/null 2>&1 && break; sleep 0.1; done
-DISPLAY=$display xprop -root >/dev/null 2>&1 || fail "Xvfb did not start on $display: $(cat "$dir/xvfb.log")"
+DISPLAY=$display xprop -root >/dev/null 2>&1 && kill -0 $xvfb 2>/dev/null ||
+  fail "Xvfb did not start on $display: $(cat "$dir/xvfb.log")"
 
 # The session bus; its accessibility bus lets the cases read the windows' texts
 # as a screen reader does.
@@ -87,8 +89,6 @@ source "$dir/env"
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$dir/a11y.log" 2>&1 &
 a11y_launcher=$!
 started $a11y_launcher
-openbox >"$dir/openbox.log" 2>&1 &
-started $!
 # The sound server; a case that stops it (by DIR/pulse.pid) starts it again
 # by sourcing DIR/start_pulse.
 cat >"$dir/start_pulse" <<EOF
@@ -104,9 +104,21 @@ for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl set-default-sink tarn_null || fail "PulseAudio did not start: $(cat "$dir/pulse.log")"
 # The checks read the whole output first: with pipefail, grep -q ending a
 # pipe early would count as a failure of the program writing into it.
-wm_up() { [[ $(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) == *window* ]]; }
-for _ in $(seq 100); do wm_up && break; sleep 0.1; done
-wm_up || fail "openbox did not start"
+# The window manager: up once it names its check window and that window is
+# there; started again if it ended on the way.
+wm_up() {
+  local check
+  check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) || return 1
+  [[ $check == *window* ]] && xwininfo -id "${check##* }" >/dev/null 2>&1
+}
+for attempt in 1 2 3; do
+  openbox >>"$dir/openbox.log" 2>&1 &
+  wm=$!
+  started $wm
+  for _ in $(seq 100); do wm_up && break 2; kill -0 $wm 2>/dev/null || break; sleep 0.1; done
+  kill $wm 2>/dev/null || true
+done
+wm_up || fail "openbox did not start: $(cat "$dir/openbox.log"); X server: $(kill -0 $xvfb 2>&1 && echo running)"
 # The notification area, once the window manager runs. trayer (GTK) now and
 # then fails to open a display that has just started: it is started again. A
 # case that stops it (by DIR/tray.pid) starts it again by sourcing DIR/start_tray.

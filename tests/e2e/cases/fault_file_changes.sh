@@ -26,7 +26,7 @@ t=$(time_text)
 rm "$out/gone.wav"
 wait_for 5 "the time to move on after the deletion" eval '[[ $(time_text) > "$t" ]]'
 hearing 440 || fail "the deleted file stopped sounding"
-track_line_has "gone.wav -  00:30" || fail "the track line changed at the deletion"
+must "the track line changed at the deletion" track_line_has "gone.wav -  00:30"
 
 log "overwritten with another sound while it plays"
 play_entry replaced.wav

@@ -14,9 +14,9 @@ for kind in garbage empty directory; do
     directory) mkdir "$conf" ;;
   esac
   start_player
-  compact_view || fail "$kind settings: not the compact view"
-  label_shown '^Volume 100 %$' || fail "$kind settings: not the full volume"
-  checked "check box" Repeat || fail "$kind settings: Repeat not ticked"
+  must "$kind settings: not the compact view" compact_view
+  must "$kind settings: not the full volume" label_shown '^Volume 100 %$'
+  must "$kind settings: Repeat not ticked" checked "check box" Repeat
   click "push button" Exit
   player_ended
   [[ $status == 0 ]] || fail "$kind settings: Exit ended the player with status $status"

@@ -15,7 +15,7 @@ click label Pause
 click label Play
 sleep 1
 kill -0 "$player" || fail "the player ended at Pause and Play without a sound server"
-track_line_has "the sound output is gone" || fail "Pause and Play without a sound server hid that it is gone"
+must "Pause and Play without a sound server hid that it is gone" track_line_has "the sound output is gone"
 
 log "the sound server back, then Play"
 start_sound_server

@@ -5,10 +5,11 @@
 # sound and time, a seek with the slider, Stop rewinding, the automatic
 # advance, the end-of-playlist line and Repeat wrapping to the first entry.
 source "$(dirname "$0")/../lib.sh"
-# 440 Hz for 10 s, then 660 Hz for 10 s: a seek is heard as the jump.
+# 440 Hz for 60 s, then 660 Hz for 60 s: a seek is heard as the jump. Long,
+# so that a second is a few pixels on the slider.
 two=$media/two_tones.mp3
 [[ -s $two ]] || ffmpeg -loglevel error -y -f lavfi \
-  -i "aevalsrc=0.5*sin(2*PI*if(lt(t\,10)\,440\,660)*t):s=44100:d=20" -ac 2 -b:a 192k "$two"
+  -i "aevalsrc=0.5*sin(2*PI*if(lt(t\,60)\,440\,660)*t):s=44100:d=120" -ac 2 -b:a 192k "$two"
 short=$(tone short880.mp3 880 3)
 settings Vol=1250 REP=0 SIZE=1
 start_player
@@ -26,7 +27,7 @@ wait_for 2 "the caption to be the path" caption_is "$two"
 shot playing
 
 log "volume: the bar at 1250 (the saved value) against full"
-label_shown '^Volume 50 %$' || fail "the saved volume is not shown as 50 %"
+must "the saved volume is not shown as 50 %" label_shown '^Volume 50 %$'
 sleep 0.6
 half=$(level_db 0.5)
 drag "scroll bar" "" 0.5 1.2
@@ -53,11 +54,10 @@ click label Play
 wait_for 2 "the tone again after Play" hearing 440
 
 log "the slider seeks"
-pos=$(time_text); pos=$((10#${pos#*:}))
-drag slider "" "$(awk -v p="$pos" 'BEGIN { print (p / 20) * 0.96 + 0.02 }')" 0.75
-wait_for 2 "the 660 Hz tone after seeking to 15 s" hearing 660
-seen="time $(time_text)"
-[[ $(time_text) =~ ^00:1[4-9]$ ]] || fail "the time does not show the seek to 15 s"
+drag slider "" "$(thumb slider)" 0.75
+wait_for 2 "the 660 Hz tone after seeking to 90 s" hearing 660
+wait_for 2 "the time to show the seek to 90 s" eval '[[ $(time_text) =~ ^01:(2[89]|3[0-3])$ ]]'
+seen=""
 
 log "Stop rewinds"
 click label Stop
@@ -67,7 +67,7 @@ click label Play
 wait_for 2 "the start of the track (440 Hz) after Stop and Play" hearing 440
 
 log "the automatic advance, then the end of the playlist"
-drag slider "" 0.03 1.2
+drag slider "" "$(thumb slider)" 1.2
 wait_for 3 "the caption of the next entry" caption_is "$short"
 wait_for 2 "its 880 Hz tone" hearing 880
 wait_for 6 "the end-of-playlist line" track_line_has "End Of Playlist"

@@ -30,8 +30,7 @@ done
 click "push button" "Load Playlist"
 file_dialog "$out/first.TPL"
 answer "Playlist Imported"
-[[ $(list_items | paste -sd'|') == "low tone.mp3|high+tone.mp3" ]] ||
-  fail "the loaded playlist is not the saved one: $(list_items | paste -sd'|')"
+wait_for 3 "the loaded playlist to be the saved one" playlist_is "low tone.mp3|high+tone.mp3"
 
 log "saved again: the same bytes"
 save_playlist "$out/second.TPL"

@@ -6,9 +6,9 @@ source "$(dirname "$0")/../lib.sh"
 rm -f "$app/rep.ini"
 settings Vol=1250 REP=1 SIZE=0
 start_player
-compact_view || fail "the saved compact view is not shown"
-label_shown '^Volume 50 %$' || fail "the saved volume is not shown as 50 %"
-checked "check box" Repeat || fail "the saved Repeat is not ticked"
+must "the saved compact view is not shown" compact_view
+must "the saved volume is not shown as 50 %" label_shown '^Volume 50 %$'
+must "the saved Repeat is not ticked" checked "check box" Repeat
 shot started-compact
 
 log "change view, Repeat and volume, then Exit"
@@ -27,8 +27,8 @@ saved SIZE=1 && saved REP=0 && saved Vol=2500 || fail "Exit did not save the ful
 log "a second start restores them; the close box saves too"
 rm -f "$app/rep.ini"
 start_player
-full_view || fail "the full view saved at Exit is not shown"
-label_shown '^Volume 100 %$' || fail "the volume saved at Exit is not shown"
+must "the full view saved at Exit is not shown" full_view
+must "the volume saved at Exit is not shown" label_shown '^Volume 100 %$'
 checked "check box" Repeat && fail "Repeat is ticked although it was saved off"
 click "push button" "Hide Playlist"
 wait_for 2 "the compact view" compact_view
@@ -40,6 +40,6 @@ player_ended
 [[ $(repeat_file) == "$(printf '1\r\n' | od -An -c | tr -s ' ')" ]] || fail "rep.ini is not 1 (Repeat on): $(repeat_file)"
 saved SIZE=0 && saved REP=1 || fail "the close box did not save the compact view and Repeat on"
 start_player
-compact_view || fail "the view saved by the close box is not shown"
-checked "check box" Repeat || fail "the Repeat saved by the close box is not ticked"
+must "the view saved by the close box is not shown" compact_view
+must "the Repeat saved by the close box is not ticked" checked "check box" Repeat
 log "passed"

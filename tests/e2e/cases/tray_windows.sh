@@ -8,7 +8,7 @@
 source "$(dirname "$0")/../lib.sh"
 playing_tone
 wait_for 5 "the player's icon in the tray" tray_icon
-label_shown "Tarn Player is running, Click me for options." || fail "no start-up balloon"
+must "no start-up balloon" label_shown "Tarn Player is running, Click me for options."
 shot icon-and-balloon
 
 log "the tray menu's Hide, then Show"
