@@ -109,7 +109,8 @@ pactl set-default-sink tarn_null || fail "PulseAudio did not start: $(cat "$dir/
 wm_up() {
   local check
   check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) || return 1
-  [[ $check == *window* ]] && xwininfo -id "${check##* }" >/dev/null 2>&1
+  # (xwininfo without a valid id would wait for a click on a window)
+  [[ $check =~ "window id # "(0x[0-9a-f]+) ]] && xwininfo -id "${BASH_REMATCH[1]}" >/dev/null 2>&1
 }
 for attempt in 1 2 3; do
   openbox >>"$dir/openbox.log" 2>&1 &
