@@ -165,11 +165,19 @@ control() {
   dump=$(a11y)
   awk -F'\t' -v r="$1" -v n="^($2)\$" '$1 == r && $2 ~ n { print; exit }' <<<"$dump"
 }
+# found_control ROLE NAME: sets `line` to that control's line, reading the
+# windows again for up to 2 s (a read while they change may miss it).
+found_control() {
+  local deadline=$(($(millis) + 2000))
+  until line=$(control "$1" "$2") && [[ -n $line ]]; do
+    (($(millis) < deadline)) || return 1
+    sleep 0.1
+  done
+}
 # click ROLE NAME [BUTTON [REPEAT]]: clicks the middle of that control.
 click() {
   local line x y w h
-  line=$(control "$1" "$2")
-  [[ -n $line ]] || { seen=$(a11y | cut -f1,2 | paste -sd'|'); fail "no $1 \"$2\" to click"; }
+  found_control "$1" "$2" || { seen=$(a11y | cut -f1,2 | paste -sd'|'); fail "no $1 \"$2\" to click"; }
   read -r x y w h < <(cut -f4-7 --output-delimiter=' ' <<<"$line")
   xdotool mousemove $((x + w / 2)) $((y + h / 2)) click --repeat "${4:-1}" --delay 80 "${3:-1}"
 }
@@ -272,7 +280,7 @@ level_db() { sound_now "$1"; awk -v r="$rms" 'BEGIN { printf "%.2f", 20 * log(r 
 # thumb's middle stands, from its value (the thumb is 11 px wide).
 thumb() {
   local line
-  line=$(control "$1" "")
+  found_control "$1" "" || fail "no $1"
   awk -F'\t' '{ split($3, v, "/"); w = $6; print (5.5 + (w - 11) * (v[2] > 0 ? v[1] / v[2] : 0)) / w }' <<<"$line"
 }
 # drag ROLE NAME FROM TO: presses the mouse at fraction FROM of the control's
@@ -280,8 +288,7 @@ thumb() {
 # the ends) along its middle line, and lets go.
 drag() {
   local line x y w h from to
-  line=$(control "$1" "$2")
-  [[ -n $line ]] || fail "no $1 \"$2\" to drag"
+  found_control "$1" "$2" || fail "no $1 \"$2\" to drag"
   read -r x y w h < <(cut -f4-7 --output-delimiter=' ' <<<"$line")
   from=$(awk -v x="$x" -v w="$w" -v f="$3" 'BEGIN { printf "%d", x + w * f }')
   to=$(awk -v x="$x" -v w="$w" -v f="$4" 'BEGIN { printf "%d", x + w * f }')
