@@ -21,7 +21,11 @@ out=${TARN_SOAK_OUT:-/tmp/tarn-soak}
 mkdir -p "$out/media"
 rm -rf "$out/home" "$out/pulse" "$out/runtime" "$out"/*.wav "$out"/*.txt "$out"/*.log
 source "$root/bench/x_session.sh"
-source "$root/scripts/e2e_common.sh"
+# The processes the script starts go into `pids` and are stopped however it ends.
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+trap cleanup EXIT
+fail() { echo "SOAK FAIL: $*"; exit 1; }
 
 # The playlist: file i holds a tone of 300 + 40 (i mod 20) Hz, so files next
 # to each other always differ by 40 Hz or more.

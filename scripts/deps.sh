@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the player needs. Usage: deps.sh [build|test|e2e|bench]
+# Installs the Debian 12 packages the player needs. Usage: deps.sh [build|test|bench]
 #   build: compile and run the player
 #   test:  also what the test run starts or needs: pulseaudio (the private
 #          sound server of the engine tests) and pulseaudio-utils (pactl,
@@ -9,13 +9,18 @@
 #          sox for the fixtures and checks; dbus-daemon (dbus-run-session, a
 #          private session bus), dbus-bin (dbus-send) and playerctl for the
 #          desktop media-control tests, desktop-file-utils and appstream to
-#          validate the installed desktop and metainfo files
-#   e2e:   also the X server, window manager, notification area (trayer) and
-#          input and screenshot tools of the end-to-end checks
+#          validate the installed desktop and metainfo files; for the
+#          end-to-end suite the X server (xvfb), window manager (openbox),
+#          notification area (trayer), X tools (x11-utils: xprop, xwininfo,
+#          xmessage), input (xdotool) and screenshots (imagemagick), and the
+#          accessibility bus with its Python bindings, through which the cases
+#          read the windows' texts (at-spi2-core, gir1.2-atspi-2.0,
+#          python3-gi), procps (pgrep)
+#   e2e:   the same as test (kept for older instructions)
 #   bench: also the players bench/race.sh measures against (Audacious with
 #          its GTK and Qt interfaces, Qmmp, mpv with its MPRIS script, VLC)
 #          and the Python modules of its driver: D-Bus (the MPRIS requests)
-#          and Xlib (waiting for a window to map)
+#          and Xlib (waiting for a window to map), and xcompmgr
 # Quick when everything is there already: nothing is downloaded then.
 set -euo pipefail
 
@@ -26,12 +31,12 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6
 if [[ $level == test || $level == e2e || $level == bench ]]; then
   packages+=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev llvm-14 ffmpeg sox)
   packages+=(dbus-daemon dbus-bin playerctl desktop-file-utils appstream)
-fi
-if [[ $level == e2e || $level == bench ]]; then
-  packages+=(xvfb x11-utils xdotool openbox trayer imagemagick xcompmgr)
+  packages+=(xvfb x11-utils xdotool openbox trayer imagemagick at-spi2-core gir1.2-atspi-2.0
+             python3-gi procps)
 fi
 if [[ $level == bench ]]; then
-  packages+=(audacious audacious-plugins qmmp mpv mpv-mpris vlc python3-dbus python3-xlib)
+  packages+=(audacious audacious-plugins qmmp mpv mpv-mpris vlc python3-dbus python3-xlib
+             xcompmgr)
 fi
 
 missing=()

@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds and runs every test:
-#   1. the normal build (warnings are errors),
-#   2. the same tests under AddressSanitizer + UndefinedBehaviorSanitizer,
-#   3. the engine's tests under ThreadSanitizer,
-#   4. a short run of every fuzz target (clang, libFuzzer; 12 s each).
-# Set TARN_QUICK=1 to run only the first.
+# Installs what is needed, builds and runs every test, each once:
+#   1. the AddressSanitizer + UndefinedBehaviorSanitizer build (warnings are
+#      errors) of everything, benchmarks included so that they keep compiling,
+#      and all its tests: unit, engine, desktop-bus, the install check and the
+#      end-to-end suite (ctest -L e2e: the installed player, sanitised, on a
+#      private desktop; its cases take turns while the other tests run beside
+#      them),
+#   2. the engine's tests under ThreadSanitizer,
+#   3. a short run of every fuzz target (clang, libFuzzer; 12 s each).
+# TARN_QUICK=1 runs instead the normal (unsanitised) build of everything and
+# all its tests, unit and end-to-end, and nothing else.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -18,15 +23,17 @@ configure_and_test() { # dir, extra cmake args...
   (cd "$dir" && ctest --output-on-failure -j "$jobs")
 }
 
-configure_and_test build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-[[ ${TARN_QUICK:-0} == 1 ]] && exit 0
+if [[ ${TARN_QUICK:-0} == 1 ]]; then
+  configure_and_test build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  exit 0
+fi
 
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Line tables only and light optimisation: the reports keep file and line,
 # the build takes far less time than a full debug build.
 configure_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
-  -DTARN_SANITIZE=address -DTARN_BUILD_BENCH=OFF
+  -DTARN_SANITIZE=address
 
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 configure_and_test build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_SANITIZE=thread \

@@ -37,6 +37,9 @@ QString twoDigits(qint64 n)
     return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
 }
 
+const QString kOutputLostText =
+    QStringLiteral(" - no sound: the sound output is gone; it plays on when one is back");
+
 // The slider works in ints; a longer position pins it at its end.
 int sliderUnits(qint64 seconds)
 {
@@ -73,9 +76,12 @@ void Form1::Timer1_Timer()
     if (trackLineHeld_ && !playing)
         return;
     trackLineHeld_ = false;
-    // Under a minute the track text has two blanks after the dash.
+    // Under a minute the track text has two blanks after the dash. While
+    // the sound output is gone the line says so instead of the length, until
+    // one is back and the track sounds again.
     const QString dash = d > 59 ? QStringLiteral(" - ") : QStringLiteral(" -  ");
-    const QString track = selectedText(List2) + dash + duration;
+    const QString track =
+        selectedText(List2) + (playing && mp.outputLost() ? kOutputLostText : dash + duration);
     if (Text1->text() != track) // keeps the 20-a-second tick cheap
         Text1->setText(track);
 }

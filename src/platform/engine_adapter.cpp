@@ -99,6 +99,21 @@ int EngineAdapter::PlayStatus() const
 {
     return engine_.PlayStatus();
 }
+// The engine opens its output on its own thread, at a Play() and again
+// after losing one; a moment without one is an output on its way. Playing
+// for longer without one, nothing can be heard.
+bool EngineAdapter::outputLost() const
+{
+    constexpr qint64 kGraceMs = 1500;
+    if (engine_.PlayStatus() != 2 || engine_.outputOpen()) {
+        withoutOutput_.invalidate();
+        return false;
+    }
+    if (!withoutOutput_.isValid())
+        withoutOutput_.start();
+    return withoutOutput_.elapsed() >= kGraceMs;
+}
+
 void EngineAdapter::setFlag1017(bool on)
 {
     engine_.setFlag1017(on);

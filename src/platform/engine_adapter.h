@@ -7,6 +7,7 @@
 #include "engine/engine.h"
 #include "platform/media_engine.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 
 namespace tarn {
@@ -30,6 +31,7 @@ public:
     void setVolume(int hundredthsOfDb) override;
     int Volume() const override;
     int PlayStatus() const override;
+    bool outputLost() const override;
     void setFlag1017(bool on) override;
     void setEndOfStreamHandler(std::function<void()> handler) override;
     void setOpenedHandler(std::function<void(bool ok)> handler) override;
@@ -45,6 +47,7 @@ private:
     std::function<void()> endOfStream_;   // UI thread only
     std::function<void(bool ok)> opened_; // UI thread only
     std::function<void()> playFailed_;    // UI thread only
+    mutable QElapsedTimer withoutOutput_; // playing with no output open since; UI thread only
 };
 
 } // namespace tarn

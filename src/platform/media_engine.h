@@ -43,6 +43,10 @@ public:
     virtual void setVolume(int hundredthsOfDb) = 0;
     virtual int Volume() const = 0;
     virtual int PlayStatus() const = 0; // 0 stopped, 1 paused, 2 playing
+    // True while it plays but has had no sound output for a while: the sound
+    // server or the device went away. It opens one again as soon as there is
+    // one and plays on; meanwhile nothing is heard and the position stands.
+    virtual bool outputLost() const = 0;
 
     virtual void setFlag1017(bool on) = 0;
 

@@ -31,6 +31,7 @@ public:
     QSet<QString> unplayable; // paths whose open fails
     double lengthOnOpen = 0;  // Length() once a file has opened
     QString playFailure;      // when set, Play() finds no sound output and says so in an event
+    bool lostOutput = false;  // outputLost() while playing: the sound server went away
 
     // The most setFileName() calls that one end-of-stream or opened event
     // led to: a player that opens more than one file per event loops on the
@@ -99,6 +100,7 @@ public:
     }
     int Volume() const override { return volume; }
     int PlayStatus() const override { return playStatus; }
+    bool outputLost() const override { return lostOutput && playStatus == 2; }
     void setFlag1017(bool on) override
     {
         calls << QStringLiteral("Flag1017=") + QString::number(on ? 1 : 0);

@@ -257,6 +257,28 @@ private slots:
         }
     }
 
+    // Guards: a sound server gone mid-track leaving the line claiming that the
+    // track plays, or the line not coming back once it sounds again.
+    void lostOutputShowsOnTheTrackLine()
+    {
+        Form1Harness h;
+        Form1 &f = makeWindow(h, 3, 0, false);
+        f.List2_DblClick();
+        h.engine.settle();
+        h.engine.position = 30;
+        f.Timer1_Timer();
+        const QString sounding = f.Text1->text();
+        h.engine.lostOutput = true;
+        f.Timer1_Timer();
+        QCOMPARE(f.lbl_track->toolTip(),
+                 QStringLiteral("Now Playing : 0.mp3 - no sound: the sound output is gone; it "
+                                "plays on when one is back"));
+        QVERIFY(f.Timer1->isActive());
+        h.engine.lostOutput = false;
+        f.Timer1_Timer();
+        QCOMPARE(f.Text1->text(), sounding);
+    }
+
     // Guards: a single click in List2 leaving List1 on another entry (then
     // Next would step from the wrong place), or starting playback.
     void clickAndArrowKeysMoveBothSelections()
