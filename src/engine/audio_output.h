@@ -2,6 +2,10 @@
 // talks to a PulseAudio server (PipeWire's PulseAudio service included) with
 // the client library; SdlOutput covers everything else (ALSA-only systems,
 // and SDL's disk and dummy drivers that the tests use). openOutput() picks.
+// Each lives in a module of its own (libtarn-pulse.so, libtarn-sdl.so, found
+// as module_loader.h says), so the program maps libpulse only when it plays
+// and SDL, with the dozens of libraries it links, only when PulseAudio is
+// not there.
 //
 // THREADS
 //   The engine calls every member under its own device mutex, from the owner
@@ -97,4 +101,26 @@ public:
 std::unique_ptr<AudioOutput> openOutput(AudioOutput::RenderFn render, void *userdata,
                                         const OutputSpec *previous, std::string &error);
 
+// Loads the module openOutput() tries first, so that the first Play does not
+// wait for it. Any thread; does nothing the second time.
+void preloadOutput();
+
+// What an output module hands the engine.
+class OutputModule {
+public:
+    // As openOutput(), for this module's kind of output.
+    virtual std::unique_ptr<AudioOutput> open(AudioOutput::RenderFn render, void *userdata,
+                                              const OutputSpec *previous, std::string &error) = 0;
+
+protected:
+    ~OutputModule() = default; // lives as long as the process
+};
+
+// The modules' one exported function: their OutputModule, or null when
+// `version` is not kOutputModuleVersion.
+inline constexpr const char *kOutputModuleEntry = "tarn_output_module";
+inline constexpr int kOutputModuleVersion = 1;
+
 } // namespace tarn::engine
+
+extern "C" tarn::engine::OutputModule *tarn_output_module(int version);

@@ -4,9 +4,8 @@
 // output's, ...), pictures, and tags other than ID3. A player that only
 // plays MP3 and WAV never maps FFmpeg. This header holds no FFmpeg type.
 //
-// The module is looked for, in this order: $TARN_CODEC_MODULE; next to the
-// executable; in the installed library folder relative to it
-// (../lib/tarn-player, or the configured equivalent); in the build tree.
+// The module is found as module_loader.h says; $TARN_CODEC_MODULE names
+// another file.
 //
 // THREADS
 //   codecModule() may be called from any thread: the module is loaded once

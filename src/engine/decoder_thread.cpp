@@ -24,6 +24,9 @@ constexpr auto kIdleClose = 3s;
 void Engine::Impl::decoderMain()
 {
     pthread_setname_np(pthread_self(), "tarn-decoder"); // told apart in top and perf
+    // Here rather than at the first Play, which would wait for it; and off
+    // the owner's thread, so a window being built does not.
+    preloadOutput();
     for (;;) {
         const auto limit = sleepLimit();
         Command cmd;

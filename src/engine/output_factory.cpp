@@ -1,34 +1,73 @@
 #include "engine/audio_output.h"
-#include "engine/pulse_output.h"
-#include "engine/sdl_output.h"
+#include "engine/module_loader.h"
 
-#include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string_view>
 
 namespace tarn::engine {
 
 namespace {
 
-// TARN_PULSE_BUFFER_MS="TARGET,REQUEST[,PREBUF[,ADJUST]]" chooses the
-// PulseAudio buffer (for measurements and for sinks that need more); ADJUST 0
-// leaves the sink's latency at TARGET - 2 x REQUEST. The defaults otherwise.
-PulseBuffer pulseBuffer()
+#ifndef TARN_PULSE_MODULE_BUILD_PATH
+#define TARN_PULSE_MODULE_BUILD_PATH nullptr
+#endif
+#ifndef TARN_SDL_MODULE_BUILD_PATH
+#define TARN_SDL_MODULE_BUILD_PATH nullptr
+#endif
+
+constexpr ModuleSpec kPulse{"libtarn-pulse.so", kOutputModuleEntry, "TARN_PULSE_MODULE",
+                            TARN_PULSE_MODULE_BUILD_PATH, "PulseAudio output"};
+constexpr ModuleSpec kSdl{"libtarn-sdl.so", kOutputModuleEntry, "TARN_SDL_MODULE",
+                          TARN_SDL_MODULE_BUILD_PATH, "SDL output"};
+
+struct Loaded {
+    std::once_flag once;
+    OutputModule *module = nullptr;
+    std::string error;
+};
+
+OutputModule *outputModule(const ModuleSpec &spec, std::string &error)
 {
-    PulseBuffer b;
-    const char *text = std::getenv("TARN_PULSE_BUFFER_MS");
-    int target = 0, request = 0, prebuf = -1, adjust = -1;
-    const int n =
-        text != nullptr ? std::sscanf(text, "%d,%d,%d,%d", &target, &request, &prebuf, &adjust) : 0;
-    if (n >= 2 && target >= 20 && target <= 10000 && request >= 5 && request <= target) {
-        b.targetMs = target;
-        b.requestMs = request;
-        if (n >= 3 && prebuf >= 0 && prebuf <= target)
-            b.prebufMs = prebuf;
-        if (n >= 4)
-            b.adjustLatency = adjust != 0;
-    }
-    return b;
+    static Loaded pulse, sdl;
+    Loaded &loaded = &spec == &kPulse ? pulse : sdl;
+    std::call_once(loaded.once, [&] {
+        using Entry = OutputModule *(*)(int);
+        auto entry = reinterpret_cast<Entry>(loadModuleEntry(spec, loaded.error));
+        loaded.module = entry ? entry(kOutputModuleVersion) : nullptr;
+        if (entry && !loaded.module)
+            loaded.error = std::string("this player's ") + spec.what +
+                           " could not be loaded: " + spec.file +
+                           " belongs to another version of the player";
+    });
+    if (!loaded.module)
+        error = loaded.error;
+    return loaded.module;
+}
+
+std::unique_ptr<AudioOutput> openWith(const ModuleSpec &spec, AudioOutput::RenderFn render,
+                                      void *userdata, const OutputSpec *previous,
+                                      std::string &error)
+{
+    OutputModule *module = outputModule(spec, error);
+    return module ? module->open(render, userdata, previous, error) : nullptr;
+}
+
+// The output openOutput() takes without trying another: a forced choice,
+// or SDL for someone who picked an SDL driver (the tests' disk and dummy
+// drivers among them). Null: PulseAudio first, SDL when it fails.
+const ModuleSpec *chosenOutput()
+{
+    const char *forced = std::getenv("TARN_AUDIO_OUTPUT");
+    const std::string_view choice = forced != nullptr ? forced : "";
+    if (choice == "pulse")
+        return &kPulse;
+    if (choice == "sdl")
+        return &kSdl;
+    const char *driver = std::getenv("SDL_AUDIODRIVER");
+    if (driver != nullptr && *driver != '\0')
+        return &kSdl;
+    return nullptr;
 }
 
 } // namespace
@@ -36,24 +75,22 @@ PulseBuffer pulseBuffer()
 std::unique_ptr<AudioOutput> openOutput(AudioOutput::RenderFn render, void *userdata,
                                         const OutputSpec *previous, std::string &error)
 {
-    const char *forced = std::getenv("TARN_AUDIO_OUTPUT");
-    const std::string_view choice = forced != nullptr ? forced : "";
-    if (choice == "pulse")
-        return PulseOutput::open(render, userdata, previous, error, pulseBuffer());
-    if (choice == "sdl")
-        return SdlOutput::open(render, userdata, previous, error);
-    // Someone who picked an SDL driver wants SDL (the tests' disk and dummy
-    // drivers among them).
-    const char *driver = std::getenv("SDL_AUDIODRIVER");
-    if (driver != nullptr && *driver != '\0')
-        return SdlOutput::open(render, userdata, previous, error);
+    if (const ModuleSpec *chosen = chosenOutput())
+        return openWith(*chosen, render, userdata, previous, error);
     std::string pulseError;
-    if (auto pulse = PulseOutput::open(render, userdata, previous, pulseError, pulseBuffer()))
+    if (auto pulse = openWith(kPulse, render, userdata, previous, pulseError))
         return pulse;
-    auto sdl = SdlOutput::open(render, userdata, previous, error);
+    auto sdl = openWith(kSdl, render, userdata, previous, error);
     if (!sdl)
         error = pulseError + "; " + error;
     return sdl;
+}
+
+void preloadOutput()
+{
+    const ModuleSpec *chosen = chosenOutput();
+    std::string error; // told at the first open
+    outputModule(chosen != nullptr ? *chosen : kPulse, error);
 }
 
 } // namespace tarn::engine

@@ -9,7 +9,7 @@
 // on: the first piece of every mix goes out at once. The sink here mixes
 // float in eight channels, so a piece is 2046 frames (21 ms at 96 kHz), and
 // checks of a rewind allow that much.
-#include "engine/pulse_output.h"
+#include "engine/pulse/pulse_output.h"
 #include "engine/support/monitor_recorder.h"
 #include "engine/support/output_checks.h"
 #include "engine/support/sound_server.h"

@@ -22,10 +22,12 @@ for f in bin/tarn-player share/applications/tarn-player.desktop \
   [[ -f $prefix/$f ]] || fail "$f is not installed"
 done
 [[ -d $prefix/share/tarn-player ]] || fail "no data folder share/tarn-player"
-# The FFmpeg module, where the player looks for it relative to itself.
-module=$(find "$prefix" -path '*/tarn-player/libtarn-ffmpeg.so' -type f | head -1)
-[[ -n $module && $(realpath --relative-to="$prefix/bin" "$(dirname "$module")") == ../lib*/tarn-player ]] ||
-  fail "libtarn-ffmpeg.so is not installed in lib/.../tarn-player"
+# The engine's modules, where the player looks for them relative to itself.
+for m in libtarn-ffmpeg.so libtarn-pulse.so libtarn-sdl.so; do
+  module=$(find "$prefix" -path "*/tarn-player/$m" -type f | head -1)
+  [[ -n $module && $(realpath --relative-to="$prefix/bin" "$(dirname "$module")") == ../lib*/tarn-player ]] ||
+    fail "$m is not installed in lib/.../tarn-player"
+done
 # The visualisation's video goes with the program once the build has it.
 [[ ! -f $build/src/1016.avi || -f $prefix/share/tarn-player/1016.avi ]] || fail "1016.avi is not installed"
 desktop-file-validate "$prefix/share/applications/tarn-player.desktop" || fail "desktop-file-validate"
@@ -43,6 +45,10 @@ data="$XDG_DATA_HOME/Tarn Player/Tarn Player"
 for _ in $(seq 50); do [[ -f $data/next2.ini ]] && break; sleep 0.1; done
 [[ -f $data/next2.ini ]] || fail "no next2.ini in the per-user data folder $data"
 [[ -e $prefix/bin/next2.ini ]] && fail "the installed player wrote next2.ini beside itself"
+# The engine loads its output at start: the installed module, not the build's.
+for _ in $(seq 50); do grep -q "libtarn-sdl.so" "/proc/$player/maps" && break; sleep 0.1; done
+grep -q "$(realpath "$prefix")/.*/libtarn-sdl.so" "/proc/$player/maps" ||
+  fail "the installed player did not load its installed output module"
 kill -TERM "$player"; wait "$player" || fail "the player did not end cleanly on SIGTERM"
 player=""
 [[ -f $data/rep.ini ]] || fail "Exit did not write rep.ini to the data folder"

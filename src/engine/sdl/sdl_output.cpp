@@ -1,4 +1,4 @@
-#include "engine/sdl_output.h"
+#include "engine/sdl/sdl_output.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,5 +1,5 @@
-#include "engine/pulse_output.h"
-#include "engine/pulse_support.h"
+#include "engine/pulse/pulse_output.h"
+#include "engine/pulse/pulse_support.h"
 
 #include <algorithm>
 #include <atomic>
