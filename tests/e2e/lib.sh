@@ -248,9 +248,9 @@ play_entry() { # name: double-click it in the playlist
 # ---- sound ------------------------------------------------------------------
 # record: records the null sink (mono, 48 kHz, 16 bit) to $out/NAME.raw from
 # now on; the level and tone of the last moments are read from its end.
-record() {
+record() { # [NAME]: records the monitor of $rec_sink (default tarn_null)
   rec_file=$out/${1:-sink}.raw
-  parec -d tarn_null.monitor --latency-msec=20 --format=s16le --channels=1 --rate=48000 \
+  parec -d "${rec_sink:-tarn_null}.monitor" --latency-msec=20 --format=s16le --channels=1 --rate=48000 \
     >"$rec_file" 2>"$out/parec.log" &
   rec_pid=$!
   started "$rec_pid"
