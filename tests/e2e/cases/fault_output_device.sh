@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The output device removed while a track plays and another one added: the
-# player goes on, on the new device, without a click or a restart.
+# player goes on, on the new device, without a restart.
 source "$(dirname "$0")/../lib.sh"
 playing_tone
 
