@@ -8,6 +8,7 @@
 
 extern "C" {
 #include <libavutil/dict.h>
+#include <libavutil/log.h>
 }
 
 namespace tarn::engine {
@@ -83,5 +84,10 @@ extern "C" __attribute__((visibility("default"))) tarn::engine::CodecModule *
 tarn_codec_module(int version)
 {
     static tarn::engine::FfmpegModule module;
+    // FFmpeg's warnings (an open cancelled halfway, a damaged frame skipped)
+    // are for its own developers; what a file's failure means reaches the
+    // player as an error text. Its errors still go to stderr.
+    static const bool quiet = (av_log_set_level(AV_LOG_ERROR), true);
+    (void)quiet;
     return version == tarn::engine::kCodecModuleVersion ? &module : nullptr;
 }
