@@ -73,20 +73,15 @@ sample() { # seconds since start
   printf '%d %d %d %d\n' "$1" "$(awk '/VmRSS/ { print $2 }' "/proc/$player/status")" \
     "$(ls "/proc/$player/fd" | wc -l)" "$(ls "/proc/$player/task" | wc -l)" >>"$out/samples.txt"
 }
-strip_window() {
+shown_window() { # title pattern: the first mapped window that has it
   local w
-  for w in $(xdotool search --name '^Rude Re3$' 2>/dev/null); do
+  for w in $(xdotool search --name "$1" 2>/dev/null); do
     xwininfo -id "$w" | grep -q IsViewable && { echo "$w"; return 0; }
   done
   return 1
 }
-vis_window() {
-  local w
-  for w in $(xdotool search --name '^ $' 2>/dev/null); do
-    xwininfo -id "$w" | grep -q IsViewable && { echo "$w"; return 0; }
-  done
-  return 1
-}
+strip_window() { shown_window '^Rude Re3$'; }
+vis_window() { shown_window '^ $'; }
 open_visualisation() {
   local WIDTH HEIGHT X Y SCREEN WINDOW
   win=$(main_window) || return 0

@@ -3,8 +3,8 @@
 // that the program maps a library, and what it links, only once something
 // needs it.
 //
-// A module is looked for, in this order: the environment variable named by
-// the spec (for tests and odd installs); next to the executable; in the
+// A module is looked for, in this order: the file its own environment
+// variable names (for tests and odd installs); next to the executable; in the
 // installed library folder relative to it (../lib/tarn-player, or the
 // configured equivalent); in the build tree.
 //
