@@ -22,14 +22,7 @@ Loaded load()
 #endif
                                      "FFmpeg decoder"};
     Loaded loaded;
-    using Entry = CodecModule *(*)(int);
-    auto entry = reinterpret_cast<Entry>(loadModuleEntry(spec, loaded.error));
-    if (!entry)
-        return loaded;
-    loaded.module = entry(kCodecModuleVersion);
-    if (!loaded.module)
-        loaded.error = std::string("this player's FFmpeg decoder could not be loaded: ") +
-                       spec.file + " belongs to another version of the player";
+    loaded.module = loadModule<CodecModule>(spec, kCodecModuleVersion, loaded.error);
     return loaded;
 }
 

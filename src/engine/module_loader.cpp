@@ -28,6 +28,20 @@ std::vector<std::filesystem::path> candidates(const ModuleSpec &spec)
 
 } // namespace
 
+namespace {
+
+std::string cannotLoad(const ModuleSpec &spec)
+{
+    return std::string("this player's ") + spec.what + " could not be loaded: ";
+}
+
+} // namespace
+
+std::string moduleOfAnotherVersion(const ModuleSpec &spec)
+{
+    return cannotLoad(spec) + spec.file + " belongs to another version of the player";
+}
+
 void *loadModuleEntry(const ModuleSpec &spec, std::string &error)
 {
     std::filesystem::path path;
@@ -42,7 +56,7 @@ void *loadModuleEntry(const ModuleSpec &spec, std::string &error)
             }
         }
     }
-    const std::string prefix = std::string("this player's ") + spec.what + " could not be loaded: ";
+    const std::string prefix = cannotLoad(spec);
     if (path.empty()) {
         error = prefix + spec.file + " is not installed next to the program";
         return nullptr;

@@ -30,4 +30,20 @@ struct ModuleSpec {
 // module is mapped once): callers keep what it returns.
 void *loadModuleEntry(const ModuleSpec &spec, std::string &error);
 
+// The message for a module whose entry point refused `version`.
+std::string moduleOfAnotherVersion(const ModuleSpec &spec);
+
+// Opens the module and asks its entry point, `Module *entry(int version)`,
+// for its interface; null with `error` set when it cannot be had.
+template <typename Module>
+Module *loadModule(const ModuleSpec &spec, int version, std::string &error)
+{
+    using Entry = Module *(*)(int);
+    auto entry = reinterpret_cast<Entry>(loadModuleEntry(spec, error));
+    Module *module = entry ? entry(version) : nullptr;
+    if (entry && !module)
+        error = moduleOfAnotherVersion(spec);
+    return module;
+}
+
 } // namespace tarn::engine

@@ -32,13 +32,7 @@ OutputModule *outputModule(const ModuleSpec &spec, std::string &error)
     static Loaded pulse, sdl;
     Loaded &loaded = &spec == &kPulse ? pulse : sdl;
     std::call_once(loaded.once, [&] {
-        using Entry = OutputModule *(*)(int);
-        auto entry = reinterpret_cast<Entry>(loadModuleEntry(spec, loaded.error));
-        loaded.module = entry ? entry(kOutputModuleVersion) : nullptr;
-        if (entry && !loaded.module)
-            loaded.error = std::string("this player's ") + spec.what +
-                           " could not be loaded: " + spec.file +
-                           " belongs to another version of the player";
+        loaded.module = loadModule<OutputModule>(spec, kOutputModuleVersion, loaded.error);
     });
     if (!loaded.module)
         error = loaded.error;
