@@ -19,6 +19,9 @@ namespace {
 // An SDL output keeps a thread streaming silence while paused: close it after
 // this long without sound. It opens again at the next Play().
 constexpr auto kIdleClose = 3s;
+// While the ring fills, the output is offered what is new every this many
+// blocks (fillRing).
+constexpr int kWantMoreEvery = 8;
 } // namespace
 
 void Engine::Impl::decoderMain()
@@ -300,14 +303,18 @@ void Engine::Impl::fillRing()
         ++published;
         if (block->last)
             feeding = nullptr; // the file prepared next follows, once opened
-        if (published == 1) {
-            // An output that ran dry asks again now, not at its next period.
+        if (published % kWantMoreEvery == 1) {
+            // An output that ran dry (after a seek, or at the start) asks
+            // again now, not at its next period, and again every few blocks
+            // while the ring fills: the first block alone is only a few
+            // milliseconds of sound, and a slow decoder must not leave the
+            // output waiting for the end of the whole burst.
             std::lock_guard lock(deviceMutex);
             if (output)
                 output->wantMore();
         }
     }
-    if (published > 1) {
+    if (published > 0 && published % kWantMoreEvery != 1) { // the last ones not yet offered
         std::lock_guard lock(deviceMutex);
         if (output)
             output->wantMore();

@@ -11,6 +11,10 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace tarn {
 
 namespace {
@@ -53,6 +57,14 @@ Form3::Form3(QString appFolder, QWidget *parent)
 Form3::~Form3()
 {
     mp_->engine().setVideoSink(nullptr); // the view goes after the engine; no picture reaches it
+    mp_.reset();
+#if defined(__GLIBC__)
+    // The video's engine freed its decoder, frames and scaler, many megabytes
+    // spread over the heap and its decoder thread's arena. glibc keeps such
+    // freed pages mapped, so each opening of this window would leave the
+    // player a little larger; hand them back to the system now.
+    malloc_trim(0);
+#endif
 }
 
 MediaEngine &Form3::engine()
