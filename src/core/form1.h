@@ -97,6 +97,7 @@ public:
 
     // ---- Position, time and volume (form1_display.cpp)
     void Timer1_Timer();
+    void startDisplayTimer(); // the play paths: a first tick soon, then one a second
     void Slider1_Scroll();
     void HScroll1_Change();
 
@@ -246,10 +247,11 @@ protected:
     void changeEvent(QEvent *event) override; // form1_views.cpp
 
 private:
-    void buildLayout(); // form1_layout.cpp
-    void buildMenus();  // form1_layout.cpp
-    void buildPopup();  // shell/form1_tray.cpp: mnuPop and its items
-    void setUpTray();   // shell/form1_tray.cpp: the last steps of start-up
+    static constexpr int kFirstTickMs = 50; // Timer1's first tick after a play path
+    void buildLayout();                     // form1_layout.cpp
+    void buildMenus();                      // form1_layout.cpp
+    void buildPopup();                      // shell/form1_tray.cpp: mnuPop and its items
+    void setUpTray();                       // shell/form1_tray.cpp: the last steps of start-up
     // form1_views.cpp: puts the window into the full view (playlist shown) or
     // the compact view: height, Show_play's caption, menu states and the flag.
     void applyView(bool full);

@@ -217,7 +217,8 @@ void Form1::buildLayout()
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(50);
+    Timer1->setInterval(kFirstTickMs);
+    Timer1->setTimerType(Qt::PreciseTimer); // a coarse one may fire 5 % (50 ms) late
     tmr_chk = new QTimer(this);
     tmr_chk->setObjectName(QStringLiteral("tmr_chk"));
     tmr_chk->setInterval(500);

@@ -58,7 +58,7 @@ void Form1::Command1_Click()
     List2->addItem(QFileInfo(path).fileName());
     Text1->setText(selectedText(List2) + QLatin1Char(' ') + Label3->text());
     if (mp.PlayStatus() == 2) {
-        Timer1->start();
+        startDisplayTimer();
         showFileSize();
     } else {
         Timer1->stop();

@@ -36,7 +36,7 @@ void Form1::Play1_Click()
 {
     endAdvanceRun();
     mp.Play();
-    Timer1->start();
+    startDisplayTimer();
     showPlayError();
     notifyChanged();
 }
@@ -95,7 +95,7 @@ void Form1::List1_DblClick()
     setWindowTitle(selectedText(List1));
     showFileSize();
     Text1->setText(openingName_ + QLatin1Char(' ') + Label3->text());
-    Timer1->start();
+    startDisplayTimer();
 }
 
 void Form1::List2_DblClick()
@@ -196,7 +196,7 @@ void Form1::mp_Opened(bool ok)
         Text1->setText(openingName_ + QLatin1Char(' ') + Label3->text());
     }
     // A tick during the open found nothing playing yet and stopped.
-    Timer1->start();
+    startDisplayTimer();
 }
 
 void Form1::endOfPlaylist()

@@ -213,6 +213,32 @@ private slots:
         QVERIFY(!f.Timer1->isActive());
     }
 
+    // Guards: the display waking 20 times a second while it shows whole
+    // seconds; a tick that comes before the shown second changes (it would
+    // show the old one for another second).
+    void ticksComeJustAfterTheShownSecondChanges()
+    {
+        Form1Harness h;
+        Form1 &f = playingWindow(h);
+        const struct {
+            double position;
+            int lowMs, highMs;
+        } rows[] = {{60.4, 100, 120}, {60.5, 1000, 1000}, {60.6, 900, 920},
+                    {0.0, 500, 520},  {59.999, 500, 520}, {1e15, 1000, 1000}};
+        for (const auto &r : rows) {
+            h.engine.position = r.position;
+            f.Timer1_Timer();
+            QVERIFY2(f.Timer1->isActive() && f.Timer1->interval() >= r.lowMs &&
+                         f.Timer1->interval() <= r.highMs,
+                     qPrintable(QStringLiteral("at %1 s the next tick is in %2 ms")
+                                    .arg(r.position)
+                                    .arg(f.Timer1->interval())));
+        }
+        // Pressing Play again shows the position soon, whatever the last tick set.
+        f.Play1_Click();
+        QVERIFY(f.Timer1->interval() <= 100);
+    }
+
     void timerStopsWhenNothingPlays_data()
     {
         QTest::addColumn<QString>("event");
