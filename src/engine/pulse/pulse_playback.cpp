@@ -68,7 +68,6 @@ void PulseOutput::fill(std::size_t bytes)
             break;
         }
         wrote = true;
-        flushed_ = false;
         refillFrames_ += got;
         handed_.fetch_add(got, std::memory_order_release);
         bytes -= std::size_t(got) * frameBytes_;
@@ -166,8 +165,8 @@ void PulseOutput::refillTimerCallback(pa_mainloop_api *, pa_time_event *, const 
 void PulseOutput::underflowCallback(pa_stream *, void *self)
 {
     auto *out = static_cast<PulseOutput *>(self);
-    if (out->paused_ || out->refilling_ || out->flushed_)
-        return; // the gap before the new audio is not the end of the audio
+    if (out->paused_ || out->refilling_)
+        return;
     const pa_usec_t now = pa_rtclock_now();
     // The server ran short: with a ring of seconds behind the stream that is
     // the end of the audio (nothing prepared after the last file), which
@@ -196,7 +195,7 @@ void PulseOutput::setPaused(bool paused)
         return;
     paused_ = paused;
     if (paused) {
-        refilling_ = draining_ = flushed_ = false;
+        refilling_ = draining_ = false;
         dryUs_ = 0;
         stopRefillTimer();
         cork(true); // fails only when the connection is gone, which lost() reports
@@ -216,19 +215,12 @@ bool PulseOutput::flush()
     if (!stream_)
         return true;
     const std::int64_t dropped = queuedLocked();
-    // The stream keeps running: the server drops its queue, and the new
-    // audio ends the underrun that follows, on which the sink rewinds over
-    // the silence it mixed meanwhile and plays the new audio at once (a few
-    // milliseconds, against a whole sink period when the stream is corked
-    // until it holds a full buffer again). What the sink had already mixed
-    // of the old audio, up to its latency (15 ms with the default buffer),
-    // still plays. The decoder offers new audio block by block as it comes,
-    // faster than it plays, so the stream does not starve in small pieces.
-    if (!paused_ && !refilling_) {
-        draining_ = false; // whatever was playing out is gone
-        dryUs_ = 0;
-        flushed_ = true;
-    }
+    // A flush alone drops the stream's queue but not what the sink already
+    // mixed (up to half the buffer); corking first makes the sink give that
+    // back (it rewinds), so the flush drops it too. The stream then stays
+    // corked until the new audio fills the buffer.
+    if (!paused_)
+        startRefill();
     release(pa_stream_flush(stream_.get(), nullptr, nullptr));
     handed_.fetch_sub(dropped, std::memory_order_acq_rel);
     return true;
