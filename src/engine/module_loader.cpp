@@ -26,10 +26,6 @@ std::vector<std::filesystem::path> candidates(const ModuleSpec &spec)
     return paths;
 }
 
-} // namespace
-
-namespace {
-
 std::string cannotLoad(const ModuleSpec &spec)
 {
     return std::string("this player's ") + spec.what + " could not be loaded: ";
