@@ -1,10 +1,12 @@
 // Composition root: builds the real platform services and the main window.
+#include "core/first_paint.h"
 #include "core/form1.h"
 #include "desktop/command_line.h"
 #include "desktop/mpris_player.h"
 #include "engine/engine.h"
 #include "persist/app_folder.h"
 #include "persist/qt_settings_store.h"
+#include "platform/deferred_icon_style.h"
 #include "platform/engine_adapter.h"
 #include "platform/qt_instance_channel.h"
 #include "platform/qt_media_bus.h"
@@ -39,6 +41,7 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "xcb");
 
     QApplication app(argc, argv);
+    QApplication::setStyle(new tarn::DeferredIconStyle); // the application owns it
     QApplication::setApplicationName(tarn::kProgramTitle);
     QApplication::setOrganizationName(tarn::kProgramTitle);
     QApplication::setApplicationVersion(tarn::versionText());
@@ -60,12 +63,14 @@ int main(int argc, char *argv[])
     if (!first && instance.handOver(command.files))
         return EXIT_SUCCESS;
 
-    tarn::EngineAdapter engine;
+    tarn::engine::EngineOptions engineOptions;
+    engineOptions.preloadOutput = false; // once the window is up, below
+    tarn::EngineAdapter engine(engineOptions);
     tarn::QtFileDialogs dialogs;
     tarn::QtMessageBoxes messages;
     tarn::QtSettingsStore settings;
-    tarn::QtTrayIcon tray(QIcon(QStringLiteral(":/art/program.svg")));
-    tarn::EmptyRegistry registry; // this platform keeps no registry
+    tarn::QtTrayIcon tray(QStringLiteral(":/art/program.svg")); // started once the window is up
+    tarn::EmptyRegistry registry;                               // this platform keeps no registry
     tarn::QtProgramStarter programs;
     tarn::Form1 form1({engine,
                        dialogs,
@@ -83,6 +88,12 @@ int main(int argc, char *argv[])
     QObject::connect(&quitSignals, &tarn::QuitSignals::received, &form1,
                      &tarn::Form1::Command7_Click);
     form1.show();
+    // What the window does not show waits until it has painted: the sound
+    // library, and the tray icon with its balloon.
+    tarn::afterFirstPaint(form1, [&engine, &tray] {
+        engine.engine().preloadOutput();
+        tray.start();
+    });
 
     // ---- Desktop integration: files given, media keys and desktop controls.
     player = &form1;

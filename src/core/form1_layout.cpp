@@ -1,6 +1,7 @@
 // Builds the main window's controls at their design positions (twips / 15 =
 // pixels), its look (artwork, palette, fonts), keyboard order and menu bar.
 #include "core/design_place.h"
+#include "core/first_paint.h"
 #include "core/form1.h"
 #include "core/hot_spot.h"
 #include "core/svg_picture.h"
@@ -224,7 +225,9 @@ void Form1::buildLayout()
     tmr_chk->setInterval(500);
 
     setWindowTitle(kProgramTitle);
-    setWindowIcon(QIcon(QStringLiteral(":/art/tarn.svg")));
+    // Drawing the icon at the sizes a window manager wants would hold up the
+    // window's first appearance.
+    afterFirstPaint(*this, [this] { setWindowIcon(QIcon(QStringLiteral(":/art/tarn.svg"))); });
     // A fixed tool window: title and close box only, no task-bar entry. Its
     // size follows the view (applyView).
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -27,16 +27,13 @@ constexpr int kWantMoreEvery = 8;
 void Engine::Impl::decoderMain()
 {
     pthread_setname_np(pthread_self(), "tarn-decoder"); // told apart in top and perf
-    // Here rather than at the first Play, which would wait for it; and off
-    // the owner's thread, so a window being built does not.
-    preloadOutput();
     for (;;) {
         const auto limit = sleepLimit();
         Command cmd;
         {
             std::unique_lock lock(commandMutex);
             const auto busy = [&] {
-                return quit.load() || command.pending ||
+                return quit.load() || command.pending || preloadWanted.load() ||
                        (feeding && !feeding->ended && ring.writable() != nullptr) ||
                        pauseWanted.load() || endHanded.load() || prepareWanted();
             };
@@ -56,6 +53,10 @@ void Engine::Impl::decoderMain()
                 commandWaiting.store(false);
             }
         }
+        // Before the first Play, which would wait for it; off the owner's
+        // thread, so that its window does not.
+        if (preloadWanted.exchange(false))
+            ::tarn::engine::preloadOutput();
         if (cmd.pending)
             apply(cmd);
         reportEndOfStream();

@@ -15,6 +15,7 @@ constexpr int kBlockFrames = 1024;
 Engine::Impl::Impl(EngineOptions options)
     : ring(std::max(options.ringBlocks, 4), kBlockFrames, kMaxOutputChannels)
 {
+    preloadWanted.store(options.preloadOutput);
     decoderThread = std::thread(&Impl::decoderMain, this);
 }
 
@@ -243,6 +244,15 @@ void Engine::setNextFileName(const std::string &path)
         d->command.hintPath = path;
         d->command.pending = true;
         d->commandWaiting.store(true);
+    }
+    d->wake.notify_one();
+}
+
+void Engine::preloadOutput()
+{
+    {
+        std::lock_guard lock(d->commandMutex);
+        d->preloadWanted.store(true);
     }
     d->wake.notify_one();
 }

@@ -109,6 +109,11 @@ struct Event {
 // Tuning for tests and benchmarks; the defaults are what the player uses.
 struct EngineOptions {
     int ringBlocks = 192; // of 1024 frames: about 4 s at 48 kHz
+    // Load the sound output's library as the engine starts, on its own thread,
+    // so that the first Play does not wait for it. A program whose window is
+    // still being built turns this off and calls preloadOutput() once the
+    // window is up: both loading libraries at once makes the window wait.
+    bool preloadOutput = true;
 };
 
 class Engine {
@@ -129,6 +134,10 @@ public:
 
     // The file to follow the current one at its natural end; empty for none.
     void setNextFileName(const std::string &path);
+
+    // Loads the sound output's library now, on the engine's thread, and
+    // returns at once. Without it the first Play loads it (and waits).
+    void preloadOutput();
 
     void Play();  // start, or resume after Pause(); PlayFailed follows when there is no output
     void Pause(); // hold, keeping the position

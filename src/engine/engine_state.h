@@ -112,7 +112,8 @@ struct Engine::Impl {
     std::atomic<std::uint64_t> wantedTicket{0}; // an open of another ticket is cancelled
     std::atomic<std::uint64_t> hintSerial{0};   // a preparation of an older hint is cancelled
     std::atomic<bool> quit{false};
-    std::atomic<bool> playing{false}; // the output hands out audio only while set
+    std::atomic<bool> preloadWanted{false}; // load the output's library when next awake
+    std::atomic<bool> playing{false};       // the output hands out audio only while set
     std::atomic<float> targetGain{1.0f};
     std::atomic<std::int64_t> playCalledNs{0};
     std::atomic<bool> latencyPending{false};

@@ -2,9 +2,11 @@
 
 #include <QApplication>
 
+#include <utility>
+
 namespace tarn {
 
-QtTrayIcon::QtTrayIcon(const QIcon &icon) : icon_(icon)
+QtTrayIcon::QtTrayIcon(QString iconFile) : iconFile_(std::move(iconFile))
 {
     singleClick_.setSingleShot(true);
     QObject::connect(&singleClick_, &QTimer::timeout, &icon_,
@@ -13,10 +15,29 @@ QtTrayIcon::QtTrayIcon(const QIcon &icon) : icon_(icon)
                      [this](QSystemTrayIcon::ActivationReason reason) { activated(reason); });
 }
 
+void QtTrayIcon::start()
+{
+    if (started_)
+        return;
+    started_ = true;
+    if (!iconFile_.isEmpty())
+        icon_.setIcon(QIcon(iconFile_));
+    for (const auto &step : std::exchange(waiting_, {}))
+        step();
+}
+
+void QtTrayIcon::whenStarted(std::function<void()> step)
+{
+    if (started_)
+        step();
+    else
+        waiting_.push_back(std::move(step));
+}
+
 void QtTrayIcon::setIconVisible(bool on)
 {
     // Qt keeps a shown icon and puts it into a tray host that appears later.
-    icon_.setVisible(on);
+    whenStarted([this, on] { icon_.setVisible(on); });
 }
 
 void QtTrayIcon::showBalloon(const QString &title, const QString &text, int iconKind, int timeoutMs)
@@ -35,7 +56,7 @@ void QtTrayIcon::showBalloon(const QString &title, const QString &text, int icon
     default:
         break;
     }
-    icon_.showMessage(title, text, icon, timeoutMs);
+    whenStarted([=, this] { icon_.showMessage(title, text, icon, timeoutMs); });
 }
 
 bool QtTrayIcon::isHostAvailable() const

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <vector>
 
 namespace tarn {
 
@@ -52,9 +53,15 @@ public:
 // interval has passed without a second click (opening it at once would take
 // the second click of a double click). Double click: restore. Middle click:
 // information.
+//
+// The icon (drawn from `iconFile`) and what the windows ask of it wait for
+// start(): the program calls it once its window is up, so that building the
+// window does not wait for the icon's picture, the tray host or the
+// balloon's artwork. Requests made before then are carried out in order.
 class QtTrayIcon final : public TrayIcon {
 public:
-    explicit QtTrayIcon(const QIcon &icon);
+    explicit QtTrayIcon(QString iconFile);
+    void start();
 
     void setIconVisible(bool on) override;
     void showBalloon(const QString &title, const QString &text, int iconKind,
@@ -67,7 +74,11 @@ public:
 
 private:
     void request(TrayRequest what);
+    void whenStarted(std::function<void()> step);
 
+    QString iconFile_;
+    bool started_ = false;
+    std::vector<std::function<void()>> waiting_; // asked before start(), in order
     QSystemTrayIcon icon_;
     QTimer singleClick_; // runs from a left click until it counts as a single click
     std::function<void(TrayRequest)> handler_;

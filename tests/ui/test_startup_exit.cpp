@@ -1,5 +1,6 @@
 // Start-up restores volume, repeat and view; Exit (button, menu, close box)
 // writes rep.ini, saves them and ends the program exactly once.
+#include "core/first_paint.h"
 #include "fakes/form1_harness.h"
 #include "persist/app_folder.h"
 #include "persist/qt_settings_store.h"
@@ -17,6 +18,9 @@
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
+
+#include <chrono>
+#include <memory>
 
 using namespace tarn;
 using namespace tarn::test;
@@ -301,6 +305,47 @@ private slots:
     }
 
     // Guards: vol.ini written in the wrong shape or not replaced on a second press.
+    // What waits for the window's first paint runs once: after that paint,
+    // or after the time limit for a window that is never shown, and never
+    // once the window is gone.
+    void workAfterFirstPaintRunsOnce_data()
+    {
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<bool>("destroyed");
+        QTest::addColumn<int>("runs");
+        QTest::newRow("shown and painted") << true << false << 1;
+        QTest::newRow("never shown: the time limit") << false << false << 1;
+        QTest::newRow("destroyed first") << false << true << 0;
+    }
+    void workAfterFirstPaintRunsOnce()
+    {
+        QFETCH(bool, shown);
+        QFETCH(bool, destroyed);
+        QFETCH(int, runs);
+        auto window = std::make_unique<QWidget>();
+        int ran = 0;
+        bool paintedFirst = false;
+        // A limit the shown window's paint comes well before.
+        afterFirstPaint(
+            *window,
+            [&] {
+                ++ran;
+                paintedFirst = window && window->isVisible();
+            },
+            shown ? std::chrono::milliseconds(60000) : std::chrono::milliseconds(100));
+        if (shown) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+            QTRY_COMPARE(ran, 1);
+            QVERIFY(paintedFirst);
+            window->repaint(); // a later paint runs nothing again
+        }
+        if (destroyed)
+            window.reset();
+        QTest::qWait(300);
+        QCOMPARE(ran, runs);
+    }
+
     void command10WritesVolumeFile()
     {
         Form1Harness h;

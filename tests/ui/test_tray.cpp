@@ -269,7 +269,7 @@ private slots:
         QFETCH(QList<int>, reasons);
         QFETCH(QList<int>, requests);
         QApplication::styleHints()->setMouseDoubleClickInterval(20);
-        QtTrayIcon tray{QIcon()};
+        QtTrayIcon tray{QString()};
         QList<int> made;
         tray.setRequestHandler([&](TrayRequest r) { made << int(r); });
         for (const int reason : reasons)

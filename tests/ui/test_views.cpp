@@ -343,7 +343,10 @@ private slots:
             auto *svg = qobject_cast<SvgPicture *>(picture);
             QVERIFY2(svg && svg->isLoaded(), qPrintable(picture->objectName()));
         }
-        QVERIFY(!f.windowIcon().isNull());
+        // The window's icon comes once the window has painted.
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QTRY_VERIFY(!f.windowIcon().isNull());
 
         const QImage background = f.Image5->grab().toImage();
         const double olive = luminance(QColor(128, 128, 0));
