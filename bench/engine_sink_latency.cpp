@@ -27,6 +27,9 @@
 // (resume); volume down 10 dB and back; a seek. REPEATS rounds (default 12).
 // A request is counted only where the recording had silence before a start
 // and sound before any other change; the rest are reported as not found.
+// For each Pause it also reports, without any clock, how far into the file
+// the last sound heard lies beyond the position the engine gave at the
+// request (the ramp's level tells).
 #include "engine/engine.h"
 
 #include <pulse/pulseaudio.h>
@@ -397,7 +400,8 @@ const char *const kNames[] = {"Play, stopped 3.6 to 4.1 s",
 struct Request {
     Kind kind;
     std::int64_t atNs;
-    double target = 0; // Seek: the right channel's level at the new position
+    double target = 0;   // Seek: the right channel's level at the new position
+    double position = 0; // Pause: the second of the file the engine said was heard
 };
 
 // What the recording says about one request: ms from the request to the
@@ -411,6 +415,25 @@ struct Finder {
     bool loud(std::int64_t k) const
     {
         return std::max(std::fabs(left(k)), std::fabs(right(k))) > 0.01f;
+    }
+
+    // Pause: how far the last sound after the request lies beyond the
+    // position the engine gave at the request, in ms of the file, read from
+    // the ramp's level: no clock is involved. NAN when it was not found.
+    double pastPosition(const Request &r, std::int64_t untilNs, double length) const
+    {
+        const std::int64_t quiet = clock.spec.rate / 50; // 20 ms of silence ends the sound
+        const std::int64_t end = std::min(frames(), clock.frameAt(untilNs));
+        std::int64_t k = std::max<std::int64_t>(0, clock.frameAt(r.atNs - 30'000'000));
+        for (std::int64_t run = 0; k < end && run < quiet; ++k)
+            run = loud(k) ? 0 : run + 1;
+        const std::int64_t last = k - quiet; // the last loud frame
+        if (k >= end || last < 64)
+            return NAN;
+        double level = 0;
+        for (std::int64_t i = last - 40; i < last - 8; ++i)
+            level += right(i) / 32;
+        return ((level - 0.05) / 0.9 * length - r.position) * 1000;
     }
 
     double measure(const Request &r, std::int64_t untilNs) const
@@ -544,7 +567,9 @@ int main(int argc, char **argv)
             engine.Play();
         });
         idle(wait(rng));
+        const double heard = engine.Position();
         request(Kind::Pause, [&] { engine.Pause(); });
+        requests.back().position = heard;
         idle(wait(rng));
         request(Kind::Resume, [&] { engine.Play(); });
         idle(wait(rng));
@@ -609,12 +634,16 @@ int main(int argc, char **argv)
         const double first = finder.measure({Kind::Play, firstPlayNs}, firstPlayNs + 3'000'000'000);
         std::printf("first Play (opens the output): first sound after %.1f ms\n", first);
     }
+    std::vector<double> past;
     std::map<Kind, std::vector<double>> found;
     std::map<Kind, int> missed;
     for (std::size_t i = 0; i < requests.size(); ++i) {
         const std::int64_t until =
             i + 1 < requests.size() ? requests[i + 1].atNs : requests[i].atNs + 2'000'000'000;
         const double ms = finder.measure(requests[i], until);
+        if (requests[i].kind == Kind::Pause)
+            if (const double p = finder.pastPosition(requests[i], until, length); !std::isnan(p))
+                past.push_back(p);
         if (std::isnan(ms))
             ++missed[requests[i].kind];
         else
@@ -632,5 +661,11 @@ int main(int argc, char **argv)
             std::printf("   (%d not found in the recording)", missed[kind]);
         std::printf("\n");
     }
+    // A check that needs no clock: a sink that plays out what it had mixed
+    // ahead shows it here as sound from beyond the paused position.
+    std::printf("Pause: the last sound lies %.1f ms (median; max %.1f, %zu pauses) beyond the "
+                "position the engine gave at the request, by the ramp\n",
+                median(past), past.empty() ? NAN : *std::max_element(past.begin(), past.end()),
+                past.size());
     return 0;
 }
