@@ -19,10 +19,11 @@
 //   The server asks for audio whenever its buffer has room for a request's
 //   worth; render fills what it can. When render has less, the stream is
 //   starving and wantMore() writes the new audio at once instead of waiting
-//   for the server's next request. A stream plays only from a full buffer
-//   (see refilling_): after unpausing, after a flush, and when it ran short
-//   while audio still came in; when render has nothing for a while (the end
-//   of a file) what is queued plays out.
+//   for the server's next request. A stream starts only from a full buffer
+//   (see refilling_): after unpausing, and when it ran short while audio
+//   still came in; when render has nothing for a while (the end of a file)
+//   what is queued plays out. A flush while playing keeps the stream
+//   running, so that the new audio is heard at once (see flush()).
 #pragma once
 
 #include "engine/audio_output.h"
@@ -165,9 +166,11 @@ private:
     // 50 ms a piece). So the stream starts only from a full buffer.
     bool paused_ = true;             // the engine paused: corked
     bool refilling_ = false;         // playing, corked until the server holds a full buffer:
-                                     // after unpausing, after a flush, when it ran short
+                                     // after unpausing, when it ran short
     bool draining_ = false;          // render had no audio for a while (the end of a file):
                                      // what is queued plays out; new audio refills first
+    bool flushed_ = false;           // flushed while playing, no new audio written yet: an
+                                     // underrun now is the gap before it, not the end
     std::int64_t refillFrames_ = 0;  // written since the refill began
     std::uint64_t lastWriteUs_ = 0;  // when render last gave audio (pa_rtclock_now)
     std::uint64_t dryUs_ = 0;        // draining: when the stream ran dry (0: not yet) ...

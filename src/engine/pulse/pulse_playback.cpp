@@ -68,6 +68,7 @@ void PulseOutput::fill(std::size_t bytes)
             break;
         }
         wrote = true;
+        flushed_ = false;
         refillFrames_ += got;
         handed_.fetch_add(got, std::memory_order_release);
         bytes -= std::size_t(got) * frameBytes_;
@@ -165,8 +166,8 @@ void PulseOutput::refillTimerCallback(pa_mainloop_api *, pa_time_event *, const 
 void PulseOutput::underflowCallback(pa_stream *, void *self)
 {
     auto *out = static_cast<PulseOutput *>(self);
-    if (out->paused_ || out->refilling_)
-        return;
+    if (out->paused_ || out->refilling_ || out->flushed_)
+        return; // the gap before the new audio is not the end of the audio
     const pa_usec_t now = pa_rtclock_now();
     // The server ran short: with a ring of seconds behind the stream that is
     // the end of the audio (nothing prepared after the last file), which
@@ -195,7 +196,7 @@ void PulseOutput::setPaused(bool paused)
         return;
     paused_ = paused;
     if (paused) {
-        refilling_ = draining_ = false;
+        refilling_ = draining_ = flushed_ = false;
         dryUs_ = 0;
         stopRefillTimer();
         cork(true); // fails only when the connection is gone, which lost() reports
@@ -215,12 +216,21 @@ bool PulseOutput::flush()
     if (!stream_)
         return true;
     const std::int64_t dropped = queuedLocked();
-    // A flush alone drops the stream's queue but not what the sink already
-    // mixed (up to half the buffer); corking first makes the sink give that
-    // back (it rewinds), so the flush drops it too. The stream then stays
-    // corked until the new audio fills the buffer.
-    if (!paused_)
-        startRefill();
+    // The stream keeps running: the server drops its queue and mixes the new
+    // audio as soon as it comes, after what the sink had already mixed of the
+    // old (up to its latency, 15 ms with the default buffer). Corking first
+    // made it worse: the sink then mixes a whole period of silence for the
+    // corked stream, which an uncork does not take back, so the new audio
+    // always came one period late. A seek overtaken by another at once may
+    // likewise let what the sink mixed of it play. The decoder offers new
+    // audio block by block as it comes, so the stream does not starve in
+    // small pieces; if it comes late, the sink rewinds over the silence it
+    // mixed meanwhile when it does.
+    if (!paused_ && !refilling_) {
+        draining_ = false; // whatever was playing out is gone
+        dryUs_ = 0;
+        flushed_ = true;
+    }
     release(pa_stream_flush(stream_.get(), nullptr, nullptr));
     handed_.fetch_sub(dropped, std::memory_order_acq_rel);
     return true;
