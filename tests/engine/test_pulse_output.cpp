@@ -190,9 +190,10 @@ void checkEventsHeardAtOnce(Checks &checks, PrivateSoundServer &server)
     };
     struct Done {
         const Event *event;
-        std::int64_t heardAt; // the output's position when it happened
-        std::int64_t newFrom; // place of the first frame written after it
-        int band;             // of the audio written after it
+        std::int64_t heardAt;         // the output's position when it happened
+        std::int64_t newFrom;         // place of the first frame written after it
+        int band;                     // of the audio written after it
+        std::int64_t overtakenAt = 0; // two seeks: the position at the second
     };
     std::vector<Done> done;
     std::vector<float> rec;
@@ -210,7 +211,7 @@ void checkEventsHeardAtOnce(Checks &checks, PrivateSoundServer &server)
         for (int round = 0; round < 2; ++round) {
             for (const Event &e : events) {
                 s.play(std::chrono::milliseconds(300 + 37 * round));
-                std::int64_t at = 0;
+                std::int64_t at = 0, second = 0;
                 switch (e.action) {
                 case Action::PauseFlushPlay:
                     s.out->setPaused(true);
@@ -226,7 +227,7 @@ void checkEventsHeardAtOnce(Checks &checks, PrivateSoundServer &server)
                 case Action::SeekTwice:
                     at = s.flush(checks, e.name);
                     s.publish(3, false);
-                    s.flush(checks, e.name);
+                    second = s.flush(checks, e.name);
                     s.publish(8, true);
                     break;
                 case Action::Gain:
@@ -234,7 +235,7 @@ void checkEventsHeardAtOnce(Checks &checks, PrivateSoundServer &server)
                     s.out->setGain(e.gain);
                     break;
                 }
-                done.push_back({&e, at, s.newFrom, s.source.part % 3});
+                done.push_back({&e, at, s.newFrom, s.source.part % 3, second});
             }
         }
         s.play(300ms);
@@ -276,11 +277,11 @@ void checkEventsHeardAtOnce(Checks &checks, PrivateSoundServer &server)
                       fmt("%s: heard %.1f ms after the position said", d.event->name,
                           double(changedAt - d.heardAt) * 1000 / kRate));
         if (!gain) {
-            // A seek overtaken by another at once: what the sink had already
-            // mixed of it (at most a sink period) may play, the rest not.
+            // A seek overtaken by another at once: what played of it before
+            // the second, and what the sink had mixed of it then, may play.
             const Run &o = runs[next];
             if (d.event->action == Action::SeekTwice && next + 1 < runs.size() && !o.reduced &&
-                o.band == (d.band + 2) % 3 && std::int64_t(o.end - o.begin) <= kPrompt)
+                o.band == (d.band + 2) % 3 && o.last + 1 - d.overtakenAt <= kPrompt + kPiece)
                 ++next;
             // Guards: the start of the new audio lost; the audio of a seek
             // that was overtaken by another played for longer than that.
