@@ -23,7 +23,8 @@
 //   (see refilling_): after unpausing, and when it ran short while audio
 //   still came in; when render has nothing for a while (the end of a file)
 //   what is queued plays out. A flush while playing keeps the stream
-//   running, so that the new audio is heard at once (see flush()).
+//   running: the new audio follows what the sink has already mixed, with
+//   no fresh period of silence before it (see flush()).
 #pragma once
 
 #include "engine/audio_output.h"
