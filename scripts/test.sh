@@ -7,7 +7,7 @@
 #      private desktop; its cases take turns while the other tests run beside
 #      them),
 #   2. the engine's tests under ThreadSanitizer,
-#   3. a short run of every fuzz target (clang, libFuzzer; 12 s each).
+#   3. a short run of every fuzz target (clang, libFuzzer; 8 s each).
 # TARN_QUICK=1 runs instead the normal (unsanitised) build of everything and
 # all its tests, unit and end-to-end, and nothing else.
 set -euo pipefail
@@ -41,6 +41,6 @@ configure_and_test build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_SANITIZE=
 
 if [[ -x scripts/fuzz.sh ]]; then
   echo "== fuzz (${SECONDS} s into the run)"
-  scripts/fuzz.sh 12
+  scripts/fuzz.sh 8
 fi
 echo "All tests passed in ${SECONDS} s."
