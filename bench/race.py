@@ -19,6 +19,8 @@ player each round) and in that one session measures
              45 s: to the first loud sample;
   gap        a continuous tone cut in two files, played in a row: silence
              (runs of at least 1 ms below -40 dBFS) around the advance.
+Each request waits a random 0 to 60 ms first (the same in a round for every
+player), so that it falls at a random point of the sink's period.
 CPU rounds: fresh sessions per player; CPU (sum over the threads'
 schedstat, sampled every second) and wake-ups (voluntary and involuntary
 context switches of all threads) of the player and of the sound server over
@@ -30,6 +32,7 @@ WMA (again ending 20 s in).
 import argparse
 import json
 import os
+import random
 import shutil
 import signal
 import statistics
@@ -338,8 +341,18 @@ class Race:
 
     def latency_requests(self, s, rec, path):
         m = s.mpris
+        # A sink mixes in periods (15 or 20 ms here) and every rewind (a
+        # pause, a volume change, a flush over mixed audio) starts a new
+        # one. With fixed waits, each request would fall at the same point
+        # of the period the request before it started, round after round,
+        # and that point, not the player, would set the figure. A random
+        # wait of 0 to 60 ms first (three periods or more; the same in a
+        # round for every player) puts each request at a random point of
+        # the period.
+        jitter = random.Random(self.round)
 
         def request(name, send, wait):
+            time.sleep(jitter.uniform(0, 0.06))
             self.requests[name] = send()
             time.sleep(wait)
             rec.note_sink_latency()

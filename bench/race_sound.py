@@ -15,13 +15,14 @@ with B read (pactl) after each request, once the change has happened. Played
 is what the sink reports as playing, which a device would sound; the same for
 every player.
 
-A flush (Pause, Stop, seek) or a stream's volume change makes the sink take
-back what it had mixed ahead and mix it again: the recorder has already
-received the old version, so the recording holds up to B more than the time
-that passed, and the old sound runs on in it for as long as the sink had mixed
-ahead. The chunks used are therefore those that arrived in the 0.9 s after the
-request (before the next one): they place the new sound, and the old sound
-just before it, on the timeline the sink went on with.
+A cork (Pause, Stop), a stream's volume change or a write over audio already
+mixed makes the sink take back what it had mixed ahead and mix it again; the
+monitor has handed the old version on by then and does not hand on the new
+mix of that stretch (in recordings of every request kind the chunks' offset
+never fell by more than 0.25 ms at a request: nothing is recorded twice). So
+the old sound runs on in the recording up to where the sink had handed it on,
+and the change shows from the sink's next hand-over. The chunks used are
+those that arrived in the 0.9 s after the request (before the next one).
 
 All detection reads the left channel (the test files are the same on both).
 """
