@@ -3,10 +3,9 @@
 #   1. the AddressSanitizer + UndefinedBehaviorSanitizer build (warnings are
 #      errors) of the player and its tests (the benchmarks are left to the
 #      normal build, which TARN_QUICK=1 makes), and all the tests: unit,
-#      engine, desktop-bus, the install check and the
-#      end-to-end suite (ctest -L e2e: the installed player, sanitised, on a
-#      private desktop; its cases take turns while the other tests run beside
-#      them),
+#      engine, desktop-bus, the install check and the end-to-end suite
+#      (ctest -L e2e: the installed player, sanitised, on a private desktop;
+#      its cases take turns while the other tests run beside them),
 #   2. the engine's tests under ThreadSanitizer,
 #   3. a short run of every fuzz target (clang, libFuzzer; 8 s each).
 # TARN_QUICK=1 runs instead the normal (unsanitised) build of everything and
