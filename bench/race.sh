@@ -74,19 +74,9 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 note_pid() { echo "$1" >>"$work/pids"; }
 
-for n in $(seq 70 99); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-done
-export XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-start_x_session ":$n" "$work"
+start_private_desktop 70 99 "$work"
 for p in "${pids[@]}"; do note_pid "$p"; done
-pulse_pid=${pids[-1]}
-xwininfo -root >/dev/null || { echo "Xvfb did not start on :$n" >&2; exit 1; }
-read -r bus_address bus_pid < <(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
-    --address="unix:path=$work/bus" | paste -s -d' ')
-pids+=("$bus_pid") && note_pid "$bus_pid"
-export DBUS_SESSION_BUS_ADDRESS=$bus_address
+xwininfo -root >/dev/null || { echo "Xvfb did not start on $DISPLAY" >&2; exit 1; }
 # Every player runs without the accessibility bus, which none needs here.
 export NO_AT_BRIDGE=1 QT_ACCESSIBILITY=0
 

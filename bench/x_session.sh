@@ -47,6 +47,23 @@ start_x_session() {
         --load="module-native-protocol-unix socket=$out/pulse/native auth-anonymous=1" \
         --load="module-null-sink sink_name=tarn_null" >/dev/null 2>&1 &
     pids+=($!)
+    pulse_pid=$!
     for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
     pactl set-default-sink tarn_null
+}
+
+# The same on the first free display from $1 to $2, with XDG_RUNTIME_DIR and
+# a session bus of its own (its address exported) below folder $3.
+start_private_desktop() {
+    local n out=$3 address bus_pid
+    for n in $(seq "$1" "$2"); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+    done
+    export XDG_RUNTIME_DIR=$out/run
+    mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+    start_x_session ":$n" "$out"
+    read -r address bus_pid < <(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
+        --address="unix:path=$out/bus" | paste -s -d' ')
+    pids+=("$bus_pid")
+    export DBUS_SESSION_BUS_ADDRESS=$address
 }
