@@ -32,7 +32,8 @@ click_hot_spot() {
 # Starts a private desktop for the end-to-end checks: Xvfb on display $1 with
 # openbox, and a PulseAudio whose only sink is the null sink tarn_null; the
 # sound server's socket and the user's home and settings go below folder $2.
-# Adds the process ids to the caller's array `pids`, for its clean-up.
+# Adds the process ids to the caller's array `pids`, for its clean-up, and
+# sets `pulse_pid` to the sound server's.
 start_x_session() {
     local out=$2
     mkdir -p "$out/home" "$out/pulse"
