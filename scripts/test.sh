@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds and runs every test, each once:
 #   1. the AddressSanitizer + UndefinedBehaviorSanitizer build (warnings are
-#      errors) of the player and its tests (the benchmarks are left to the
-#      normal build, which TARN_QUICK=1 makes), and all the tests: unit,
-#      engine, desktop-bus, the install check and the end-to-end suite
-#      (ctest -L e2e: the installed player, sanitised, on a private desktop;
-#      its cases take turns while the other tests run beside them),
+#      errors) of everything, benchmarks included so that they keep compiling
+#      (about 20 s), and all its tests: unit, engine, desktop-bus, the install
+#      check and the end-to-end suite (ctest -L e2e: the installed player,
+#      sanitised, on a private desktop; its cases take turns while the other
+#      tests run beside them),
 #   2. the engine's tests under ThreadSanitizer,
 #   3. a short run of every fuzz target (clang, libFuzzer; 8 s each).
 # TARN_QUICK=1 runs instead the normal (unsanitised) build of everything and
@@ -33,7 +33,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Line tables only and light optimisation: the reports keep file and line,
 # the build takes far less time than a full debug build.
 configure_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
-  -DTARN_SANITIZE=address -DTARN_BUILD_BENCH=OFF
+  -DTARN_SANITIZE=address
 
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 configure_and_test build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_SANITIZE=thread \
