@@ -276,12 +276,27 @@ silent() { sound_now; awk -v r="$rms" 'BEGIN { exit !(r < 0.0005) }'; }
 # level_db SECONDS: the RMS level of the last SECONDS in dBFS.
 level_db() { sound_now "$1"; awk -v r="$rms" 'BEGIN { printf "%.2f", 20 * log(r + 1e-9) / log(10) }'; }
 
-# thumb ROLE: the fraction of the slider's width (of that role) at which its
-# thumb's middle stands, from its value (the thumb is 11 px wide).
+# thumb ROLE [VALUE]: the fraction of the slider's width (of that role) at
+# which its thumb's middle stands at VALUE (default: its value now); the
+# thumb is 11 px wide, so 0.75 of the width is not 0.75 of the range.
 thumb() {
   local line
   found_control "$1" "" || fail "no $1"
-  awk -F'\t' '{ split($3, v, "/"); w = $6; print (5.5 + (w - 11) * (v[2] > 0 ? v[1] / v[2] : 0)) / w }' <<<"$line"
+  awk -F'\t' -v at="${2:-}" '{ split($3, v, "/"); w = $6; if (at != "") v[1] = at
+    print (5.5 + (w - 11) * (v[2] > 0 ? v[1] / v[2] : 0)) / w }' <<<"$line"
+}
+# seconds_shown: the time display in seconds.
+seconds_shown() { awk -F: '{ print $1 * 60 + $2 }' <<<"$(time_text)"; }
+# time_follows TARGET SINCE: the time display shows TARGET seconds plus at
+# most what has played since SINCE (millis), within a second and a half
+# either way: a drag lands to a pixel (0.3 s here) and the display counts
+# whole seconds.
+time_follows() {
+  local shown
+  shown=$(seconds_shown)
+  seen="the time display at $shown s, $(($(millis) - $2)) ms after the drag to $1 s began"
+  awk -v s="$shown" -v t="$1" -v e="$(($(millis) - $2))" \
+    'BEGIN { exit !(s != "" && s >= t - 1.5 && s <= t + e / 1000 + 1.5) }'
 }
 # drag ROLE NAME FROM TO: presses the mouse at fraction FROM of the control's
 # width (its thumb), moves it in steps to fraction TO (beyond 0..1 runs past
