@@ -39,6 +39,10 @@ source "$here/x_session.sh"
 source "$here/media.sh"
 export TARN_FIXTURES=$root/tests/fixtures
 export SDL_NO_SIGNAL_HANDLERS=1
+# The bench programs live apart from the engine's modules, which a program
+# finds only beside itself or in its installed library folder.
+export TARN_CODEC_MODULE=$build/src/libtarn-ffmpeg.so TARN_PULSE_MODULE=$build/src/libtarn-pulse.so \
+  TARN_SDL_MODULE=$build/src/libtarn-sdl.so
 
 work=$(mktemp -d /tmp/tarn-bench.XXXXXX)
 pulse_pid=

@@ -9,17 +9,9 @@ namespace tarn::engine {
 
 namespace {
 
-#ifndef TARN_PULSE_MODULE_BUILD_PATH
-#define TARN_PULSE_MODULE_BUILD_PATH nullptr
-#endif
-#ifndef TARN_SDL_MODULE_BUILD_PATH
-#define TARN_SDL_MODULE_BUILD_PATH nullptr
-#endif
-
 constexpr ModuleSpec kPulse{"libtarn-pulse.so", kOutputModuleEntry, "TARN_PULSE_MODULE",
-                            TARN_PULSE_MODULE_BUILD_PATH, "PulseAudio output"};
-constexpr ModuleSpec kSdl{"libtarn-sdl.so", kOutputModuleEntry, "TARN_SDL_MODULE",
-                          TARN_SDL_MODULE_BUILD_PATH, "SDL output"};
+                            "PulseAudio output"};
+constexpr ModuleSpec kSdl{"libtarn-sdl.so", kOutputModuleEntry, "TARN_SDL_MODULE", "SDL output"};
 
 struct Loaded {
     std::once_flag once;
