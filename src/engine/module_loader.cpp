@@ -71,7 +71,7 @@ bool safeFolder(int dir, const fs::path &path, const fs::path &module, std::stri
 {
     Fd opened(dir < 0 ? ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1);
     struct stat st {};
-    if (::fstat(dir < 0 ? opened.get() : dir, &st) != 0) {
+    if ((dir < 0 && opened.get() < 0) || ::fstat(dir < 0 ? opened.get() : dir, &st) != 0) {
         error = path.string() + ": " + std::strerror(errno);
         return false;
     }
@@ -144,9 +144,15 @@ std::string moduleOfAnotherVersion(const ModuleSpec &spec)
 
 void *loadModuleEntry(const ModuleSpec &spec, std::string &error)
 {
-    const char *forced = std::getenv(spec.pathEnv);
-    const fs::path path = forced && *forced ? fs::path(forced) : moduleFolder() / spec.file;
     const std::string prefix = cannotLoad(spec);
+    const char *named = std::getenv(spec.pathEnv);
+    const bool forced = named != nullptr && *named != '\0';
+    const fs::path folder = forced ? fs::path() : moduleFolder();
+    if (!forced && folder.empty()) { // never the working folder instead
+        error = prefix + "the program cannot tell where it is installed (/proc/self/exe)";
+        return nullptr;
+    }
+    const fs::path path = forced ? fs::path(named) : folder / spec.file;
     std::string why;
     Fd file(openSafely(path, why));
     if (file.get() < 0) {
