@@ -1,8 +1,9 @@
 // Latency from Play() to the output callback that first hands a sample of the
-// new file to the device (Engine::firstSampleLatencyNs()), on whatever SDL
-// driver SDL_AUDIODRIVER names. The first Play() also opens the device and is
-// reported on its own; the rest are the cost of starting a file on an open
-// device, as at every automatic advance.
+// new file to the device (Engine::firstSampleLatencyNs()), on the output
+// TARN_AUDIO_OUTPUT names (with SDL, on the driver SDL_AUDIODRIVER names).
+// The first Play() also opens the device and is reported on its own; the
+// rest are the cost of starting a file on an open device, as at every
+// automatic advance.
 //
 //   bench_engine_latency FILE [REPEATS]
 #include "engine/engine.h"

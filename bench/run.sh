@@ -27,6 +27,8 @@
 # and SDL_AUDIODRIVER=pulseaudio, so that an engine that has its own
 # PulseAudio output uses it and one that has only SDL uses SDL's.
 # TARN_BENCH_OUTPUT=sdl makes the engine use SDL's PulseAudio driver instead.
+# What plays on SDL's dummy driver says TARN_AUDIO_OUTPUT=sdl: the engine
+# takes the SDL output only when asked to.
 # A player that does not end in time is stopped (timeout) and says so.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -39,6 +41,10 @@ source "$here/x_session.sh"
 source "$here/media.sh"
 export TARN_FIXTURES=$root/tests/fixtures
 export SDL_NO_SIGNAL_HANDLERS=1
+# The bench programs live apart from the engine's modules, which a program
+# finds only beside itself or in its installed library folder.
+export TARN_CODEC_MODULE=$build/src/libtarn-ffmpeg.so TARN_PULSE_MODULE=$build/src/libtarn-pulse.so \
+  TARN_SDL_MODULE=$build/src/libtarn-sdl.so
 
 work=$(mktemp -d /tmp/tarn-bench.XXXXXX)
 pulse_pid=
@@ -110,7 +116,7 @@ run_cpu() {
     python3 "$monitor" --label floor-process -- "$build/bench/bench_engine_decode_floor" "$song" 1 \
         >"$work/floor-process.txt"
     head -1 "$work/floor-process.txt"
-    SDL_AUDIODRIVER=dummy python3 "$monitor" --label dummy --memory-at 60 -- "$player" "$song"
+    TARN_AUDIO_OUTPUT=sdl SDL_AUDIODRIVER=dummy python3 "$monitor" --label dummy --memory-at 60 -- "$player" "$song"
 }
 
 run_pulse() {
@@ -194,7 +200,7 @@ run_machine() {
 run_latency() {
     echo "== latency: Play() to first sample handed to the device"
     echo "-- dummy driver"
-    SDL_AUDIODRIVER=dummy "$build/bench/bench_engine_latency" "$TARN_FIXTURES/tone440_cbr128_id3.mp3" 60
+    TARN_AUDIO_OUTPUT=sdl SDL_AUDIODRIVER=dummy "$build/bench/bench_engine_latency" "$TARN_FIXTURES/tone440_cbr128_id3.mp3" 60
     echo "-- PulseAudio null sink"
     [ -n "$pulse_pid" ] || start_pulse
     "${pulse_env[@]}" "$build/bench/bench_engine_latency" "$TARN_FIXTURES/tone440_cbr128_id3.mp3" 60

@@ -29,7 +29,7 @@ ffmpeg -nostdin -v error -y -f lavfi \
 
 export DISPLAY=${TARN_BENCH_DISPLAY:-:58}
 export HOME=$out/home XDG_CONFIG_HOME=$out/home/.config XDG_CURRENT_DESKTOP=none
-export SDL_AUDIODRIVER=dummy SDL_NO_SIGNAL_HANDLERS=1
+export TARN_AUDIO_OUTPUT=sdl SDL_AUDIODRIVER=dummy SDL_NO_SIGNAL_HANDLERS=1
 Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
 sleep 1
 if command -v openbox >/dev/null; then openbox >/dev/null 2>&1 & pids+=($!); fi

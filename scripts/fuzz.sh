@@ -22,6 +22,8 @@ CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DTARN_FUZZ=ON \
 cmake --build "$dir" --target "${targets[@]}" -j "$(nproc)"
 cd "$dir"
 mkdir -p fuzz-corpus
+# The fuzz programs live apart from the engine's FFmpeg module.
+export TARN_CODEC_MODULE=$PWD/src/libtarn-ffmpeg.so
 
 # seed TARGET NAME BYTES: one seed file, BYTES in printf's %b notation.
 seed() { mkdir -p "fuzz-corpus/$1"; printf '%b' "$3" >"fuzz-corpus/$1/seed-$2"; }

@@ -1,7 +1,7 @@
 // The engine's sound output: one interface, two implementations. PulseOutput
 // talks to a PulseAudio server (PipeWire's PulseAudio service included) with
 // the client library; SdlOutput covers everything else (ALSA-only systems,
-// and SDL's disk and dummy drivers that the tests use). openOutput() picks.
+// and SDL's disk and dummy drivers that the tests ask for). openOutput() picks.
 // Each lives in a module of its own (libtarn-pulse.so, libtarn-sdl.so, found
 // as module_loader.h says), so the program maps libpulse only when it plays
 // and SDL, with the dozens of libraries it links, only when PulseAudio is
@@ -91,13 +91,13 @@ public:
 };
 
 // Opens the system's default output, paused: PulseAudio when a server
-// answers (the default socket or PULSE_SERVER) and SDL_AUDIODRIVER is not
-// set, else SDL. TARN_AUDIO_OUTPUT=pulse or =sdl forces one (the tests run
-// both). `previous`, when given, is the sample format a lost output had: the new one
-// must grant the same, so audio already prepared stays valid (SDL converts;
-// PulseAudio takes any rate). Returns null with `error` set on failure.
-// Never waits long: a server that does not answer within about a second
-// counts as none.
+// answers (the default socket or PULSE_SERVER), else SDL. Only the player's
+// own choice, TARN_AUDIO_OUTPUT=pulse or =sdl, forces one (the tests run
+// both); SDL_AUDIODRIVER, set for other SDL programs, does not. `previous`,
+// when given, is the sample format a lost output had: the new one must grant
+// the same, so audio already prepared stays valid (SDL converts; PulseAudio
+// takes any rate). Returns null with `error` set on failure. Never waits
+// long: a server that does not answer within about a second counts as none.
 std::unique_ptr<AudioOutput> openOutput(AudioOutput::RenderFn render, void *userdata,
                                         const OutputSpec *previous, std::string &error);
 

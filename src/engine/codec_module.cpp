@@ -15,11 +15,6 @@ struct Loaded {
 Loaded load()
 {
     static constexpr ModuleSpec spec{"libtarn-ffmpeg.so", kCodecModuleEntry, "TARN_CODEC_MODULE",
-#ifdef TARN_CODEC_MODULE_BUILD_PATH
-                                     TARN_CODEC_MODULE_BUILD_PATH,
-#else
-                                     nullptr,
-#endif
                                      "FFmpeg decoder"};
     Loaded loaded;
     loaded.module = loadModule<CodecModule>(spec, kCodecModuleVersion, loaded.error);

@@ -1,29 +1,133 @@
 #include "engine/module_loader.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <filesystem>
-#include <vector>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarn::engine {
 
 namespace {
 
-std::vector<std::filesystem::path> candidates(const ModuleSpec &spec)
-{
-    std::vector<std::filesystem::path> paths;
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        const std::filesystem::path dir = exe.parent_path();
-        paths.push_back(dir / spec.file);
-#ifdef TARN_MODULE_INSTALL_DIR
-        paths.push_back(dir / TARN_MODULE_INSTALL_DIR / spec.file);
-#endif
-        paths.push_back(dir / "../lib/tarn-player" / spec.file);
+namespace fs = std::filesystem;
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
     }
-    if (spec.buildPath != nullptr)
-        paths.emplace_back(spec.buildPath);
-    return paths;
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return fd_; }
+    // Leaves the descriptor open for the rest of the process.
+    void keep() { fd_ = -1; }
+
+private:
+    int fd_;
+};
+
+// The one folder modules are taken from: the installed library folder when
+// there is one beside the executable, else the executable's own folder.
+fs::path moduleFolder()
+{
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return {};
+    const fs::path dir = exe.parent_path();
+    for (const char *installed : {
+#ifdef TARN_MODULE_INSTALL_DIR
+             TARN_MODULE_INSTALL_DIR,
+#endif
+             "../lib/tarn-player"}) {
+        const fs::path folder = (dir / installed).lexically_normal();
+        if (fs::is_directory(folder, ec))
+            return folder;
+    }
+    return dir;
+}
+
+// How another user could change what `st` describes; empty when no one can.
+std::string openToOthers(const struct stat &st)
+{
+    if (st.st_uid != ::getuid() && st.st_uid != 0)
+        return "belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+    if (st.st_mode & S_IWOTH)
+        return "is writable by everyone";
+    if (st.st_mode & S_IWGRP)
+        return "is writable by its group";
+    return {};
+}
+
+// Checks the folder `dir` (an open descriptor, or opened from `path` when -1).
+bool safeFolder(int dir, const fs::path &path, const fs::path &module, std::string &error)
+{
+    Fd opened(dir < 0 ? ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1);
+    struct stat st {};
+    if ((dir < 0 && opened.get() < 0) || ::fstat(dir < 0 ? opened.get() : dir, &st) != 0) {
+        error = path.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    if (const std::string why = openToOthers(st); !why.empty()) {
+        error = module.string() + " is not loaded, as other users could replace it: its folder " +
+                path.string() + " " + why;
+        return false;
+    }
+    return true;
+}
+
+// Opens the module file `path` for loading, once it and the folders it is
+// found in are safe; -1 with `error` set otherwise. The checks are made on
+// the open descriptors, so what was checked is what gets loaded.
+int openSafely(const fs::path &path, std::string &error)
+{
+    std::error_code ec;
+    const fs::path real = fs::canonical(path, ec);
+    if (ec) {
+        error = path.string() +
+                (ec == std::errc::no_such_file_or_directory ? " is missing" : ": " + ec.message());
+        return -1;
+    }
+    const fs::path folder = real.parent_path();
+    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (dir.get() < 0) {
+        error = folder.string() + ": " + std::strerror(errno);
+        return -1;
+    }
+    // O_NONBLOCK: should the name have become a pipe, the open does not wait
+    // for a writer (the fstat below then refuses it).
+    Fd file(::openat(dir.get(), real.filename().c_str(),
+                     O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0) {
+        error = real.string() + ": " + std::strerror(errno);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = real.string() + " is not a file";
+        return -1;
+    }
+    if (const std::string why = openToOthers(st); !why.empty()) {
+        error = real.string() + " is not loaded, as other users could change it: it " + why;
+        return -1;
+    }
+    if (!safeFolder(dir.get(), folder, real, error))
+        return -1;
+    // Reached through a link: whoever may write where the link is could
+    // point it elsewhere.
+    const fs::path foundIn = fs::canonical(fs::absolute(path, ec).parent_path(), ec);
+    if (!ec && foundIn != folder && !safeFolder(-1, foundIn, real, error))
+        return -1;
+    const int fd = file.get();
+    file.keep();
+    return fd;
 }
 
 std::string cannotLoad(const ModuleSpec &spec)
@@ -40,29 +144,36 @@ std::string moduleOfAnotherVersion(const ModuleSpec &spec)
 
 void *loadModuleEntry(const ModuleSpec &spec, std::string &error)
 {
-    std::filesystem::path path;
-    if (const char *forced = std::getenv(spec.pathEnv); forced && *forced) {
-        path = forced;
-    } else {
-        for (const auto &candidate : candidates(spec)) {
-            std::error_code ec;
-            if (std::filesystem::is_regular_file(candidate, ec)) {
-                path = candidate;
-                break;
-            }
-        }
-    }
     const std::string prefix = cannotLoad(spec);
-    if (path.empty()) {
-        error = prefix + spec.file + " is not installed next to the program";
+    const char *named = std::getenv(spec.pathEnv);
+    const bool forced = named != nullptr && *named != '\0';
+    const fs::path folder = forced ? fs::path() : moduleFolder();
+    if (!forced && folder.empty()) { // never the working folder instead
+        error = prefix + "the program cannot tell where it is installed (/proc/self/exe)";
         return nullptr;
     }
-    void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const fs::path path = forced ? fs::path(named) : folder / spec.file;
+    std::string why;
+    Fd file(openSafely(path, why));
+    if (file.get() < 0) {
+        error = prefix + why;
+        return nullptr;
+    }
+    // The loader maps the very file checked, through its descriptor.
+    const std::string name = "/proc/self/fd/" + std::to_string(file.get());
+    void *handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
-        const char *why = dlerror();
-        error = prefix + (why ? why : path.string());
+        const char *failed = dlerror();
+        std::string reason = failed ? failed : "";
+        if (reason.starts_with(name + ": "))
+            reason.erase(0, name.size() + 2);
+        error = prefix + path.string() + ": " + reason;
         return nullptr;
     }
+    // The dynamic loader now knows the module by that name and would hand
+    // it out for any later file of the same name: the descriptor stays open
+    // for the rest of the process, so that no other file gets its number.
+    file.keep();
     void *entry = dlsym(handle, spec.entry);
     if (!entry)
         error = prefix + path.string() + " is not one of its modules";

@@ -3,10 +3,21 @@
 // that the program maps a library, and what it links, only once something
 // needs it.
 //
-// A module is looked for, in this order: the file its own environment
-// variable names (for tests and odd installs); next to the executable; in the
-// installed library folder relative to it (../lib/tarn-player, or the
-// configured equivalent); in the build tree.
+// WHERE FROM
+//   A module is code run inside the player, so it is taken from one folder
+//   only: the installed library folder relative to the executable
+//   (../lib/tarn-player, or the configured equivalent) when that folder
+//   exists, else the executable's own folder (a build, or a copy of a build
+//   folder). No absolute path of the build tree is compiled in: a build
+//   tree that is moved or deleted leaves no place behind that another user
+//   could fill. The file an environment variable names (for tests and odd
+//   installs) replaces that search.
+//
+//   Whichever way it is found, the module is loaded only if neither the file
+//   nor its folder can be changed by another user: both must belong to the
+//   user or to root and be writable by nobody else (no group or other write
+//   bit). The checks are made on the opened file and folder, and the loader
+//   maps that same open file, so nothing can be swapped in between.
 //
 // THREADS
 //   loadModuleEntry() may be called from any thread. A module is never
@@ -18,16 +29,16 @@
 namespace tarn::engine {
 
 struct ModuleSpec {
-    const char *file;      // the shared object's name, libtarn-....so
-    const char *entry;     // the exported function to look up
-    const char *pathEnv;   // an environment variable naming the file instead
-    const char *buildPath; // where the build tree puts it, or null
-    const char *what;      // for messages: "FFmpeg decoder", "PulseAudio output"
+    const char *file;    // the shared object's name, libtarn-....so
+    const char *entry;   // the exported function to look up
+    const char *pathEnv; // an environment variable naming the file instead
+    const char *what;    // for messages: "FFmpeg decoder", "PulseAudio output"
 };
 
 // Opens the module and returns its entry point; null with `error` set to the
-// reason in words for people. Each call opens again (dlopen counts, so the
-// module is mapped once): callers keep what it returns.
+// reason in words for people (a module refused as unsafe says why). Each
+// call opens again (dlopen counts, so the module is mapped once): callers
+// keep what it returns.
 void *loadModuleEntry(const ModuleSpec &spec, std::string &error);
 
 // The message for a module whose entry point refused `version`.

@@ -9,17 +9,9 @@ namespace tarn::engine {
 
 namespace {
 
-#ifndef TARN_PULSE_MODULE_BUILD_PATH
-#define TARN_PULSE_MODULE_BUILD_PATH nullptr
-#endif
-#ifndef TARN_SDL_MODULE_BUILD_PATH
-#define TARN_SDL_MODULE_BUILD_PATH nullptr
-#endif
-
 constexpr ModuleSpec kPulse{"libtarn-pulse.so", kOutputModuleEntry, "TARN_PULSE_MODULE",
-                            TARN_PULSE_MODULE_BUILD_PATH, "PulseAudio output"};
-constexpr ModuleSpec kSdl{"libtarn-sdl.so", kOutputModuleEntry, "TARN_SDL_MODULE",
-                          TARN_SDL_MODULE_BUILD_PATH, "SDL output"};
+                            "PulseAudio output"};
+constexpr ModuleSpec kSdl{"libtarn-sdl.so", kOutputModuleEntry, "TARN_SDL_MODULE", "SDL output"};
 
 struct Loaded {
     std::once_flag once;
@@ -47,21 +39,24 @@ std::unique_ptr<AudioOutput> openWith(const ModuleSpec &spec, AudioOutput::Rende
     return module ? module->open(render, userdata, previous, error) : nullptr;
 }
 
-// The output openOutput() takes without trying another: a forced choice,
-// or SDL for someone who picked an SDL driver (the tests' disk and dummy
-// drivers among them). Null: PulseAudio first, SDL when it fails.
-const ModuleSpec *chosenOutput()
+// The output openOutput() takes without trying another: the one the
+// player's own choice (`choice`, TARN_AUDIO_OUTPUT) names. Null: PulseAudio
+// first, SDL when it fails. SDL_AUDIODRIVER plays no part: people set it for
+// games and other SDL programs, and the player on SDL beside a sound server
+// costs more CPU and more latency than the server's own client.
+const ModuleSpec *chosenOutput(std::string_view choice)
 {
-    const char *forced = std::getenv("TARN_AUDIO_OUTPUT");
-    const std::string_view choice = forced != nullptr ? forced : "";
     if (choice == "pulse")
         return &kPulse;
     if (choice == "sdl")
         return &kSdl;
-    const char *driver = std::getenv("SDL_AUDIODRIVER");
-    if (driver != nullptr && *driver != '\0')
-        return &kSdl;
     return nullptr;
+}
+
+const ModuleSpec *chosenOutput()
+{
+    const char *choice = std::getenv("TARN_AUDIO_OUTPUT");
+    return chosenOutput(choice != nullptr ? choice : "");
 }
 
 } // namespace

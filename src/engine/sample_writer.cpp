@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace tarn::engine {
 
@@ -22,10 +23,14 @@ void SampleWriter::configure(const OutputSpec &spec)
 
 namespace {
 
-// Clamps to [-1, 1]; written as selects so that the loops below vectorise
-// (std::clamp's NaN handling keeps the compiler from using min/max).
+// Clamps to [-1, 1], and makes silence of what is not a finite number (a
+// damaged file's float samples: NaN or infinity would reach a float device
+// as they are, and an integer conversion of them is undefined). Written as
+// selects so that the loops below vectorise (std::clamp's NaN handling keeps
+// the compiler from using min/max).
 inline float clip(float x)
 {
+    x = std::fabs(x) <= std::numeric_limits<float>::max() ? x : 0.0f;
     x = x < -1.0f ? -1.0f : x;
     return x > 1.0f ? 1.0f : x;
 }
@@ -77,7 +82,7 @@ void SampleWriter::write(const float *in, int frames, float target, std::uint8_t
     convert(in, frames, gain_, target, dest);
     const float *lastIn = in + std::size_t(frames - 1) * spec_.channels;
     for (int c = 0; c < spec_.channels; ++c)
-        last_[c] = std::clamp(lastIn[c] * gain_, -1.0f, 1.0f);
+        last_[c] = clip(lastIn[c] * gain_);
     tailLeft_ = tailFrames_;
 }
 

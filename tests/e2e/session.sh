@@ -48,8 +48,9 @@ fail() { echo "E2E SESSION FAIL: $*"; stop_all; exit 1; }
 started() { echo "$1 $(awk '{ print $22 }' "/proc/$1/stat")" >>"$dir/pids"; }
 
 cmake --install "$build" --prefix "$dir/prefix" >"$dir/install.log"
-# The player on its own, as in a desktop session (no SDL driver forced).
+# The player on its own, as in a desktop session (no output or module forced).
 unset SDL_AUDIODRIVER TARN_AUDIO_OUTPUT QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS
+unset TARN_CODEC_MODULE TARN_PULSE_MODULE TARN_SDL_MODULE
 
 # A display number that no X server of this machine holds, counting the
 # abstract sockets of servers in other file-system roots (a chroot's), whose

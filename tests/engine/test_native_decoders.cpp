@@ -13,6 +13,7 @@
 #include "engine/wav_decoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -438,6 +439,55 @@ void tagsWithoutFfmpeg(Checks &checks, const TempDir &dir)
     }
 }
 
+// Float WAV files with NaN and infinite samples (a damaged file), at a rate
+// that takes them through FFmpeg's decoder and resampler, and at the
+// output's rate, where the engine reads them itself.
+void nonFiniteSamples(Checks &checks, const TempDir &dir)
+{
+    struct Case {
+        const char *name;
+        int bits;
+        int rate;
+    };
+    const Case cases[] = {
+        {"f32 through FFmpeg", 32, 44100},
+        {"f64 through FFmpeg", 64, 44100},
+        {"f32 read by the engine", 32, 48000},
+    };
+    constexpr int kFrames = 4410;
+    for (const Case &c : cases) {
+        std::vector<char> data;
+        for (int i = 0; i < kFrames; ++i) {
+            double v = 0.5 * std::sin(i * 0.05);
+            if (i % 1000 == 999) // one of each, and NaN again
+                v = std::array{std::nan(""), HUGE_VAL, -HUGE_VAL}[i / 1000 % 3];
+            char bytes[8];
+            const float f = float(v);
+            c.bits == 32 ? std::memcpy(bytes, &f, 4) : std::memcpy(bytes, &v, 8);
+            data.insert(data.end(), bytes, bytes + c.bits / 8);
+        }
+        const std::string path = dir.file(std::string(c.name) + ".wav");
+        writeBytes(path, riff({{"fmt ", fmtBody(3, 1, c.rate, c.bits)}, {"data", data}}));
+        std::string error;
+        auto d = Decoder::open(path, {48000, 1}, {}, error);
+        if (!checks.expect(d != nullptr, std::string(c.name) + ": did not open: " + error))
+            continue;
+        const Decoded got = decodeAll(*d);
+        const auto finite = std::count_if(got.samples.begin(), got.samples.end(),
+                                          [](float v) { return std::isfinite(v); });
+        const auto heard = std::count_if(got.samples.begin(), got.samples.end(),
+                                         [](float v) { return std::fabs(v) > 0.01f; });
+        // Guards: NaN or infinity passed on towards the device.
+        checks.expect(!got.samples.empty() && std::size_t(finite) == got.samples.size(),
+                      std::string(c.name) + fmt(": %zu of %zu samples are not finite",
+                                                got.samples.size() - finite, got.samples.size()));
+        // Guards: the rest of the file silenced with the bad samples.
+        checks.expect(heard > std::int64_t(got.samples.size() * 8 / 10),
+                      std::string(c.name) +
+                          fmt(": only %zd of %zu samples heard", heard, got.samples.size()));
+    }
+}
+
 } // namespace
 
 int main()
@@ -450,5 +500,6 @@ int main()
     wavSameAsFfmpeg(checks, dir);
     mp3SameAsFfmpeg(checks);
     hostileWav(checks, dir);
+    nonFiniteSamples(checks, dir);
     return checks.exitCode();
 }

@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 using namespace tarn::test;
@@ -430,8 +431,8 @@ void checkCloseWhileRendering(Checks &checks)
     }
 }
 
-// Guards: openOutput() ignoring the user's choice, or taking SDL while a
-// PulseAudio server answers.
+// Guards: openOutput() ignoring the player's own choice, or taking SDL while
+// a PulseAudio server answers, also when SDL_AUDIODRIVER is set for games.
 void checkFactoryChoice(Checks &checks)
 {
     struct Case {
@@ -440,20 +441,23 @@ void checkFactoryChoice(Checks &checks)
         bool pulse;
     };
     const Case cases[] = {
-        {nullptr, nullptr, true},
-        {nullptr, "dummy", false},
-        {"sdl", nullptr, false},
-        {"pulse", "dummy", true},
+        {nullptr, nullptr, true},    {nullptr, "pulseaudio", true},
+        {nullptr, "pipewire", true}, {nullptr, "dummy", true},
+        {"", "alsa", true},          {"sdl", nullptr, false},
+        {"sdl", "dummy", false},     {"pulse", "dummy", true},
     };
-    const char *driver = std::getenv("SDL_AUDIODRIVER");
-    const std::string keptDriver = driver != nullptr ? driver : "";
-    const bool hadDriver = driver != nullptr;
+    const auto kept = [](const char *name) {
+        const char *value = std::getenv(name);
+        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const auto restore = [](const char *name, const std::optional<std::string> &value) {
+        value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+    };
+    const std::optional<std::string> keptDriver = kept("SDL_AUDIODRIVER");
+    const std::optional<std::string> keptChoice = kept("TARN_AUDIO_OUTPUT");
     for (const Case &c : cases) {
         c.forced ? setenv("TARN_AUDIO_OUTPUT", c.forced, 1) : unsetenv("TARN_AUDIO_OUTPUT");
-        // SDL itself needs a driver that works here.
-        setenv("SDL_AUDIODRIVER", c.sdlDriver ? c.sdlDriver : "dummy", 1);
-        if (c.sdlDriver == nullptr && c.forced == nullptr)
-            unsetenv("SDL_AUDIODRIVER");
+        c.sdlDriver ? setenv("SDL_AUDIODRIVER", c.sdlDriver, 1) : unsetenv("SDL_AUDIODRIVER");
         Source source;
         std::string error;
         auto out = tarn::engine::openOutput(&Source::render, &source, nullptr, error);
@@ -463,8 +467,8 @@ void checkFactoryChoice(Checks &checks)
                           c.sdlDriver ? c.sdlDriver : "",
                           out ? (isPulse ? "PulseAudio" : "SDL") : error.c_str()));
     }
-    unsetenv("TARN_AUDIO_OUTPUT");
-    hadDriver ? setenv("SDL_AUDIODRIVER", keptDriver.c_str(), 1) : unsetenv("SDL_AUDIODRIVER");
+    restore("TARN_AUDIO_OUTPUT", keptChoice);
+    restore("SDL_AUDIODRIVER", keptDriver);
 }
 
 // Guards: a hang on a server that does not answer; a crash or a silent

@@ -1,14 +1,18 @@
 // tarn-engine-play as scripts use it: the events it prints, the advance from
 // file to file, its exit status, its options and its end on SIGTERM.
 #include "engine/support/disk_output.h"
+#include "engine/support/media_files.h"
 #include "engine/support/output_checks.h"
 
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <poll.h>
 #include <spawn.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,9 +28,10 @@ struct Run {
     bool timesIncrease = true;
 };
 
-// Starts the tool with `args`; `whilePlaying` runs once its first "play" line
-// has been read (given the child's pid). Kills it after 30 s.
-Run runTool(const std::vector<std::string> &args, void (*whilePlaying)(pid_t) = nullptr)
+// Starts the tool (or the copy `tool`) with `args`; `whilePlaying` runs once
+// its first "play" line has been read (given the child's pid). Kills it after 30 s.
+Run runTool(const std::vector<std::string> &args, void (*whilePlaying)(pid_t) = nullptr,
+            const std::string &tool = TARN_ENGINE_PLAY)
 {
     Run run;
     int fds[2];
@@ -36,15 +41,14 @@ Run runTool(const std::vector<std::string> &args, void (*whilePlaying)(pid_t) = 
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
-    std::vector<std::string> argvText = {TARN_ENGINE_PLAY};
+    std::vector<std::string> argvText = {tool};
     argvText.insert(argvText.end(), args.begin(), args.end());
     std::vector<char *> argv;
     for (std::string &a : argvText)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    const int spawned =
-        posix_spawn(&pid, TARN_ENGINE_PLAY, &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     if (spawned != 0) {
@@ -131,13 +135,60 @@ void checkAdvanceAndStatus(Checks &checks)
     // Guards: a missing or broken FFmpeg module crashing the player, failing
     // silently, or keeping the files that do not need it from playing.
     const std::string wma = fixture("tone440_wmav1.wma");
+    const std::string kept =
+        std::getenv("TARN_CODEC_MODULE") ? std::getenv("TARN_CODEC_MODULE") : "";
     setenv("TARN_CODEC_MODULE", bad.c_str(), 1);
     const Run noModule = runTool({a, wma, b});
-    unsetenv("TARN_CODEC_MODULE");
+    setenv("TARN_CODEC_MODULE", kept.c_str(), 1);
     const std::string reason = "error " + wma + " this player's FFmpeg decoder could not be loaded";
     checks.expect(noModule.status == 1 && noModule.events.size() == 8 &&
                       noModule.events[3].starts_with(reason) && noModule.events[6] == "eos",
                   fmt("without the module: exit %d, ", noModule.status) + joined(noModule.events));
+}
+
+// A copy of the build folder moved elsewhere (an unpacked archive) finds its
+// modules beside the program, only there, and only while no other user can
+// change them.
+void checkMovedFolder(Checks &checks)
+{
+    struct Case {
+        const char *name;
+        bool withModule;
+        mode_t folderMode;
+        const char *reason; // expected on the error line; null: plays
+    };
+    const Case cases[] = {
+        {"copy with its module", true, 0755, nullptr},
+        {"copy without its module", false, 0755, "libtarn-ffmpeg.so is missing"},
+        {"copy in a folder everyone may write to", true, 0757, "player is writable by everyone"},
+    };
+    const std::string module =
+        std::getenv("TARN_CODEC_MODULE") ? std::getenv("TARN_CODEC_MODULE") : "";
+    unsetenv("TARN_CODEC_MODULE"); // the copy looks for it itself
+    const std::string wma = fixture("tone440_wmav1.wma");
+    for (const Case &c : cases) {
+        const TempDir dir;
+        const std::filesystem::path folder = dir.file("player");
+        std::error_code ec;
+        std::filesystem::create_directory(folder, ec);
+        std::filesystem::copy_file(TARN_ENGINE_PLAY, folder / "tarn-engine-play", ec);
+        if (c.withModule)
+            std::filesystem::copy_file(module, folder / "libtarn-ffmpeg.so", ec);
+        chmod(folder.c_str(), c.folderMode);
+        const Run run = runTool({wma}, nullptr, folder / "tarn-engine-play");
+        const std::string error =
+            "error " + wma + " this player's FFmpeg decoder could not be loaded";
+        bool refused = false;
+        for (const std::string &e : run.events)
+            refused = refused ||
+                      (e.starts_with(error) && c.reason && e.find(c.reason) != std::string::npos);
+        // Guards: the build tree's modules loaded by a copy of the program
+        // (a path compiled in), a copy that cannot find its own, or modules
+        // taken from a folder other users may write to.
+        checks.expect(c.reason ? run.status == 1 && refused : run.status == 0,
+                      std::string(c.name) + fmt(": exit %d, ", run.status) + joined(run.events));
+    }
+    setenv("TARN_CODEC_MODULE", module.c_str(), 1);
 }
 
 void checkOptions(Checks &checks)
@@ -188,6 +239,7 @@ int main()
     Checks checks;
     checkAdvanceAndStatus(checks);
     checkOptions(checks);
+    checkMovedFolder(checks);
     checkSignal(checks);
     return checks.exitCode();
 }

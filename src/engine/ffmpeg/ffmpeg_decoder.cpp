@@ -229,6 +229,18 @@ void FfmpegDecoder::resample(const AVFrame &frame, int skip, std::vector<float> 
     out.resize(at + std::size_t(std::max(got, 0)) * out_.channels);
 }
 
+namespace {
+
+// FFmpeg's float decoders pass a damaged file's NaN and infinite samples on,
+// and the resampler spreads a NaN over its filter's length: silence instead.
+void silenceNonFinite(std::vector<float> &out, std::size_t from)
+{
+    for (std::size_t i = from; i < out.size(); ++i)
+        out[i] = std::isfinite(out[i]) ? out[i] : 0.0f;
+}
+
+} // namespace
+
 bool FfmpegDecoder::decode(std::vector<float> &out, std::int64_t &firstFrame)
 {
     firstFrame = nextFrame_;
@@ -250,6 +262,7 @@ bool FfmpegDecoder::decode(std::vector<float> &out, std::int64_t &firstFrame)
                     out.resize(start + std::size_t(std::max(got, 0)) * out_.channels);
                 }
             }
+            silenceNonFinite(out, start);
             nextFrame_ += (out.size() - start) / out_.channels;
             return false;
         }
@@ -275,6 +288,7 @@ bool FfmpegDecoder::decode(std::vector<float> &out, std::int64_t &firstFrame)
             resample(*frame_, skip, out);
         av_frame_unref(frame_.get());
     }
+    silenceNonFinite(out, start);
     nextFrame_ += (out.size() - start) / out_.channels;
     return true;
 }

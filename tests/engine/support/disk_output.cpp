@@ -102,6 +102,7 @@ DiskCapture::DiskCapture(Speed speed)
         close(fd);
     path_ = pattern;
     // SDL reads these when a device opens, so they apply to the next Play().
+    setenv("TARN_AUDIO_OUTPUT", "sdl", 1);
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", path_.c_str(), 1);
     if (speed == Speed::Fast)

@@ -36,9 +36,10 @@ std::string fixture(const std::string &name);
 
 enum class Speed { Fast, RealTime };
 
-// Points SDL's disk driver at a fresh temporary file for the lifetime of this
-// object. Construct it before the engine opens its device (its first Play());
-// the file is removed on destruction.
+// Has the engine play on SDL, and points SDL's disk driver at a fresh
+// temporary file for the lifetime of this object. Construct it before the
+// engine opens its device (its first Play()); the file is removed on
+// destruction.
 class DiskCapture {
 public:
     explicit DiskCapture(Speed speed);
