@@ -12,6 +12,9 @@
 # all its tests, unit and end-to-end, and nothing else.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The build's folders writable by their owner alone: the player refuses to
+# load its modules from a folder other users could write to.
+umask 022
 scripts/deps.sh test
 jobs=$(nproc)
 
