@@ -1,6 +1,5 @@
 #include "persist/record_file.h"
 
-#include "persist/app_folder.h"
 #include "persist/file_access.h"
 
 #include <cmath>
@@ -47,7 +46,7 @@ std::optional<double> decimalValue(QByteArrayView text)
 
 bool writeLine(const QString &folder, const QString &name, const QByteArray &line, QString *error)
 {
-    const QString reason = writeFileAtomically(appFile(folder, name), line);
+    const QString reason = replaceFileInFolder(folder, name, line, kMaxLineBytes);
     if (!reason.isEmpty() && error)
         *error = reason;
     return reason.isEmpty();
@@ -108,7 +107,7 @@ bool writeTextLine(const QString &folder, const QString &name, QByteArrayView te
 
 SmallFileRead readStateFile(const QString &folder, const QString &name)
 {
-    return readSmallFile(appFile(folder, name), kMaxLineBytes);
+    return readFileInFolder(folder, name, kMaxLineBytes);
 }
 
 std::optional<std::int16_t> readFirstNumber(const QString &folder, const QString &name)
