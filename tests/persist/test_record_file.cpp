@@ -73,8 +73,9 @@ private slots:
         QCOMPARE(textLine(""), QByteArray::fromHex("0d0a"));
     }
 
-    // Guards: a reader that misreads the item's end, treats junk as a failure
-    // or accepts a number that does not fit 16 bits.
+    // Guards: a reader that misreads the item's end, treats junk as a failure,
+    // takes white space other than blanks for part of a number, or accepts a
+    // number that does not fit 16 bits (also one beyond a double's range).
     void firstNumberRule_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -100,6 +101,11 @@ private slots:
         QTest::newRow("40000 out of range") << QByteArray(" 40000 \r\n") << kFails;
         QTest::newRow("-32769 out of range") << QByteArray("-32769") << kFails;
         QTest::newRow("32767.5 rounds out of range") << QByteArray("32767.5") << kFails;
+        QTest::newRow("1e400: beyond a double, out of range") << QByteArray("1e400") << kFails;
+        QTest::newRow("-1e400 likewise") << QByteArray("-1e400\r\n") << kFails;
+        QTest::newRow("1e-400: nearly 0") << QByteArray("1e-400") << n(0);
+        QTest::newRow("vertical tab is no blank") << QByteArray("\v1\r\n") << n(0);
+        QTest::newRow("form feed after the digit") << QByteArray("1\f,0") << n(0);
     }
     void firstNumberRule()
     {
