@@ -196,11 +196,10 @@ public:
     {
         for (qsizetype done = 0; done < bytes.size();) {
             const ssize_t n = ::write(fd_, bytes.data() + done, size_t(bytes.size() - done));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return systemReason(errno); // ENOSPC, EFBIG after a short write
-            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) // ENOSPC, EFBIG after a short write
+                return systemReason(n < 0 ? errno : EIO);
             done += n;
         }
         // A file system that cannot sync says EINVAL; that is no failure.
