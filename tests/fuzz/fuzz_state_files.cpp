@@ -63,17 +63,13 @@ QString folder()
 
 // Puts `bytes` at `name` in the folder: in a regular file there, or in a
 // file of another folder that a symbolic link at `name` points to. Whatever
-// the previous input left at the name goes first, and so does the link an
-// earlier input made (at another name, where the flag poll would meet it).
+// the previous input left at the name goes first.
 void put(const QString &name, const QByteArray &bytes, bool linked)
 {
     static const QString targets = [] {
         QDir(folder()).mkpath(QStringLiteral("targets"));
         return folder() + QStringLiteral("/targets/");
     }();
-    static QString lastLink;
-    if (!lastLink.isEmpty())
-        QFile::remove(std::exchange(lastLink, QString()));
     const QString path = appFile(folder(), name);
     QFile::remove(path);
     if (!linked) {
@@ -83,7 +79,6 @@ void put(const QString &name, const QByteArray &bytes, bool linked)
     writeInPlace(targets + name, bytes);
     check(::symlink(QFile::encodeName(targets + name).constData(),
                     QFile::encodeName(path).constData()) == 0);
-    lastLink = path;
 }
 
 // Whether the link at `name` still points to a target holding `bytes`.
@@ -157,6 +152,10 @@ void flagFile(std::uint8_t pick, const QByteArray &bytes, bool linked)
 {
     const std::array names{kBackFlag, kStopFlag, kNextFlag};
     const std::size_t flag = pick % names.size();
+    // The other flags as the poll makes them: an earlier input may have left
+    // a link or a large file there, which the poll leaves as it is.
+    for (const QString &name : names)
+        QFile::remove(appFile(folder(), name));
     put(names[flag], bytes, linked);
     // A file over the bound is not read and left as it is, like a link.
     const bool foreign = linked || bytes.size() > kStateFileBound;
