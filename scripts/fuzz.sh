@@ -56,10 +56,14 @@ seeds_fuzz_first_number() {
   seed $t word 'abc 1\r\n'
   seed $t blank-line '  \r\n 5 \r\n'
   seed $t exponent '\t 3.5e1 ,x'
+  seed $t overflow '1e400\r\n'
+  seed $t points '-.5e+1,5.'
+  seed $t control '\v1\r\n'
 }
 
 # The state files through their readers: byte 0 picks the reader (0 vol.ini,
-# rep.ini, Trans.ini; 1 a flag file; 2 the settings file), byte 1 which file.
+# rep.ini, Trans.ini; 1 a flag file; 2 the settings file; 3 and 4 the state
+# and flag files behind a symbolic link), byte 1 which file.
 seeds_fuzz_state_files() {
   local t=fuzz_state_files
   seed $t trans '\x00\x02 75 \r\n'
@@ -70,6 +74,8 @@ seeds_fuzz_state_files() {
   seed $t next-printf '\x01\x021'
   seed $t back-comma '\x01\x00 1,0\r\n'
   seed $t stop-word '\x01\x01abc\r\n'
+  seed $t trans-linked '\x03\x02 75 \r\n'
+  seed $t next-linked '\x04\x021\r\n'
   seed $t settings '\x02\x00[Settings]\nVol=2000\nREP=1\nSIZE=1\n'
   seed $t settings-odd '\x02\x01[General]\nx=1\n[Settings]\nVol="1, 2"\nREP=@Invalid()\nSIZE=\\x41\n'
 }

@@ -11,17 +11,18 @@ namespace {
 
 using Status = SmallFileRead::Status;
 
-// Missing and oversized files are cleared like any other; a folder, a pipe or
-// a file that cannot be read is left as it is.
+// A missing file is created holding 0. Anything that is not a flag file - a
+// symbolic link, a folder, a pipe, a file over 4 KiB - or a file that cannot
+// be read is left as it is: it may be another program's.
 bool needsClearing(const SmallFileRead &seen)
 {
     switch (seen.status) {
     case Status::Read:
         return seen.bytes != numberLine(0);
     case Status::Missing:
-    case Status::TooLarge:
         return true;
     case Status::NotAFile:
+    case Status::TooLarge:
     case Status::Unreadable:
         return false;
     }

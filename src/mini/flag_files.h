@@ -7,8 +7,10 @@
 // A flag is set when the file's first number is exactly 1. The main window
 // polls the three files twice a second, in the order back, stop, next, runs
 // the action of each flag that is set and leaves every file holding the
-// number line 0. A file that is not a regular file, or larger than 4 KiB, is
-// never read and counts as not set. UI thread only.
+// number line 0. Only a regular file at the name counts: a symbolic link (to
+// a file or not), a folder, a pipe or a device is never read, written through
+// or replaced, and a file larger than 4 KiB is not read; each counts as not
+// set and is left as it is. UI thread only.
 #pragma once
 
 #include "persist/file_access.h"

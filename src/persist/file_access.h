@@ -1,6 +1,13 @@
-// How the program's own files are opened and replaced: every write goes
-// through writeFileAtomically, and files are read only when they are regular
-// files.
+// How files are opened and replaced. Two kinds:
+//  - files the user chose (a playlist picked in a dialog, a folder dropped on
+//    the window): read with readSmallFile or openRegularFile, written with
+//    writeFileAtomically. A symbolic link the user chose is followed, as in
+//    any other program.
+//  - the state and flag files of the application folder (vol.ini, rep.ini,
+//    Trans.ini, back1.ini, stop1.ini, next2.ini): read with readFileInFolder,
+//    written with replaceFileInFolder. Other programs may write these names,
+//    so nothing at them is followed: only a regular file is read or replaced.
+// Files are read only when they are regular files.
 //
 // Plain functions, no state; any thread may call them on its own files.
 #pragma once
@@ -43,5 +50,21 @@ struct SmallFileRead {
 };
 
 SmallFileRead readSmallFile(const QString &fileName, qint64 maxBytes);
+
+// readSmallFile for the file `name` directly in `folder`, without following a
+// symbolic link at that name: a link (to a file or not) reads as NotAFile.
+SmallFileRead readFileInFolder(const QString &folder, const QString &name, qint64 maxBytes);
+
+// Puts `bytes` at `name` in `folder` in place of a regular file of at most
+// maxBytes, or of nothing (the file is then created). Anything else at the
+// name - a symbolic link, a folder, a pipe, a device, a larger file - is left
+// as it is and the write fails: a link's target is never written and a link
+// is never replaced. The bytes go to a new temporary file in the same folder
+// (created exclusively, so never through a link) that is then renamed over
+// the name, which replaces the name itself even should a link appear there
+// meanwhile. A write that fails leaves the earlier file as it was and no
+// temporary file behind. Returns the reason, or an empty string on success.
+QString replaceFileInFolder(const QString &folder, const QString &name, QByteArrayView bytes,
+                            qint64 maxBytes);
 
 } // namespace tarn

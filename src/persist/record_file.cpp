@@ -1,10 +1,12 @@
 #include "persist/record_file.h"
 
-#include "persist/app_folder.h"
 #include "persist/file_access.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <system_error>
 
 namespace tarn {
 
@@ -34,20 +36,69 @@ std::optional<std::int16_t> roundToInt16(double value)
     return static_cast<std::int16_t>(rounded);
 }
 
+bool isDecimalChar(char c)
+{
+    return (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E';
+}
+
+// For a decimal number beyond a double's range: whether it is too large,
+// rather than too close to 0, from the place of its first significant digit
+// and its exponent.
+bool beyondLargest(QByteArrayView number)
+{
+    qsizetype e = number.indexOf('e');
+    if (e < 0)
+        e = number.indexOf('E');
+    if (e < 0)
+        e = number.size();
+    const QByteArrayView mantissa = number.first(e);
+    const qsizetype point = mantissa.contains('.') ? mantissa.indexOf('.') : mantissa.size();
+    qsizetype first = 0;
+    while (first < mantissa.size() && (mantissa[first] < '1' || mantissa[first] > '9'))
+        ++first;
+    // The first significant digit stands for 10 to the power `place`.
+    const qint64 place = first < point ? point - first - 1 : point - first;
+    const QByteArrayView exponentText = number.sliced(std::min(e + 1, number.size()));
+    qint64 exponent = 0;
+    for (char c : exponentText)
+        if (c >= '0' && c <= '9')
+            exponent = std::min<qint64>(exponent * 10 + (c - '0'), 1'000'000'000);
+    if (exponentText.startsWith('-'))
+        exponent = -exponent;
+    return place + exponent > 0;
+}
+
 // A plain decimal number ("60", "-5", "+7", "2.5", "1e3"); nullopt otherwise.
-// QByteArray::toDouble also takes "inf" and "nan"; those are not numbers here.
+// A number beyond a double's range is an infinity or 0. QByteArray::toDouble
+// also takes "inf", "nan" and white space around a number (a vertical tab, a
+// form feed), none of which is a number here, and refuses a number beyond a
+// double's range, which is one all the same.
 std::optional<double> decimalValue(QByteArrayView text)
 {
+    if (!std::all_of(text.begin(), text.end(), isDecimalChar))
+        return std::nullopt;
     bool ok = false;
     const double value = text.toByteArray().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
+    if (ok)
+        return value;
+    // std::from_chars tells a number beyond the range from text that is no
+    // number; it takes no '+'.
+    QByteArrayView digits = text;
+    if (digits.startsWith('+')) {
+        digits = digits.sliced(1);
+        if (digits.startsWith('+') || digits.startsWith('-'))
+            return std::nullopt;
+    }
+    double ignored = 0;
+    const auto [end, error] = std::from_chars(digits.begin(), digits.end(), ignored);
+    if (error != std::errc::result_out_of_range || end != digits.end())
         return std::nullopt;
-    return value;
+    return beyondLargest(digits) ? HUGE_VAL : 0.0;
 }
 
 bool writeLine(const QString &folder, const QString &name, const QByteArray &line, QString *error)
 {
-    const QString reason = writeFileAtomically(appFile(folder, name), line);
+    const QString reason = replaceFileInFolder(folder, name, line, kMaxLineBytes);
     if (!reason.isEmpty() && error)
         *error = reason;
     return reason.isEmpty();
@@ -108,7 +159,7 @@ bool writeTextLine(const QString &folder, const QString &name, QByteArrayView te
 
 SmallFileRead readStateFile(const QString &folder, const QString &name)
 {
-    return readSmallFile(appFile(folder, name), kMaxLineBytes);
+    return readFileInFolder(folder, name, kMaxLineBytes);
 }
 
 std::optional<std::int16_t> readFirstNumber(const QString &folder, const QString &name)

@@ -13,8 +13,15 @@
 // regular file of at most 4 KiB are failures (nullopt). Reading never blocks:
 // a pipe in a state file's place is not read.
 //
-// Writes replace the whole file atomically (QSaveFile): a write that fails
-// (read-only folder, full disk) leaves the previous content as it was.
+// Only a regular file at the name itself counts: a symbolic link there, even
+// to a regular file, is neither read nor written through nor replaced, and
+// neither is a folder, a pipe, a device or a file over 4 KiB (other programs
+// may write these names; a link could make the player overwrite any file the
+// user can write). A missing file is created.
+//
+// Writes replace the whole file atomically (a temporary file in the folder
+// renamed over the name): a write that fails (read-only folder, full disk)
+// leaves the previous content as it was.
 // Plain functions, no state: callable from any thread, used on the UI thread.
 #pragma once
 
@@ -43,7 +50,8 @@ std::optional<std::int16_t> firstNumber(QByteArrayView bytes);
 std::optional<std::int16_t> toInt16(QStringView text);
 
 // Write the line to `name` in `folder`, replacing what was there. False on
-// failure, with the reason in `error` when given; the old content stays.
+// failure (or when something other than a state file has the name), with the
+// reason in `error` when given; the old content stays.
 bool writeNumberLine(const QString &folder, const QString &name, std::int16_t value,
                      QString *error = nullptr);
 bool writeTextLine(const QString &folder, const QString &name, QByteArrayView text,

@@ -1,16 +1,24 @@
 // libFuzzer target for the readers of the application folder's state files
 // and of the settings, through real files in a scratch folder. The first
-// byte picks the reader, the rest is the file:
+// byte picks the reader (byte % 3) and, for the state and flag files,
+// whether the file sits at its name (byte / 3 even) or behind a symbolic link
+// to a file of another folder (odd). The second byte picks the file, the rest
+// is the file's content:
 //   0  vol.ini, rep.ini or Trans.ini: read whole only up to the size bound,
-//      and what the player writes back (the value it read, the line it
-//      read) reads back as written;
+//      as the first-number rule's own second implementation (the oracle)
+//      reads it, and what the player writes back (the value it read, the
+//      line it read) reads back as written;
 //   1  a flag file (back1.ini, stop1.ini, next2.ini) under the main window's
-//      poll: its action runs exactly when the flag reads as 1, the file is
-//      left holding the number line 0, and a second poll does nothing;
+//      poll: its action runs exactly when the oracle reads the flag as 1,
+//      the file is left holding the number line 0, and a second poll does
+//      nothing;
 //   2  the settings file as someone may have edited it: the three settings
 //      read without harm, and saving one as the player does at exit keeps
 //      the others and reads back as saved.
+// Behind a link, a state or flag file is neither read, acted on, written
+// through nor replaced: the link and its target stay as they were.
 #include "core/main_window_controls.h"
+#include "first_number_oracle.h"
 #include "mini/flag_files.h"
 #include "persist/app_folder.h"
 #include "persist/qt_settings_store.h"
@@ -25,6 +33,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -51,21 +61,58 @@ QString folder()
     return path;
 }
 
-void stateFile(std::uint8_t pick, const QByteArray &bytes)
+// Puts `bytes` at `name` in the folder: in a regular file there, or in a
+// file of another folder that a symbolic link at `name` points to. Whatever
+// the previous input left at the name goes first.
+void put(const QString &name, const QByteArray &bytes, bool linked)
+{
+    static const QString targets = [] {
+        QDir(folder()).mkpath(QStringLiteral("targets"));
+        return folder() + QStringLiteral("/targets/");
+    }();
+    const QString path = appFile(folder(), name);
+    QFile::remove(path);
+    if (!linked) {
+        writeInPlace(path, bytes);
+        return;
+    }
+    writeInPlace(targets + name, bytes);
+    check(::symlink(QFile::encodeName(targets + name).constData(),
+                    QFile::encodeName(path).constData()) == 0);
+}
+
+// Whether the link at `name` still points to a target holding `bytes`.
+bool linkKept(const QString &name, const QByteArray &bytes)
+{
+    QFile target(folder() + QStringLiteral("/targets/") + name);
+    char pointsTo[4096];
+    const ssize_t length = ::readlink(QFile::encodeName(appFile(folder(), name)).constData(),
+                                      pointsTo, sizeof pointsTo);
+    return length >= 0 && QByteArray(pointsTo, length) == QFile::encodeName(target.fileName()) &&
+           target.open(QIODevice::ReadOnly) && target.readAll() == bytes;
+}
+
+void stateFile(std::uint8_t pick, const QByteArray &bytes, bool linked)
 {
     static const std::array names{QStringLiteral("vol.ini"), QStringLiteral("rep.ini"),
                                   QStringLiteral("Trans.ini")};
     const QString &name = names[pick % names.size()];
-    writeInPlace(appFile(folder(), name), bytes);
+    put(name, bytes, linked);
 
     const SmallFileRead read = readStateFile(folder(), name);
     const std::optional<std::int16_t> number = readFirstNumber(folder(), name);
+    if (linked) {
+        check(read.status == SmallFileRead::Status::NotAFile && read.bytes.isEmpty() && !number);
+        check(!writeNumberLine(folder(), name, 0) && !writeTextLine(folder(), name, "1"));
+        check(linkKept(name, bytes));
+        return;
+    }
     if (bytes.size() > kStateFileBound) {
         check(read.status == SmallFileRead::Status::TooLarge && read.bytes.isEmpty() && !number);
         return;
     }
     check(read.status == SmallFileRead::Status::Read && read.bytes == bytes);
-    check(number == firstNumber(bytes));
+    check(number == fuzz::firstNumberOracle(bytes));
 
     // The mini player's settings window saves the value it read.
     const std::int16_t value = number.value_or(100);
@@ -82,7 +129,7 @@ void stateFile(std::uint8_t pick, const QByteArray &bytes)
     check(writeTextLine(folder(), name, bytes.first(end)));
     const SmallFileRead again = readStateFile(folder(), name);
     check(again.status == SmallFileRead::Status::Read && again.bytes == bytes.first(end) + "\r\n");
-    check(readFirstNumber(folder(), name) == firstNumber(bytes.first(end)));
+    check(readFirstNumber(folder(), name) == fuzz::firstNumberOracle(bytes.first(end)));
 }
 
 class Controls final : public MainWindowControls {
@@ -101,12 +148,18 @@ public:
     void hideMainWindow() override {}
 };
 
-void flagFile(std::uint8_t pick, const QByteArray &bytes)
+void flagFile(std::uint8_t pick, const QByteArray &bytes, bool linked)
 {
     const std::array names{kBackFlag, kStopFlag, kNextFlag};
     const std::size_t flag = pick % names.size();
-    writeInPlace(appFile(folder(), names[flag]), bytes);
-    const bool set = bytes.size() <= kStateFileBound && firstNumber(bytes) == 1;
+    // The other flags as the poll makes them: an earlier input may have left
+    // a link or a large file there, which the poll leaves as it is.
+    for (const QString &name : names)
+        QFile::remove(appFile(folder(), name));
+    put(names[flag], bytes, linked);
+    // A file over the bound is not read and left as it is, like a link.
+    const bool foreign = linked || bytes.size() > kStateFileBound;
+    const bool set = !foreign && fuzz::firstNumberOracle(bytes) == 1;
 
     Controls main;
     FlagPoll poll;
@@ -116,7 +169,13 @@ void flagFile(std::uint8_t pick, const QByteArray &bytes)
     std::array<SmallFileRead, 3> after;
     for (std::size_t i = 0; i < names.size(); ++i) {
         after[i] = readStateFile(folder(), names[i]);
-        check(after[i].status == SmallFileRead::Status::Read && after[i].bytes == numberLine(0));
+        if (i == flag && linked)
+            check(linkKept(names[i], bytes));
+        else if (i == flag && foreign)
+            check(after[i].status == SmallFileRead::Status::TooLarge);
+        else
+            check(after[i].status == SmallFileRead::Status::Read &&
+                  after[i].bytes == numberLine(0));
     }
 
     // Nothing new was written: the next poll neither acts nor writes.
@@ -171,12 +230,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size < 2)
         return 0;
     const QByteArray bytes(reinterpret_cast<const char *>(data + 2), qsizetype(size - 2));
+    const bool linked = data[0] / 3 % 2 == 1;
     switch (data[0] % 3) {
     case 0:
-        stateFile(data[1], bytes);
+        stateFile(data[1], bytes, linked);
         break;
     case 1:
-        flagFile(data[1], bytes);
+        flagFile(data[1], bytes, linked);
         break;
     default:
         settingsFile(data[1], bytes);

@@ -1,5 +1,6 @@
 // Record shapes, the first-number rule, atomic state-file writes and the
 // choice of the application folder.
+#include "fakes/file_kinds.h"
 #include "persist/app_folder.h"
 #include "persist/record_file.h"
 #include "persist/support/file_size_limit.h"
@@ -15,7 +16,7 @@
 #include <sys/stat.h>
 
 using namespace tarn;
-using tarn::test::FileSizeLimit;
+using namespace tarn::test;
 
 Q_DECLARE_METATYPE(std::optional<std::int16_t>)
 
@@ -72,8 +73,9 @@ private slots:
         QCOMPARE(textLine(""), QByteArray::fromHex("0d0a"));
     }
 
-    // Guards: a reader that misreads the item's end, treats junk as a failure
-    // or accepts a number that does not fit 16 bits.
+    // Guards: a reader that misreads the item's end, treats junk as a failure,
+    // takes white space other than blanks for part of a number, or accepts a
+    // number that does not fit 16 bits (also one beyond a double's range).
     void firstNumberRule_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -99,6 +101,11 @@ private slots:
         QTest::newRow("40000 out of range") << QByteArray(" 40000 \r\n") << kFails;
         QTest::newRow("-32769 out of range") << QByteArray("-32769") << kFails;
         QTest::newRow("32767.5 rounds out of range") << QByteArray("32767.5") << kFails;
+        QTest::newRow("1e400: beyond a double, out of range") << QByteArray("1e400") << kFails;
+        QTest::newRow("-1e400 likewise") << QByteArray("-1e400\r\n") << kFails;
+        QTest::newRow("1e-400: nearly 0") << QByteArray("1e-400") << n(0);
+        QTest::newRow("vertical tab is no blank") << QByteArray("\v1\r\n") << n(0);
+        QTest::newRow("form feed after the digit") << QByteArray("1\f,0") << n(0);
     }
     void firstNumberRule()
     {
@@ -160,25 +167,73 @@ private slots:
         QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("rep.ini")), n(1));
     }
 
-    // Guards: a reader that crashes or invents a value for a file it cannot
-    // read, waits for ever on a pipe in a state file's place, or takes a
-    // number from a file far larger than one line.
-    void unreadableFilesFail()
+    // Guards, for each kind of thing at a state file's name and each of the
+    // three state files: a reader that crashes or invents a value for a file
+    // it cannot read, waits for ever on a pipe, takes a number from a file far
+    // larger than one line or from a file a symbolic link points to; a writer
+    // that writes through a link (overwriting any file the user can write),
+    // creates a link's missing target, replaces a link, a folder, a pipe or a
+    // large file that is not one of the player's, reports such a refusal as
+    // success, or leaves its temporary file behind.
+    void whatSitsAtTheName_data()
     {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("before"); // in the notation of fakes/file_kinds.h
+        QTest::addColumn<std::optional<std::int16_t>>("read");
+        QTest::addColumn<bool>("replaced");
+        const struct {
+            const char *what;
+            QByteArray before;
+            std::optional<std::int16_t> read;
+            bool replaced;
+        } kinds[] = {
+            {"nothing", kMissingEntry, kFails, true},
+            {"empty file", "", kFails, true},
+            {"number line", " 7 \r\n", n(7), true},
+            {"4 KiB file", " 60 \r\n" + QByteArray(4090, ' '), n(60), true},
+            {"file over 4 KiB", " 60 \r\n" + QByteArray(4091, ' '), kFails, false},
+            {"folder", kDirEntry, kFails, false},
+            {"pipe", kFifoEntry, kFails, false},
+            {"link to a text file", kLinkEntry + " 5 \r\nnotes\r\n", kFails, false},
+            {"link to a 100 KB binary", kLinkEntry + binaryBytes(" 1 \r\n", 100 * 1024), kFails,
+             false},
+            {"link to a missing file", kDanglingEntry, kFails, false},
+        };
+        for (const QString name : {"vol.ini", "rep.ini", "Trans.ini"})
+            for (const auto &kind : kinds)
+                QTest::addRow("%s: %s", qPrintable(name), kind.what)
+                    << name << kind.before << kind.read << kind.replaced;
+    }
+    void whatSitsAtTheName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, before);
+        QFETCH(std::optional<std::int16_t>, read);
+        QFETCH(bool, replaced);
         QTemporaryDir dir;
-        QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("missing.ini")), kFails);
-        writeRaw(appFile(dir.path(), QStringLiteral("empty.ini")), QByteArray());
-        QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("empty.ini")), kFails);
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.ini")));
-        QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("folder.ini")), kFails);
-        const QString pipe = appFile(dir.path(), QStringLiteral("pipe.ini"));
-        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-        QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("pipe.ini")), kFails);
-        writeRaw(appFile(dir.path(), QStringLiteral("big.ini")),
-                 " 60 \r\n" + QByteArray(4096, ' '));
-        QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("big.ini")), kFails);
-        writeRaw(appFile(dir.path(), QStringLiteral("4k.ini")), " 60 \r\n" + QByteArray(4090, ' '));
-        QCOMPARE(readFirstNumber(dir.path(), QStringLiteral("4k.ini")), n(60));
+        putAt(dir.path(), name, before);
+        QCOMPARE(readFirstNumber(dir.path(), name), read);
+
+        // What the player writes to each: the volume, Repeat, the opacity.
+        QString reason;
+        bool written = false;
+        QByteArray line;
+        if (name == "rep.ini") {
+            written = writeTextLine(dir.path(), name, "2", &reason);
+            line = textLine("2");
+        } else {
+            const std::int16_t value = name == "vol.ini" ? 2500 : 75;
+            written = writeNumberLine(dir.path(), name, value, &reason);
+            line = numberLine(value);
+        }
+        QCOMPARE(written, replaced);
+        QCOMPARE(reason.isEmpty(), replaced);
+        QCOMPARE(whatIsAt(dir.path(), name), replaced ? line : before);
+        QStringList left =
+            QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        left.removeOne(QStringLiteral("targets"));
+        QCOMPARE(left, QStringList{name}); // no temporary file left
     }
 
     // Guards: a write cut short by a full disk that leaves a half-written file,

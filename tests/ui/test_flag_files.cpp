@@ -1,6 +1,6 @@
 // The flag files: the writers' bytes and the main window's poll over them.
 #include "fakes/fake_main_window.h"
-#include "fakes/test_files.h"
+#include "fakes/file_kinds.h"
 #include "mini/flag_files.h"
 #include "persist/app_folder.h"
 #include "persist/record_file.h"
@@ -12,50 +12,24 @@
 #include <QTest>
 
 #include <stdexcept>
-#include <sys/stat.h>
 
 using namespace tarn;
 using namespace tarn::test;
 
-using Files = QMap<QString, QByteArray>; // name -> bytes, or "<dir>" / "<fifo>"
+using Files = QMap<QString, QByteArray>; // name -> what sits there (fakes/file_kinds.h)
 Q_DECLARE_METATYPE(Files)
 
 namespace {
 
 const QByteArray kZero = QByteArray::fromHex("2030200d0a");
-const QByteArray kDir = "<dir>";
-const QByteArray kFifo = "<fifo>";
 const QStringList kFlags{kBackFlag, kStopFlag, kNextFlag};
 
-void put(const QString &folder, const QString &name, const QByteArray &bytes)
-{
-    const QString path = appFile(folder, name);
-    if (bytes == kDir) {
-        QVERIFY(QDir(folder).mkdir(name));
-    } else if (bytes == kFifo) {
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    } else {
-        writeFile(path, bytes); // in place, as `printf 1 > file` does
-    }
-}
-
-// What each flag file holds now, in the form of the tables.
+// What sits at each flag file's name now.
 Files contents(const QString &folder)
 {
     Files files;
-    for (const QString &name : kFlags) {
-        const SmallFileRead read = readSmallFile(appFile(folder, name), 1 << 20);
-        switch (read.status) {
-        case SmallFileRead::Status::Read:
-            files[name] = read.bytes;
-            break;
-        case SmallFileRead::Status::Missing:
-            files[name] = "<missing>";
-            break;
-        default:
-            files[name] = QFileInfo(appFile(folder, name)).isDir() ? kDir : kFifo;
-        }
-    }
+    for (const QString &name : kFlags)
+        files[name] = whatIsAt(folder, name);
     return files;
 }
 
@@ -72,7 +46,10 @@ private slots:
     // Guards: a flag read by anything but its first number, actions in the
     // wrong order, a flag left set (acted on again) or a file left missing,
     // a folder or pipe that is opened (a pipe blocks the window for ever) or
-    // replaced, an oversized file read, and a failing action that stops the poll.
+    // replaced, a symbolic link followed (the poll "clearing" whatever file
+    // the link points to, or creating its missing target) or replaced, an
+    // oversized file read or overwritten, and a failing action that stops
+    // the poll.
     void pollActsAndClears_data()
     {
         QTest::addColumn<Files>("before");
@@ -102,12 +79,21 @@ private slots:
             << Files{{kBackFlag, " 1 \r\n"}, {kNextFlag, "1\r\n"}} << "back"
             << QStringList{"back", "next"} << allZero();
         QTest::newRow("a folder named next2.ini")
-            << Files{{kNextFlag, kDir}} << "" << QStringList{} << with(kNextFlag, kDir);
+            << Files{{kNextFlag, kDirEntry}} << "" << QStringList{} << with(kNextFlag, kDirEntry);
         QTest::newRow("a pipe named next2.ini")
-            << Files{{kNextFlag, kFifo}} << "" << QStringList{} << with(kNextFlag, kFifo);
+            << Files{{kNextFlag, kFifoEntry}} << "" << QStringList{} << with(kNextFlag, kFifoEntry);
+        const QByteArray big = "1\r\n" + QByteArray(5000, ' ');
         QTest::newRow("next2.ini of 5 KiB starting with 1")
-            << Files{{kNextFlag, "1\r\n" + QByteArray(5000, ' ')}} << "" << QStringList{}
-            << allZero();
+            << Files{{kNextFlag, big}} << "" << QStringList{} << with(kNextFlag, big);
+        const QByteArray notes = kLinkEntry + "1\r\nshopping: milk\r\n";
+        QTest::newRow("next2.ini a link to a text file starting with 1")
+            << Files{{kNextFlag, notes}} << "" << QStringList{} << with(kNextFlag, notes);
+        const QByteArray binary = kLinkEntry + binaryBytes(" 1 \r\n", 100 * 1024);
+        QTest::newRow("stop1.ini a link to a 100 KB binary")
+            << Files{{kStopFlag, binary}} << "" << QStringList{} << with(kStopFlag, binary);
+        QTest::newRow("back1.ini a link to a missing file")
+            << Files{{kBackFlag, kDanglingEntry}} << "" << QStringList{}
+            << with(kBackFlag, kDanglingEntry);
     }
     void pollActsAndClears()
     {
@@ -117,7 +103,7 @@ private slots:
         QFETCH(Files, after);
         QTemporaryDir dir;
         for (auto it = before.cbegin(); it != before.cend(); ++it)
-            put(dir.path(), it.key(), it.value());
+            putAt(dir.path(), it.key(), it.value());
         FakeMainWindow main;
         main.during = [&](const QString &call) {
             if (call == throwing)
@@ -181,12 +167,12 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, action);
         QTemporaryDir dir;
-        put(dir.path(), file, "1\r\n");
+        putAt(dir.path(), file, "1\r\n");
         FakeMainWindow main;
         bool written = false;
         main.during = [&](const QString &) {
             if (!std::exchange(written, true))
-                put(dir.path(), file, " 1 \r\n"); // the second request
+                putAt(dir.path(), file, " 1 \r\n"); // the second request
         };
         FlagPoll poll;
         poll.tick(dir.path(), main);
@@ -220,7 +206,7 @@ private slots:
     void unwritableFolder()
     {
         QTemporaryDir dir;
-        put(dir.path(), kNextFlag, "1\r\n");
+        putAt(dir.path(), kNextFlag, "1\r\n");
         FakeMainWindow main;
         FlagPoll poll;
         {
@@ -235,7 +221,7 @@ private slots:
         poll.tick(dir.path(), main); // writable again: cleared, not run again
         QCOMPARE(main.calls, QStringList{"next"});
         QCOMPARE(contents(dir.path()), allZero());
-        put(dir.path(), kNextFlag, "1\r\n");
+        putAt(dir.path(), kNextFlag, "1\r\n");
         poll.tick(dir.path(), main);
         QCOMPARE(main.calls, QStringList({"next", "next"}));
     }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The remote-control files and the mini player: `printf 1 > next2.ini` moves
-# to the next track (heard, and timed to the caption); Mini Controls shows the
+# to the next track (heard, and timed to the caption), a next2.ini that is a
+# symbolic link is neither followed nor replaced; Mini Controls shows the
 # strip above other windows with the opacity of Trans.ini; its Pause and Play
 # act at once; its Back brings the main window back.
 source "$(dirname "$0")/../lib.sh"
@@ -25,6 +26,17 @@ log "next2.ini to the next track's caption: $(($(millis) - start)) ms"
 wait_for 2 "the next track's 880 Hz tone" hearing 880
 log "next2.ini to its tone at the sink: $(($(millis) - start)) ms"
 wait_for 2 "next2.ini set back to 0" eval 'cmp -s <(printf " 0 \r\n") "$app/next2.ini"'
+
+log "next2.ini a symbolic link to another file holding 1: not followed"
+printf '1\r\nnotes\r\n' >"$out/notes.txt"
+ln -sfn "$out/notes.txt" "$app/next2.ini"
+sleep 2 # four polls
+caption_is "$high" || fail "a next2.ini linked to a file holding 1 was acted on"
+[[ -L $app/next2.ini ]] || fail "the link next2.ini was replaced"
+cmp -s <(printf '1\r\nnotes\r\n') "$out/notes.txt" ||
+  fail "the file that next2.ini links to was changed: $(od -c "$out/notes.txt")"
+rm "$app/next2.ini"
+wait_for 2 "next2.ini made again by the poll" eval 'cmp -s <(printf " 0 \r\n") "$app/next2.ini"'
 
 log "Mini Controls: the strip above another window"
 click "push button" "Mini Controls"
