@@ -108,6 +108,42 @@ QByteArray listBytes(const QStringList &files)
     return bytes;
 }
 
+// Lets `starts` child processes claim `socket` at the same moment; returns
+// what each got, sorted: P the name, t taken by another, e an error.
+QByteArray claimAtOnce(const QString &socket, int starts)
+{
+    int go[2], results[2], hold[2];
+    if (::pipe(go) || ::pipe(results) || ::pipe(hold))
+        return "pipe";
+    std::vector<pid_t> children;
+    for (int i = 0; i < starts; ++i)
+        children.push_back(forkChild([&] {
+            char byte;
+            ::close(go[1]);
+            ::read(go[0], &byte, 1); // all start when the parent closes its end
+            const LocalName name = claimLocalName(socket);
+            const char result = name.socket.valid() ? 'P' : name.taken ? 't' : 'e';
+            ::write(results[1], &result, 1);
+            ::close(hold[1]);
+            ::read(hold[0], &byte, 1); // holds the name until all have tried
+            return 0;
+        }));
+    ::close(go[0]);
+    ::close(go[1]);
+    ::close(results[1]);
+    ::close(hold[0]);
+    QByteArray outcomes;
+    char result;
+    while (outcomes.size() < starts && ::read(results[0], &result, 1) == 1)
+        outcomes += result;
+    ::close(results[0]);
+    ::close(hold[1]);
+    for (const pid_t child : children)
+        ::waitpid(child, nullptr, 0);
+    std::sort(outcomes.begin(), outcomes.end());
+    return outcomes;
+}
+
 // How another process holds the channel in a row, and so whether and how it answers.
 enum class Holder {
     LockedNotListening, // a start between taking the name and listening, or hung there
@@ -266,43 +302,16 @@ private slots:
 
     // Guards: two starts at the same moment both becoming players (a check,
     // then unlink and bind, is no claim); the second of them replacing the
-    // socket of the first.
+    // socket of the first. Such a race is lost only now and then: several
+    // rounds make a claim that is not atomic fail here nearly always.
     void startsAtTheSameMomentClaimOnce()
     {
-        QTemporaryDir dir;
-        const QString socket = dir.filePath("display:41.socket");
         constexpr int kStarts = 8;
-        int go[2], results[2], hold[2];
-        QCOMPARE(::pipe(go), 0);
-        QCOMPARE(::pipe(results), 0);
-        QCOMPARE(::pipe(hold), 0);
-        std::vector<pid_t> children;
-        for (int i = 0; i < kStarts; ++i)
-            children.push_back(forkChild([&] {
-                char byte;
-                ::close(go[1]);
-                ::read(go[0], &byte, 1); // all start when the parent closes its end
-                const LocalName name = claimLocalName(socket);
-                const char result = name.socket.valid() ? 'P' : name.taken ? 't' : 'e';
-                ::write(results[1], &result, 1);
-                ::close(hold[1]);
-                ::read(hold[0], &byte, 1); // holds the name until the parent has counted
-                return 0;
-            }));
-        ::close(go[0]);
-        ::close(go[1]);
-        ::close(results[1]);
-        ::close(hold[0]);
-        QByteArray outcomes;
-        char result;
-        while (outcomes.size() < kStarts && ::read(results[0], &result, 1) == 1)
-            outcomes += result;
-        ::close(results[0]);
-        ::close(hold[1]);
-        for (const pid_t child : children)
-            ::waitpid(child, nullptr, 0);
-        std::sort(outcomes.begin(), outcomes.end());
-        QCOMPARE(outcomes, QByteArray("P") + QByteArray(kStarts - 1, 't'));
+        for (int round = 0; round < 5; ++round) {
+            QTemporaryDir dir;
+            QCOMPARE(claimAtOnce(dir.filePath("display:41.socket"), kStarts),
+                     QByteArray("P") + QByteArray(kStarts - 1, 't'));
+        }
     }
 
     // Guards: a later start becoming a second player, or ending with success
@@ -469,8 +478,9 @@ private slots:
         second.setProcessEnvironment(env);
         second.start(QStringLiteral(TARN_PLAYER), {file});
         QVERIFY(second.waitForStarted());
-        while (second.state() != QProcess::NotRunning)
-            QTest::qWait(20); // the holder answers from this event loop
+        // The holder answers from this event loop. A start that became a
+        // second player would never end: a minute is far beyond any hand-over.
+        QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 60000);
         const QString err = QString::fromLocal8Bit(second.readAllStandardError());
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QVERIFY2(second.exitCode() == status, qPrintable(err));
