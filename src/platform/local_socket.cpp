@@ -245,7 +245,12 @@ Sent sendFiles(const QString &socketPath, const QStringList &files, int timeoutM
                                                                            : Sent::NotTaken;
     }
     uid_t owner = 0;
-    if (!peerUser(socket.get(), owner) || owner != ::geteuid()) {
+    if (!peerUser(socket.get(), owner)) {
+        fail(why,
+             QStringLiteral("cannot tell who listens on %1: %2").arg(socketPath, errorText(errno)));
+        return Sent::NotTaken;
+    }
+    if (owner != ::geteuid()) {
         fail(why,
              QStringLiteral("%1 is held by another user (user id %2)").arg(socketPath).arg(owner));
         return Sent::NotTaken;
