@@ -3,6 +3,7 @@
 #include "core/form1.h"
 #include "desktop/command_line.h"
 #include "desktop/mpris_player.h"
+#include "desktop/one_player.h"
 #include "engine/engine.h"
 #include "persist/app_folder.h"
 #include "persist/qt_settings_store.h"
@@ -53,15 +54,29 @@ int main(int argc, char *argv[])
 
     // ---- One player per user and display: a later start hands its files over and ends.
     tarn::Form1 *player = nullptr; // set once the window exists
+    QStringList early;             // handed over before that, opened then
     tarn::QtInstanceChannel instance;
-    const bool first = instance.claim([&player](const QStringList &files) {
-        if (!player)
-            return;
-        player->openFiles(files, true);
-        player->bringToFront();
-    });
-    if (!first && instance.handOver(command.files))
+    const tarn::PlayerStart start =
+        tarn::startPlayer(instance, command.files, [&player, &early](const QStringList &files) {
+            if (!player) {
+                early += files;
+                return;
+            }
+            player->openFiles(files, true);
+            player->bringToFront();
+        });
+    switch (start.outcome) {
+    case tarn::PlayerStart::Outcome::HandedOver:
         return EXIT_SUCCESS;
+    case tarn::PlayerStart::Outcome::Failed:
+        std::fprintf(stderr, "tarn-player: %s\n", qPrintable(start.message));
+        return EXIT_FAILURE;
+    case tarn::PlayerStart::Outcome::PlayerAlone:
+        std::fprintf(stderr, "tarn-player: %s\n", qPrintable(start.message));
+        break;
+    case tarn::PlayerStart::Outcome::Player:
+        break;
+    }
 
     tarn::engine::EngineOptions engineOptions;
     engineOptions.preloadOutput = false; // once the window is up, below
@@ -99,6 +114,8 @@ int main(int argc, char *argv[])
     player = &form1;
     if (!command.files.isEmpty())
         form1.openFiles(command.files, true);
+    if (!early.isEmpty())
+        form1.openFiles(early, true);
     tarn::QtMediaBus mediaBus(QStringLiteral("tarnplayer"));
     tarn::MprisPlayer mpris(form1, mediaBus);
     mpris.start(); // without a bus, or with the name taken, the player runs without

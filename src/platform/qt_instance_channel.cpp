@@ -4,7 +4,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
-#include <QDataStream>
 #include <QDir>
 #include <QFileInfo>
 
@@ -15,7 +14,6 @@ namespace tarn {
 namespace {
 
 const QString kPath = QStringLiteral("/org/tarnplayer/TarnPlayer");
-constexpr int kTimeoutMs = 5000;
 
 const QString kInterface = QStringLiteral("org.tarnplayer.TarnPlayer");
 
@@ -35,20 +33,20 @@ QString serviceName()
     return kInterface + QStringLiteral(".d") + suffix;
 }
 
-// One socket per user and display, in the user's runtime folder.
-QString defaultSocketName()
+} // namespace
+
+QString QtInstanceChannel::defaultSocketName()
 {
     QString display = tarn::display();
     display.replace(QLatin1Char('/'), QLatin1Char('_'));
     // Read directly: Qt's own lookup warns on stderr when it is not set.
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = QDir::tempPath();
-    return QDir(folder).filePath(
-        QStringLiteral("tarn-player-%1-%2.socket").arg(::getuid()).arg(display));
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString folder =
+        !runtime.isEmpty() && QFileInfo(runtime).isDir()
+            ? QDir(runtime).filePath(QStringLiteral("tarn-player"))
+            : QDir(QDir::tempPath()).filePath(QStringLiteral("tarn-player-%1").arg(::geteuid()));
+    return QDir(folder).filePath(QStringLiteral("display%1.socket").arg(display));
 }
-
-} // namespace
 
 QtInstanceChannel::QtInstanceChannel(QDBusConnection bus, QString socketName)
     : bus_(std::move(bus)), socketName_(std::move(socketName))
@@ -63,37 +61,65 @@ QtInstanceChannel::~QtInstanceChannel()
     }
 }
 
-bool QtInstanceChannel::claim(std::function<void(const QStringList &files)> received)
+InstanceChannel::Claim
+QtInstanceChannel::claim(std::function<void(const QStringList &files)> received)
 {
     received_ = std::move(received);
+    error_.clear();
     if (!bus_.isConnected() || !bus_.interface())
         return claimSocket();
-    if (!bus_.registerObject(kPath, this, QDBusConnection::ExportScriptableSlots))
-        return false;
+    if (!bus_.registerObject(kPath, this, QDBusConnection::ExportScriptableSlots)) {
+        error_ = QStringLiteral("cannot offer %1 on the session bus").arg(kPath);
+        return Claim::Unavailable;
+    }
     const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
         bus_.interface()->registerService(serviceName(), QDBusConnectionInterface::DontQueueService,
                                           QDBusConnectionInterface::DontAllowReplacement);
     onBus_ = reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
-    if (!onBus_)
-        bus_.unregisterObject(kPath);
-    return onBus_;
+    if (onBus_)
+        return Claim::Claimed;
+    bus_.unregisterObject(kPath);
+    if (reply.isValid()) // not registered, not queued: another process holds the name
+        return Claim::Taken;
+    error_ = QStringLiteral("cannot take the name %1 on the session bus: %2")
+                 .arg(serviceName(), reply.error().message());
+    return Claim::Unavailable;
 }
 
-bool QtInstanceChannel::handOver(const QStringList &files)
+InstanceChannel::HandOver QtInstanceChannel::handOver(const QStringList &files, int timeoutMs)
 {
-    if (bus_.isConnected()) {
-        QDBusMessage call = QDBusMessage::createMethodCall(serviceName(), kPath, kInterface,
-                                                           QStringLiteral("Open"));
-        call << files;
-        return bus_.call(call, QDBus::Block, kTimeoutMs).type() == QDBusMessage::ReplyMessage;
+    error_.clear();
+    if (bus_.isConnected())
+        return handOverOnBus(files, timeoutMs);
+    switch (sendFiles(socketName(), files, timeoutMs, &error_)) {
+    case Sent::Taken:
+        return HandOver::Taken;
+    case Sent::NoListener:
+        return HandOver::NoPlayer;
+    case Sent::NotTaken:
+        break;
     }
-    const UniqueFd socket = connectLocal(socketName());
-    if (!socket.valid())
-        return false;
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << files;
-    return sendAll(socket, bytes, kTimeoutMs);
+    return HandOver::NotTaken;
+}
+
+// One call, waited for as long as allowed: a call that timed out may still be
+// answered later, so calling again could open the files twice.
+InstanceChannel::HandOver QtInstanceChannel::handOverOnBus(const QStringList &files, int timeoutMs)
+{
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(serviceName(), kPath, kInterface, QStringLiteral("Open"));
+    call << files;
+    const QDBusMessage reply = bus_.call(call, QDBus::Block, timeoutMs);
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return HandOver::Taken;
+    error_ =
+        QStringLiteral("%1 did not take the files: %2").arg(serviceName(), reply.errorMessage());
+    const QString name = reply.errorName();
+    // The holder of the name has gone: nothing was delivered.
+    if (name == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+        name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
+        return HandOver::NoPlayer;
+    return HandOver::NotTaken;
 }
 
 // Answered at once; the files are taken from the event loop, so that a
@@ -116,21 +142,19 @@ QString QtInstanceChannel::socketName()
     return socketName_;
 }
 
-bool QtInstanceChannel::claimSocket()
+InstanceChannel::Claim QtInstanceChannel::claimSocket()
 {
-    const QString name = socketName();
-    // Listening replaces the socket of a running player, so ask first
-    // whether one answers.
-    if (connectLocal(name).valid())
-        return false;
-    server_ = LocalListener::listen(name, [this](const QByteArray &message) {
-        QStringList files;
-        QDataStream in(message);
-        in >> files;
-        if (in.status() == QDataStream::Ok)
-            Open(files);
-    });
-    return server_ != nullptr;
+    const QString path = socketName();
+    LocalName name = claimLocalName(path);
+    if (name.taken)
+        return Claim::Taken;
+    if (!name.socket.valid()) {
+        error_ = name.error;
+        return Claim::Unavailable;
+    }
+    server_ = std::make_unique<LocalListener>(std::move(name), path,
+                                              [this](const QStringList &files) { Open(files); });
+    return Claim::Claimed;
 }
 
 } // namespace tarn

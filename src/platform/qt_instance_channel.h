@@ -1,6 +1,7 @@
 // InstanceChannel on the session bus (the name org.tarnplayer.TarnPlayer.d<display>,
 // method Open(as) on /org/tarnplayer/TarnPlayer), or, with no session bus,
-// on a local socket in the user's runtime folder named for the display.
+// on a local socket (see local_socket.h) in a folder of this user's own,
+// named for the display.
 #pragma once
 
 #include "platform/instance_channel.h"
@@ -19,26 +20,34 @@ class QtInstanceChannel final : public QObject, public InstanceChannel {
     Q_CLASSINFO("D-Bus Interface", "org.tarnplayer.TarnPlayer")
 public:
     // `socketName` is the local socket's full path, used when `bus` is not
-    // connected; empty for the default one of this user and display.
+    // connected; empty for defaultSocketName().
     explicit QtInstanceChannel(QDBusConnection bus = QDBusConnection::sessionBus(),
                                QString socketName = {});
     ~QtInstanceChannel() override;
 
-    bool claim(std::function<void(const QStringList &files)> received) override;
-    bool handOver(const QStringList &files) override;
+    Claim claim(std::function<void(const QStringList &files)> received) override;
+    HandOver handOver(const QStringList &files, int timeoutMs) override;
+    QString error() const override { return error_; }
+
+    // The socket of this user and display: DISPLAY.socket in
+    // $XDG_RUNTIME_DIR/tarn-player, or, without a runtime folder, in
+    // /tmp/tarn-player-UID (the temporary folder of $TMPDIR).
+    static QString defaultSocketName();
 
 public slots:
     Q_SCRIPTABLE void Open(const QStringList &files); // from a later start, over the bus
 
 private:
     QString socketName();
-    bool claimSocket();
+    Claim claimSocket();
+    HandOver handOverOnBus(const QStringList &files, int timeoutMs);
 
     QDBusConnection bus_;
     QString socketName_;
     bool onBus_ = false;
     std::unique_ptr<LocalListener> server_;
     std::function<void(const QStringList &)> received_;
+    QString error_;
 };
 
 } // namespace tarn

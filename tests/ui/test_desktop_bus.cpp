@@ -2,7 +2,6 @@
 // driven by the real playerctl and by real second starts of tarn-player.
 #include "desktop/mpris_player.h"
 #include "fakes/form1_harness.h"
-#include "platform/qt_instance_channel.h"
 #include "platform/qt_media_bus.h"
 
 #include <QCheckBox>
@@ -220,28 +219,6 @@ private slots:
         QVERIFY(running.waitForFinished(10000));
         QCOMPARE(running.exitCode(), 0);
         QVERIFY(QFile::exists(home.filePath(".config/Tarn Player/Tarn Player.conf")));
-    }
-
-    // Guards: with no session bus, a second player starting beside the first
-    // instead of handing over; a socket left by a player that died blocking
-    // every later start.
-    void localSocketWithoutBus()
-    {
-        QTemporaryDir dir;
-        const QString socket = dir.filePath("player.socket");
-        const QDBusConnection noBus(QStringLiteral("no bus"));
-        QVERIFY(!noBus.isConnected());
-        {
-            QFile stale(socket); // a plain file where a dead player's socket was
-            QVERIFY(stale.open(QIODevice::WriteOnly));
-        }
-        QStringList received;
-        QtInstanceChannel firstStart(noBus, socket);
-        QVERIFY(firstStart.claim([&received](const QStringList &files) { received = files; }));
-        QtInstanceChannel secondStart(noBus, socket);
-        QVERIFY(!secondStart.claim({}));
-        QVERIFY(secondStart.handOver({"/m/a b.mp3", "/m/ü.wav"}));
-        QTRY_COMPARE(received, (QStringList{"/m/a b.mp3", "/m/ü.wav"}));
     }
 };
 
