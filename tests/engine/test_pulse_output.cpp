@@ -456,7 +456,7 @@ void checkFactoryChoice(Checks &checks)
             unsetenv("SDL_AUDIODRIVER");
         Source source;
         std::string error;
-        auto out = tarn::engine::openOutput(&Source::render, &source, nullptr, error);
+        auto out = tarn::engine::openOutput(&Source::render, &source, nullptr, {}, error);
         const bool isPulse = dynamic_cast<PulseOutput *>(out.get()) != nullptr;
         checks.expect(out != nullptr && isPulse == c.pulse,
                       fmt("TARN_AUDIO_OUTPUT=%s SDL_AUDIODRIVER=%s: %s", c.forced ? c.forced : "",
