@@ -19,7 +19,7 @@ std::unique_ptr<VideoDecoder> VideoDecoder::open(const std::string &path, Cancel
     std::unique_ptr<VideoDecoder> d(new VideoDecoder);
     d->cancel_ = cancel;
     std::uintmax_t size = 0;
-    d->format_ = openContainer(path, &d->cancel_, "video", error, size);
+    d->format_ = openContainer(path, d->cancel_, "video", error, size);
     if (!d->format_)
         return nullptr;
     d->stream_ = findVideoStream(*d->format_);
