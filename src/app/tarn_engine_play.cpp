@@ -230,7 +230,9 @@ private:
                 e = events_.posted.front();
                 events_.posted.pop_front();
             }
-            if (engine_.isCurrent(e))
+            if (e.kind == tarn::engine::Event::Kind::VolumeChanged)
+                event("volume " + std::to_string(engine_.Volume())); // the desktop's mixer
+            else if (engine_.isCurrent(e))
                 seen_[int(e.kind)] = true;
         }
         return done();
@@ -261,7 +263,7 @@ private:
     const Options &options_;
     Events &events_;
     bool paused_ = false; // main thread only, like seen_
-    bool seen_[3] = {};   // the current file's events taken, by Event::Kind
+    bool seen_[4] = {};   // the current file's events taken, by Event::Kind
     tarn::engine::Engine engine_;
 };
 

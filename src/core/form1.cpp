@@ -38,6 +38,7 @@ Form1::~Form1()
     mp.setEndOfStreamHandler({});
     mp.setOpenedHandler({});
     mp.setPlayFailedHandler({});
+    mp.setVolumeChangedHandler({});
     TrayIcon1.setRequestHandler({});
     // The lists empty themselves as the base classes delete them, when this
     // class's part is gone: their signals must not reach its handlers then.
@@ -139,6 +140,7 @@ void Form1::wire()
     mp.setEndOfStreamHandler([this] { mp_EndOfStream(); });
     mp.setOpenedHandler([this](bool ok) { mp_Opened(ok); });
     mp.setPlayFailedHandler([this] { showPlayError(); });
+    mp.setVolumeChangedHandler([this](int volume) { mp_VolumeChanged(volume); });
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

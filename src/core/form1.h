@@ -100,6 +100,7 @@ public:
     void startDisplayTimer(); // the play paths: a first tick soon, then one a second
     void Slider1_Scroll();
     void HScroll1_Change();
+    void mp_VolumeChanged(int hundredthsOfDb); // the desktop's mixer moved the player's volume
 
     // ---- Views and menus (form1_views.cpp)
     void Show_play_Click();
@@ -286,6 +287,8 @@ private:
     Form1Services services_;
     bool exiting_ = false;    // Exit has run: the close box or a second Exit does nothing more
     bool sliderHeld_ = false; // the user holds Slider1's thumb: ticks leave it alone
+    bool followingMixer_ =
+        false; // the volume bar moves to the engine's volume, not it to the bar's
     // The end-of-playlist line or a failure's reason stays until something plays.
     bool trackLineHeld_ = false;
     OpenedBy pendingOpen_ = OpenedBy::Nobody; // who started the open the engine will report

@@ -133,8 +133,19 @@ void Form1::seekTo(double seconds)
 void Form1::HScroll1_Change()
 {
     const int v = HScroll1->value();
-    mp.setVolume(v - 2500);
+    if (!followingMixer_)
+        mp.setVolume(v - 2500);
     lbl_vol->setText(QStringLiteral("Volume ") + QString::number(v / 25) + QStringLiteral(" %"));
+}
+
+// The engine has the new volume already (the mixer set its stream's): the
+// bar, its label and the desktop's controls follow, and the engine is not
+// set again (a mixer setting below the bar's bottom would become silence).
+void Form1::mp_VolumeChanged(int hundredthsOfDb)
+{
+    followingMixer_ = true;
+    HScroll1->setValue(std::clamp(hundredthsOfDb + 2500, HScroll1->minimum(), HScroll1->maximum()));
+    followingMixer_ = false;
 }
 
 } // namespace tarn

@@ -52,6 +52,7 @@ MprisPlayer::~MprisPlayer()
 {
     if (published_)
         player_.setChangeHandlers({}, {});
+    tagsQuit_.store(true); // the pool then waits only for a read to notice
 }
 
 bool MprisPlayer::start()
@@ -241,10 +242,12 @@ void MprisPlayer::readTags(const PlayerTrack &track)
 {
     tagsPath_ = track.path;
     tags_ = {};
+    const std::uint64_t wanted = tagsWanted_.fetch_add(1) + 1; // an older read is not
     if (track.path.isEmpty())
         return;
-    tagReader_.start([this, path = track.path] {
-        const TrackTags tags = readTrackTags(path);
+    const engine::CancelToken cancel{&tagsWanted_, wanted, &tagsQuit_};
+    tagReader_.start([this, path = track.path, cancel] {
+        const TrackTags tags = readTrackTags(path, cancel);
         QMetaObject::invokeMethod(
             &tagsContext_,
             [this, path, tags] {

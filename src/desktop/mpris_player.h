@@ -16,6 +16,9 @@
 #include <QObject>
 #include <QThreadPool>
 
+#include <atomic>
+#include <cstdint>
+
 namespace tarn {
 
 class MprisPlayer final : public MediaBusHandler {
@@ -49,8 +52,11 @@ private:
     double knownLength_ = 0;
     QString tagsPath_; // the file `tags_` belong to
     TrackTags tags_;
-    QObject tagsContext_;   // the UI thread's side of the tag reader
-    QThreadPool tagReader_; // one thread; waited for before the rest goes
+    QObject tagsContext_; // the UI thread's side of the tag reader
+    // A read for an older track, or any read at exit, is cancelled.
+    std::atomic<std::uint64_t> tagsWanted_{0};
+    std::atomic<bool> tagsQuit_{false};
+    QThreadPool tagReader_; // one thread; waited for (after the cancel) before the rest goes
 };
 
 } // namespace tarn

@@ -3,6 +3,8 @@
 // Any thread; no state.
 #pragma once
 
+#include "engine/cancel_token.h"
+
 #include <QString>
 
 namespace tarn {
@@ -15,7 +17,7 @@ struct TrackTags {
 };
 
 // Empty fields for tags the file does not have, and for a file that cannot
-// be opened.
-TrackTags readTrackTags(const QString &path);
+// be opened. The read ends early, with no tags, once `cancel` says so.
+TrackTags readTrackTags(const QString &path, engine::CancelToken cancel = {});
 
 } // namespace tarn

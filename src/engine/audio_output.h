@@ -76,7 +76,9 @@ public:
 
     // Applies `gain` (0 silence .. 1 full) in the output itself, taking
     // effect at once also for what it already holds. Returns false when it
-    // cannot; the engine then scales the samples itself.
+    // cannot; the engine then scales the samples itself. An output whose
+    // volume the desktop's mixer also sets (PulseAudio: the stream's own)
+    // keeps the balance between channels the mixer gave it.
     virtual bool setGain(float gain) = 0;
 
     virtual void lock() = 0;
@@ -90,6 +92,19 @@ public:
     virtual std::int64_t queuedFrames() const = 0; // under the engine's device mutex
 };
 
+// The volume a new output opens at, and whom it tells when something other
+// than the player changes it (the desktop's mixer changes a PulseAudio
+// stream's volume; SDL has no such thing and never tells).
+struct OutputVolume {
+    float gain = 1; // as setGain() takes it
+    // Runs on the output's own thread, never inside render, with the
+    // output's lock held, and never after close() returned: the new gain
+    // (above 1 where the mixer goes beyond full). It must not block or call
+    // into the output. The output's own setGain() is never reported back.
+    void (*changed)(void *userdata, float gain) = nullptr;
+    void *userdata = nullptr;
+};
+
 // Opens the system's default output, paused: PulseAudio when a server
 // answers (the default socket or PULSE_SERVER), else SDL. Only the player's
 // own choice, TARN_AUDIO_OUTPUT=pulse or =sdl, forces one (the tests run
@@ -98,8 +113,10 @@ public:
 // the same, so audio already prepared stays valid (SDL converts; PulseAudio
 // takes any rate). Returns null with `error` set on failure. Never waits
 // long: a server that does not answer within about a second counts as none.
+// `volume`: see OutputVolume.
 std::unique_ptr<AudioOutput> openOutput(AudioOutput::RenderFn render, void *userdata,
-                                        const OutputSpec *previous, std::string &error);
+                                        const OutputSpec *previous, const OutputVolume &volume,
+                                        std::string &error);
 
 // Loads the module openOutput() tries first, so that the first Play does not
 // wait for it. Any thread; does nothing the second time.
@@ -110,7 +127,8 @@ class OutputModule {
 public:
     // As openOutput(), for this module's kind of output.
     virtual std::unique_ptr<AudioOutput> open(AudioOutput::RenderFn render, void *userdata,
-                                              const OutputSpec *previous, std::string &error) = 0;
+                                              const OutputSpec *previous,
+                                              const OutputVolume &volume, std::string &error) = 0;
 
 protected:
     ~OutputModule() = default; // lives as long as the process
@@ -119,7 +137,7 @@ protected:
 // The modules' one exported function: their OutputModule, or null when
 // `version` is not kOutputModuleVersion.
 inline constexpr const char *kOutputModuleEntry = "tarn_output_module";
-inline constexpr int kOutputModuleVersion = 1;
+inline constexpr int kOutputModuleVersion = 2;
 
 } // namespace tarn::engine
 

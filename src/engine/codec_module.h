@@ -54,7 +54,8 @@ public:
     // picture; null with `error` set to the reason in words for people.
     virtual std::unique_ptr<PictureSource> openVideo(const std::string &path, CancelToken cancel,
                                                      std::string &error) = 0;
-    virtual FileTags readTags(const std::string &path) = 0;
+    // See readFileTags(); its reads end when `cancel` says so.
+    virtual FileTags readTags(const std::string &path, CancelToken cancel) = 0;
 
 protected:
     ~CodecModule() = default; // lives as long as the process
@@ -67,7 +68,7 @@ CodecModule *codecModule(std::string &error);
 // The entry point's name and the version of this interface: a module built
 // from other sources refuses to serve.
 inline constexpr const char *kCodecModuleEntry = "tarn_codec_module";
-inline constexpr int kCodecModuleVersion = 1;
+inline constexpr int kCodecModuleVersion = 2;
 
 } // namespace tarn::engine
 

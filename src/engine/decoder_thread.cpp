@@ -394,7 +394,7 @@ void Engine::Impl::watchOutput()
         previous = openedSpec;
     }
     std::string error;
-    auto opened = openOutput(&Impl::render, this, &previous, error);
+    auto opened = openOutput(&Impl::render, this, &previous, outputVolume(), error);
     if (!opened)
         return; // tried again at the next check, and at the owner's next Play()
     std::lock_guard lock(deviceMutex);
@@ -433,7 +433,8 @@ bool Engine::Impl::openOutputNow(std::string &error)
     }
     if (previous.rate <= 0 && formatKnown)
         previous = OutputSpec{decodeFormat.rate, decodeFormat.channels, true, 4};
-    auto opened = openOutput(&Impl::render, this, previous.rate > 0 ? &previous : nullptr, error);
+    auto opened = openOutput(&Impl::render, this, previous.rate > 0 ? &previous : nullptr,
+                             outputVolume(), error);
     if (!opened)
         return false;
     std::lock_guard lock(deviceMutex);

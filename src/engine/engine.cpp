@@ -149,8 +149,9 @@ void Engine::Impl::installOutput(std::unique_ptr<AudioOutput> opened)
     outputPaused = true;
     openedSpec = opened->spec();
     output = std::move(opened);
-    const float gain = gainForVolume(volume);
-    targetGain.store(output->setGain(gain) ? 1.0f : gain);
+    // Opened at this gain already where the output applies it itself.
+    const float g = gain.load();
+    targetGain.store(output->setGain(g) ? 1.0f : std::min(g, 1.0f));
     idleSince = std::chrono::steady_clock::now();
 }
 
@@ -396,18 +397,34 @@ double Engine::Length() const
 
 void Engine::setVolume(std::int32_t hundredthsOfDb)
 {
-    d->volume = hundredthsOfDb;
     const float gain = gainForVolume(hundredthsOfDb);
     std::lock_guard lock(d->deviceMutex);
-    if (d->output && d->output->setGain(gain))
-        d->targetGain.store(1.0f);
-    else
+    if (!d->output) {
+        d->volume.store(hundredthsOfDb);
+        d->gain.store(gain);
         d->targetGain.store(gain);
+        return;
+    }
+    // Under the output's lock, as a change from the mixer is noted: whichever
+    // comes last is what both the output and Volume() have.
+    d->output->lock();
+    d->volume.store(hundredthsOfDb);
+    d->gain.store(gain);
+    d->targetGain.store(d->output->setGain(gain) ? 1.0f : gain);
+    d->output->unlock();
 }
 
 std::int32_t Engine::Volume() const
 {
-    return d->volume;
+    return d->volume.load();
+}
+
+void Engine::Impl::volumeChangedOutside(void *userdata, float gain)
+{
+    auto &d = *static_cast<Impl *>(userdata);
+    d.gain.store(gain);
+    d.volume.store(volumeForGain(gain));
+    d.postEvent({Event::Kind::VolumeChanged, 0});
 }
 
 int Engine::PlayStatus() const
@@ -446,6 +463,8 @@ void Engine::setEventCallback(EventCallback callback)
 
 bool Engine::isCurrent(const Event &event) const
 {
+    if (event.kind == Event::Kind::VolumeChanged)
+        return true;
     if (event.kind != Event::Kind::EndOfStream)
         return event.id == d->ticket;
     if (event.id != d->segment)

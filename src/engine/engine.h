@@ -14,6 +14,9 @@
 //     PlayStatus() is Stopped. Carries the current file's ticket.
 //   - EndOfStream: the last sample of the current file was heard. Carries the
 //     segment it ends.
+//   - VolumeChanged: something other than setVolume() changed the volume (the
+//     desktop's mixer moved the player's stream); Volume() tells the new one.
+//     Belongs to no file: isCurrent() holds for it.
 //   On the owner's thread, isCurrent(event) tells whether the event still
 //   belongs to the current file: an open replaced by a later setFileName(), or
 //   an end overtaken by setFileName(), Stop() or a seek, is to be dropped.
@@ -101,7 +104,7 @@ struct OutputSpec {
 };
 
 struct Event {
-    enum class Kind { Opened, PlayFailed, EndOfStream };
+    enum class Kind { Opened, PlayFailed, EndOfStream, VolumeChanged };
     Kind kind = Kind::Opened;
     std::uint64_t id = 0; // Opened, PlayFailed: the file's ticket; EndOfStream: the segment
 };
@@ -147,6 +150,11 @@ public:
     void setPosition(double seconds); // seek (clamped to 0..Length())
     double Length() const;            // seconds; 0 with no file
 
+    // The volume is the output's own where it has one (the PulseAudio
+    // stream's, which the desktop's mixer shows and may change: see the
+    // VolumeChanged event); each output opened starts at the volume last set
+    // by either. Volume() reads a mixer's setting beyond -2500 .. 0 as that
+    // end, while the output keeps the mixer's own.
     void setVolume(std::int32_t hundredthsOfDb);
     std::int32_t Volume() const;
 

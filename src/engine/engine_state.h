@@ -19,8 +19,9 @@
 //   deviceMutex  the output pointer and every call on the output; owner and
 //                decoder, each briefly (opening an output happens outside
 //                it, and the new one is swapped in).
-//   the output's own lock  held around render; taken under deviceMutex to
-//                drop stale blocks.
+//   the output's own lock  held around render and around the output's report
+//                of a volume the mixer set; taken under deviceMutex to drop
+//                stale blocks and to set the volume.
 //   commandMutex the command slot; owner and decoder, briefly.
 //   statusMutex  what the decoder learnt of files (open results, lengths,
 //                the file prepared next); owner and decoder, briefly.
@@ -97,7 +98,6 @@ struct Engine::Impl {
     std::uint64_t ticket = 0;
     std::uint64_t segment = 0;
     double startSeconds = 0; // where the current segment starts playing
-    std::int32_t volume = 0;
     bool flag1017 = false;
     PlayState state = Stopped;
     bool flushedPause = false; // paused with the output flushed: resume from pausedAt
@@ -119,6 +119,11 @@ struct Engine::Impl {
     std::atomic<bool> latencyPending{false};
     std::atomic<bool> gainJump{false}; // set the gain afresh for the next audio:
     std::atomic<bool> fadeIn{false};   // from 0 (resuming mid-file) or at once (a fresh start)
+
+    // ---- written by the owner (setVolume) and the output thread (the mixer's
+    //      changes), each holding the output's lock; read by anyone ----
+    std::atomic<std::int32_t> volume{0}; // what Volume() says
+    std::atomic<float> gain{1.0f};       // what the output is to have, and opens at
 
     // ---- written by the output thread ----
     HeardMarks marks;
@@ -250,6 +255,10 @@ struct Engine::Impl {
 
     // Output thread (output_callback.cpp).
     static int render(void *userdata, std::uint8_t *dest, int frames);
+    // Output thread, the output's lock held: the mixer changed the volume.
+    static void volumeChangedOutside(void *userdata, float gain);
+    // What every output is opened with.
+    OutputVolume outputVolume() { return {gain.load(), &Impl::volumeChangedOutside, this}; }
 
     std::thread decoderThread; // last: started once everything above exists
 };

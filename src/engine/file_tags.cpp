@@ -118,11 +118,11 @@ FileTags readId3(std::unique_ptr<FileReader> file)
 
 } // namespace
 
-FileTags readFileTags(const std::string &path)
+FileTags readFileTags(const std::string &path, CancelToken cancel)
 {
     auto file = std::make_unique<FileReader>();
     std::string error;
-    if (!file->open(path, CancelToken{}, error))
+    if (!file->open(path, cancel, error))
         return {};
     switch (sniffContent(*file)) {
     case ContentKind::Mpeg:
@@ -138,7 +138,9 @@ FileTags readFileTags(const std::string &path)
         break;
     }
     CodecModule *module = codecModule(error);
-    return module ? module->readTags(path) : FileTags{};
+    if (cancel.cancelled())
+        return {};
+    return module ? module->readTags(path, cancel) : FileTags{};
 }
 
 } // namespace tarn::engine

@@ -4,6 +4,8 @@
 // at its end). Any thread; no state.
 #pragma once
 
+#include "engine/cancel_token.h"
+
 #include <string>
 
 namespace tarn::engine {
@@ -16,7 +18,8 @@ struct FileTags {
 };
 
 // Empty fields for tags the file does not have, and for a file that cannot
-// be read.
-FileTags readFileTags(const std::string &path);
+// be read. Only regular files are read (a named pipe put at the path would
+// block the reader); a read ends with what it has when `cancel` says so.
+FileTags readFileTags(const std::string &path, CancelToken cancel = {});
 
 } // namespace tarn::engine

@@ -54,32 +54,46 @@ std::string cutShortReason(const std::string &path, std::uintmax_t openSize)
     return {};
 }
 
-FileReader::~FileReader()
+void FileDescriptor::reset()
 {
     if (fd_ >= 0)
         ::close(fd_);
+    fd_ = -1;
 }
+
+FileDescriptor openMediaFile(const std::string &path, const char *kind, std::string &error,
+                             std::uintmax_t &size)
+{
+    // The check by name gives the reason in words for what is plainly wrong.
+    if (!checkMediaFile(path, kind, error, size))
+        return {};
+    // O_NONBLOCK: should the name have become a pipe since the check, the
+    // open does not wait for a writer (the fstat below then refuses it).
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0) {
+        error = errno == EACCES
+                    ? "no permission to read the file"
+                    : std::string("the file cannot be read (") + std::strerror(errno) + ")";
+        return {};
+    }
+    if (!S_ISREG(st.st_mode) || st.st_size <= 0) {
+        error = std::string("it is not a ") + kind + " file";
+        return {};
+    }
+    size = std::uintmax_t(st.st_size);
+    return fd;
+}
+
+FileReader::~FileReader() = default;
 
 bool FileReader::open(const std::string &path, CancelToken cancel, std::string &error)
 {
     std::uintmax_t size = 0;
-    if (!checkMediaFile(path, "sound", error, size))
+    fd_ = openMediaFile(path, "sound", error, size);
+    if (!fd_)
         return false;
-    // O_NONBLOCK: should the name have become a pipe since the check, the
-    // open does not wait for a writer (the fstat below then refuses it).
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st {};
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
-        error = errno == EACCES
-                    ? "no permission to read the file"
-                    : std::string("the file cannot be read (") + std::strerror(errno) + ")";
-        return false;
-    }
-    if (!S_ISREG(st.st_mode) || st.st_size <= 0) {
-        error = "it is not a sound file";
-        return false;
-    }
-    size_ = st.st_size;
+    size_ = std::int64_t(size);
     path_ = path;
     cancel_ = cancel;
     return true;
@@ -94,7 +108,7 @@ std::int64_t FileReader::read(void *into, std::size_t bytes, std::int64_t offset
             lastError_.clear();
             return -1;
         }
-        const ssize_t n = ::pread(fd_, at + done, std::min(bytes - done, kReadChunk),
+        const ssize_t n = ::pread(fd_.get(), at + done, std::min(bytes - done, kReadChunk),
                                   static_cast<off_t>(offset + std::int64_t(done)));
         if (n < 0 && errno == EINTR)
             continue;

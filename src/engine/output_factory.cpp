@@ -33,10 +33,10 @@ OutputModule *outputModule(const ModuleSpec &spec, std::string &error)
 
 std::unique_ptr<AudioOutput> openWith(const ModuleSpec &spec, AudioOutput::RenderFn render,
                                       void *userdata, const OutputSpec *previous,
-                                      std::string &error)
+                                      const OutputVolume &volume, std::string &error)
 {
     OutputModule *module = outputModule(spec, error);
-    return module ? module->open(render, userdata, previous, error) : nullptr;
+    return module ? module->open(render, userdata, previous, volume, error) : nullptr;
 }
 
 // The output openOutput() takes without trying another: the one the
@@ -62,14 +62,15 @@ const ModuleSpec *chosenOutput()
 } // namespace
 
 std::unique_ptr<AudioOutput> openOutput(AudioOutput::RenderFn render, void *userdata,
-                                        const OutputSpec *previous, std::string &error)
+                                        const OutputSpec *previous, const OutputVolume &volume,
+                                        std::string &error)
 {
     if (const ModuleSpec *chosen = chosenOutput())
-        return openWith(*chosen, render, userdata, previous, error);
+        return openWith(*chosen, render, userdata, previous, volume, error);
     std::string pulseError;
-    if (auto pulse = openWith(kPulse, render, userdata, previous, pulseError))
+    if (auto pulse = openWith(kPulse, render, userdata, previous, volume, pulseError))
         return pulse;
-    auto sdl = openWith(kSdl, render, userdata, previous, error);
+    auto sdl = openWith(kSdl, render, userdata, previous, volume, error);
     if (!sdl)
         error = pulseError + "; " + error;
     return sdl;

@@ -14,6 +14,14 @@ float gainForVolume(std::int32_t hundredthsOfDb)
     return static_cast<float>(std::pow(10.0, std::min(hundredthsOfDb, 0) / 2000.0));
 }
 
+std::int32_t volumeForGain(float gain)
+{
+    if (!(gain > 0))
+        return -2500;
+    const double hundredths = std::round(2000.0 * std::log10(double(gain)));
+    return static_cast<std::int32_t>(std::clamp(hundredths, -2500.0, 0.0));
+}
+
 void SampleWriter::configure(const OutputSpec &spec)
 {
     spec_ = spec;

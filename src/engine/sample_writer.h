@@ -15,6 +15,9 @@ namespace tarn::engine {
 
 // Gain for a Volume in hundredths of a decibel; exactly 0 at -2500 and below.
 float gainForVolume(std::int32_t hundredthsOfDb);
+// The Volume of a gain, within -2500 (silence, and anything quieter) .. 0
+// (full, and anything louder).
+std::int32_t volumeForGain(float gain);
 
 class SampleWriter {
 public:

@@ -39,6 +39,12 @@ void EngineAdapter::deliver(const engine::Event &event)
         if (endOfStream_)
             endOfStream_();
         break;
+    case engine::Event::Kind::VolumeChanged:
+        // The volume now, not when the event was raised: a setVolume() since
+        // then came later, and the engine plays at that.
+        if (volumeChanged_)
+            volumeChanged_(engine_.Volume());
+        break;
     }
 }
 
@@ -132,6 +138,11 @@ void EngineAdapter::setOpenedHandler(std::function<void(bool ok)> handler)
 void EngineAdapter::setPlayFailedHandler(std::function<void()> handler)
 {
     playFailed_ = std::move(handler);
+}
+
+void EngineAdapter::setVolumeChangedHandler(std::function<void(int hundredthsOfDb)> handler)
+{
+    volumeChanged_ = std::move(handler);
 }
 
 } // namespace tarn

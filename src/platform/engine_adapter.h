@@ -36,18 +36,20 @@ public:
     void setEndOfStreamHandler(std::function<void()> handler) override;
     void setOpenedHandler(std::function<void(bool ok)> handler) override;
     void setPlayFailedHandler(std::function<void()> handler) override;
+    void setVolumeChangedHandler(std::function<void(int hundredthsOfDb)> handler) override;
 
     engine::Engine &engine() { return engine_; } // for checks and benchmarks
 
 private:
     void deliver(const engine::Event &event);
 
-    engine::Engine engine_;               // UI thread only
-    QString fileName_;                    // as set, so FileName() gives it back unchanged
-    std::function<void()> endOfStream_;   // UI thread only
-    std::function<void(bool ok)> opened_; // UI thread only
-    std::function<void()> playFailed_;    // UI thread only
-    mutable QElapsedTimer withoutOutput_; // playing with no output open since; UI thread only
+    engine::Engine engine_;                  // UI thread only
+    QString fileName_;                       // as set, so FileName() gives it back unchanged
+    std::function<void()> endOfStream_;      // UI thread only
+    std::function<void(bool ok)> opened_;    // UI thread only
+    std::function<void()> playFailed_;       // UI thread only
+    std::function<void(int)> volumeChanged_; // UI thread only
+    mutable QElapsedTimer withoutOutput_;    // playing with no output open since; UI thread only
 };
 
 } // namespace tarn

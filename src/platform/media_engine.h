@@ -63,6 +63,10 @@ public:
     // opens it on its own thread); LastError() says why. An empty function
     // unregisters.
     virtual void setPlayFailedHandler(std::function<void()> handler) = 0;
+    // Runs on the UI thread when something other than setVolume() changed the
+    // volume (the desktop's mixer moved the player's stream), with the new
+    // Volume(); the engine already plays at it. An empty function unregisters.
+    virtual void setVolumeChangedHandler(std::function<void(int hundredthsOfDb)> handler) = 0;
 };
 
 } // namespace tarn

@@ -1,10 +1,13 @@
 #include "platform/video_view.h"
 
+#include "engine/picture_size.h"
+
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QScreen>
 
 #include <cstring>
 
@@ -17,6 +20,15 @@ VideoView::VideoView(QWidget *parent) : QWidget(parent)
     fullScreenAction = new QAction(QStringLiteral("Full Screen"), this);
     fullScreenAction->setCheckable(true);
     connect(fullScreenAction, &QAction::triggered, this, &VideoView::setFullScreen);
+    noteScreenSize();
+}
+
+void VideoView::noteScreenSize()
+{
+    const QScreen *shownOn = screen();
+    const QSize size = shownOn != nullptr ? shownOn->size() : QSize();
+    screenWidth_.store(size.width());
+    screenHeight_.store(size.height());
 }
 
 void VideoView::setMessage(const QString &text)
@@ -44,13 +56,23 @@ void VideoView::setFullScreen(bool on)
     fullScreenAction->setChecked(on);
 }
 
+// The picture fitted to the view, never beyond its screen (which full screen
+// fills): a picture larger than that is never converted at its own size.
+// Before the view was first laid out, the picture's own size within that.
 engine::VideoFormat VideoView::videoFormat(int width, int height)
 {
-    QSize fitted(width, height);
+    QSize bound(screenWidth_.load(), screenHeight_.load());
+    if (bound.isEmpty()) // no screen known
+        bound = QSize(engine::kLargestConvertedSide, engine::kLargestConvertedSide);
+    bound = bound.boundedTo(QSize(engine::kLargestConvertedSide, engine::kLargestConvertedSide));
     const QSize area(areaWidth_.load(), areaHeight_.load());
-    if (!area.isEmpty()) // before the view was first laid out, the picture's own size
-        fitted.scale(area, Qt::KeepAspectRatio);
-    return {fitted.width(), fitted.height(), engine::PixelFormat::Rgb32};
+    if (!area.isEmpty())
+        bound = bound.boundedTo(area);
+    else if (width > 0 && height > 0 && width <= bound.width() && height <= bound.height())
+        bound = QSize(width, height);
+    const engine::PictureSize fitted =
+        engine::fitPicture(width, height, bound.width(), bound.height());
+    return {fitted.width, fitted.height, engine::PixelFormat::Rgb32};
 }
 
 void VideoView::present(const engine::VideoFrame &frame)
@@ -107,6 +129,7 @@ void VideoView::paintEvent(QPaintEvent *)
 
 void VideoView::resizeEvent(QResizeEvent *event)
 {
+    noteScreenSize(); // full screen may be on another screen
     areaWidth_.store(width());
     areaHeight_.store(height());
     QWidget::resizeEvent(event);

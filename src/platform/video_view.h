@@ -1,5 +1,6 @@
 // The surface the engine's pictures are shown on: paints the newest picture
-// scaled to fit with its shape kept (black bars), repaints only when a new
+// scaled to fit with its shape kept (black bars; the engine converts it to
+// the view's size, never to more than its screen's), repaints only when a new
 // picture came, and offers "Full Screen" on a right click (Esc or the same
 // item leaves it). In place of the picture it can show a line of text, such
 // as why the video cannot be played.
@@ -48,7 +49,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void takePicture(); // UI thread: the newest presented picture becomes shown_
+    void takePicture();    // UI thread: the newest presented picture becomes shown_
+    void noteScreenSize(); // UI thread
     QRect pictureRect() const;
 
     std::mutex pictureMutex_;
@@ -56,6 +58,8 @@ private:
     std::atomic<bool> takePosted_{false}; // a takePicture() is on its way
     std::atomic<int> areaWidth_{0};       // the view's size, for videoFormat()
     std::atomic<int> areaHeight_{0};
+    std::atomic<int> screenWidth_{0}; // its screen's size, the most it ever shows
+    std::atomic<int> screenHeight_{0};
     QImage shown_;      // UI thread
     QString message_;   // UI thread
     QRect normalPlace_; // UI thread: where the view sits in its window

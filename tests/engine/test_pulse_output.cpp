@@ -460,7 +460,7 @@ void checkFactoryChoice(Checks &checks)
         c.sdlDriver ? setenv("SDL_AUDIODRIVER", c.sdlDriver, 1) : unsetenv("SDL_AUDIODRIVER");
         Source source;
         std::string error;
-        auto out = tarn::engine::openOutput(&Source::render, &source, nullptr, error);
+        auto out = tarn::engine::openOutput(&Source::render, &source, nullptr, {}, error);
         const bool isPulse = dynamic_cast<PulseOutput *>(out.get()) != nullptr;
         checks.expect(out != nullptr && isPulse == c.pulse,
                       fmt("TARN_AUDIO_OUTPUT=%s SDL_AUDIODRIVER=%s: %s", c.forced ? c.forced : "",

@@ -41,6 +41,7 @@ public:
     std::function<void()> endOfStream;
     std::function<void(bool)> opened;
     std::function<void()> playFailed;
+    std::function<void(int)> volumeChanged;
 
     void setFileName(const QString &path) override
     {
@@ -117,6 +118,24 @@ public:
     void setPlayFailedHandler(std::function<void()> handler) override
     {
         playFailed = std::move(handler);
+    }
+    void setVolumeChangedHandler(std::function<void(int)> handler) override
+    {
+        volumeChanged = std::move(handler);
+    }
+
+    // The desktop's mixer sets the volume to `v`: the engine has it at once,
+    // and the handler hears of it as a posted event, as from the real adapter.
+    void changeVolumeOutside(int v)
+    {
+        volume = v;
+        QMetaObject::invokeMethod(
+            &events_,
+            [this] {
+                if (volumeChanged)
+                    volumeChanged(volume);
+            },
+            Qt::QueuedConnection);
     }
 
     bool opening() const { return opening_; }

@@ -305,6 +305,39 @@ private slots:
         QCOMPARE(h.engine.calls.last(), QStringLiteral("Volume=%1").arg(engineVolume));
         QCOMPARE(f.lbl_vol->text(), label);
     }
+
+    // The desktop's mixer changed the player's volume: the bar and its label
+    // follow. Guards: the bar left where it was (the next change of the bar
+    // would undo the mixer's), or the engine set again from the bar (a
+    // mixer setting below the bar's bottom would become silence).
+    void volumeFromMixer_data()
+    {
+        QTest::addColumn<int>("engineVolume"); // what the mixer's change made it
+        QTest::addColumn<int>("bar");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("-18 dB") << -1806 << 694 << "Volume 27 %";
+        QTest::newRow("below the bar") << -3100 << 0 << "Volume 0 %";
+        QTest::newRow("full") << 0 << 2500 << "Volume 100 %";
+    }
+    void volumeFromMixer()
+    {
+        QFETCH(int, engineVolume);
+        QFETCH(int, bar);
+        QFETCH(QString, label);
+        Form1Harness h;
+        Form1 &f = makeWindow(h, true);
+        f.HScroll1->setValue(1250);
+        h.engine.calls.clear();
+        h.engine.changeVolumeOutside(engineVolume);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(f.HScroll1->value(), bar);
+        QCOMPARE(f.lbl_vol->text(), label);
+        QCOMPARE(h.engine.calls, QStringList{});
+        QCOMPARE(h.engine.volume, engineVolume);
+        // The bar's own changes still set the engine afterwards.
+        f.HScroll1->setValue(2000);
+        QCOMPARE(h.engine.calls, QStringList{QStringLiteral("Volume=-500")});
+    }
 };
 
 QTEST_MAIN(DisplayTest)

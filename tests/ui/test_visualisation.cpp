@@ -1,6 +1,7 @@
 // The visualisation window: the notice, the video on an engine of its own
 // beside the main window's (a fake here, which must see no call at all), one
 // window at a time, Close, full screen, and a video that cannot be played.
+#include "engine/picture_size.h"
 #include "fakes/form1_harness.h"
 #include "fakes/test_files.h"
 #include "platform/media_engine.h"
@@ -12,7 +13,11 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
+
+#include <climits>
+#include <cmath>
 
 using namespace tarn;
 using namespace tarn::test;
@@ -176,6 +181,88 @@ private slots:
         QCOMPARE(view->geometry(), QRect(16, 0, 281, 209));
         QVERIFY(view->isVisible());
         QVERIFY(!view->fullScreenAction->isChecked());
+    }
+
+    // The size the engine converts each picture to. Guards: a huge picture
+    // converted at its own size (16k x 16k costs 1 GiB for the picture alone)
+    // before the view is laid out or in full screen, an empty or overflowing
+    // size from huge, zero or odd shapes, and a small picture sized other
+    // than before.
+    void pictureSize_data()
+    {
+        QTest::addColumn<int>("width"); // the picture's shape
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QSize>("view");     // empty: not laid out yet
+        QTest::addColumn<QSize>("expected"); // invalid: only within the bounds
+        const QSize none, small(278, 209);
+        QTest::newRow("small, not laid out") << 320 << 240 << none << QSize(320, 240);
+        QTest::newRow("small, in the window") << 320 << 240 << small << QSize(278, 209);
+        QTest::newRow("16k, not laid out") << 16384 << 16384 << none << none;
+        QTest::newRow("16k, in the window") << 16384 << 16384 << small << QSize(209, 209);
+        QTest::newRow("widest") << INT_MAX << 1 << none << none;
+        QTest::newRow("tallest") << 1 << INT_MAX << small << QSize(1, 209);
+        QTest::newRow("largest") << INT_MAX << INT_MAX << none << none;
+        QTest::newRow("zero width") << 0 << 480 << small << QSize(0, 0);
+        QTest::newRow("negative") << -640 << 480 << none << QSize(0, 0);
+    }
+    void pictureSize()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(QSize, view);
+        QFETCH(QSize, expected);
+        VideoView v;
+        if (!view.isEmpty()) {
+            v.resize(view);
+            v.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&v));
+        }
+        const engine::VideoFormat f = v.videoFormat(width, height);
+        const QSize got(f.width, f.height);
+        if (expected.isValid()) {
+            QCOMPARE(got, expected);
+            return;
+        }
+        const QSize screen = v.screen()->size();
+        QVERIFY2(got.width() >= 1 && got.height() >= 1 && got.width() <= screen.width() &&
+                     got.height() <= screen.height(),
+                 qPrintable(QStringLiteral("%1 x %2 on a screen of %3 x %4")
+                                .arg(got.width())
+                                .arg(got.height())
+                                .arg(screen.width())
+                                .arg(screen.height())));
+        // Its shape kept, to within a pixel.
+        if (width > 0 && height > 0 && width < 100000 && height < 100000)
+            QVERIFY(std::abs(double(got.width()) / got.height() - double(width) / height) <
+                    1.0 / std::min(got.width(), got.height()) + 1e-9);
+    }
+
+    // The shape a picture shows at, from its pixels and pixel aspect. Guards:
+    // an aspect or size that overflows int (undefined), or gives 0.
+    void pictureShape_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("aspectNum");
+        QTest::addColumn<int>("aspectDen");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("square pixels") << 320 << 240 << 1 << 1 << QSize(320, 240);
+        QTest::newRow("anamorphic PAL") << 720 << 576 << 16 << 11 << QSize(1047, 576);
+        QTest::newRow("no aspect") << 320 << 240 << 0 << 1 << QSize(320, 240);
+        QTest::newRow("negative aspect") << 320 << 240 << -4 << 3 << QSize(320, 240);
+        QTest::newRow("widest aspect") << 65535 << 16 << INT_MAX << 1 << QSize(1 << 20, 16);
+        QTest::newRow("narrowest aspect") << 16 << 16 << 1 << INT_MAX << QSize(1, 16);
+        QTest::newRow("zero") << 0 << 0 << 1 << 1 << QSize(0, 0);
+    }
+    void pictureShape()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, aspectNum);
+        QFETCH(int, aspectDen);
+        QFETCH(QSize, expected);
+        const engine::PictureSize s = engine::displayShape(width, height, aspectNum, aspectDen);
+        QCOMPARE(QSize(s.width, s.height), expected);
     }
 };
 

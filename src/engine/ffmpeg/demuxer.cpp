@@ -13,23 +13,38 @@ int interruptCallback(void *opaque)
 
 } // namespace
 
-FormatContextPtr openContainer(const std::string &path, const CancelToken *cancel, const char *kind,
-                               std::string &error, std::uintmax_t &size)
+FormatContextPtr openInput(const std::string &path, const CancelToken &cancel, const char *kind,
+                           std::string &error, std::uintmax_t &size)
 {
     const std::string noun = std::string("a ") + kind + " file";
-    if (!checkMediaFile(path, kind, error, size))
+    const FileDescriptor file = openMediaFile(path, kind, error, size);
+    if (!file)
         return nullptr;
-
+    const AVIOInterruptCB interrupt{&interruptCallback, const_cast<CancelToken *>(&cancel)};
+    // FFmpeg reads the file that was checked, through its descriptor's name
+    // (FFmpeg's own descriptor then holds it), not whatever the path names by now.
+    const std::string checked = "/proc/self/fd/" + std::to_string(file.get());
+    AVIOContext *io = nullptr;
+    int rc = avio_open2(&io, checked.c_str(), AVIO_FLAG_READ, &interrupt, nullptr);
+    if (rc < 0) {
+        error = rc == AVERROR_EXIT ? "opening the file was cancelled"
+                                   : "the file cannot be read (" + averrorText(rc) + ")";
+        return nullptr;
+    }
     AVFormatContext *raw = avformat_alloc_context();
     if (!raw) {
+        avio_closep(&io);
         error = "out of memory";
         return nullptr;
     }
-    if (cancel) {
-        raw->interrupt_callback.callback = &interruptCallback;
-        raw->interrupt_callback.opaque = const_cast<CancelToken *>(cancel);
-    }
-    int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); // frees it on failure
+    raw->interrupt_callback = interrupt;
+    raw->pb = io;
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // The path still names the file for FFmpeg's guess of its format by its
+    // extension. The context is freed on failure, the I/O context is ours.
+    rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+    if (rc < 0)
+        avio_closep(&io);
     if (rc == AVERROR_EXIT) {
         error = "opening the file was cancelled";
         return nullptr;
@@ -46,8 +61,21 @@ FormatContextPtr openContainer(const std::string &path, const CancelToken *cance
         error = "the file cannot be read (" + averrorText(rc) + ")";
         return nullptr;
     }
-    FormatContextPtr format(raw);
+    return FormatContextPtr(raw);
+}
+
+FormatContextPtr openContainer(const std::string &path, const CancelToken &cancel, const char *kind,
+                               std::string &error, std::uintmax_t &size)
+{
+    FormatContextPtr format = openInput(path, cancel, kind, error, size);
+    if (!format)
+        return nullptr;
     if (avformat_find_stream_info(format.get(), nullptr) < 0) {
+        if (cancel.cancelled()) {
+            error = "opening the file was cancelled";
+            return nullptr;
+        }
+        const std::string noun = std::string("a ") + kind + " file";
         error = "not " + noun + " this player can read";
         return nullptr;
     }

@@ -15,13 +15,18 @@
 
 namespace tarn::engine {
 
-// Opens `path` and reads its stream information. Only regular, non-empty
-// files: a named pipe or a device would block for as long as nothing writes
-// to it. `cancel` must outlive the returned context (its reads ask it).
-// `kind` ("sound", "video") names what the caller looks for in the reasons.
-// On failure returns null with `error` set to the reason in words for
-// people; `size` gets the file's size when known (0 otherwise).
-FormatContextPtr openContainer(const std::string &path, const CancelToken *cancel, const char *kind,
+// Opens `path` and reads its header (and with it the container's tags).
+// Only regular, non-empty files, checked on the open file (see
+// openMediaFile): a named pipe or a device would block for as long as nothing
+// writes to it. Every read, the open's included, ends when `cancel` says so;
+// it must outlive the returned context. `kind` ("sound", "video") names what
+// the caller looks for in the reasons. On failure returns null with `error`
+// set to the reason in words for people; `size` gets the file's size when
+// known (0 otherwise).
+FormatContextPtr openInput(const std::string &path, const CancelToken &cancel, const char *kind,
+                           std::string &error, std::uintmax_t &size);
+// As openInput(), and reads the stream information too.
+FormatContextPtr openContainer(const std::string &path, const CancelToken &cancel, const char *kind,
                                std::string &error, std::uintmax_t &size);
 
 // A decoder for stream `stream` alone (every other stream of `format` is

@@ -45,7 +45,7 @@ std::unique_ptr<Decoder> FfmpegDecoder::open(const std::string &path, AudioForma
     std::unique_ptr<FfmpegDecoder> d(new FfmpegDecoder(format));
     d->path_ = path;
     d->cancel_ = cancel;
-    d->format_ = openContainer(path, &d->cancel_, "sound", error, d->openSize_);
+    d->format_ = openContainer(path, d->cancel_, "sound", error, d->openSize_);
     if (!d->format_)
         return nullptr;
     d->hasVideo_ = findVideoStream(*d->format_) >= 0;

@@ -1,6 +1,7 @@
 // The codec module's entry point: FFmpeg's decoders behind the interface of
 // codec_module.h.
 #include "engine/codec_module.h"
+#include "engine/ffmpeg/demuxer.h"
 #include "engine/ffmpeg/ffmpeg_decoder.h"
 #include "engine/ffmpeg/video_decoder.h"
 #include "engine/ffmpeg/video_scaler.h"
@@ -62,16 +63,13 @@ public:
         auto decoder = VideoDecoder::open(path, cancel, error);
         return decoder ? std::make_unique<FfmpegPictures>(std::move(decoder)) : nullptr;
     }
-    FileTags readTags(const std::string &path) override
+    FileTags readTags(const std::string &path, CancelToken cancel) override
     {
         std::string error;
         std::uintmax_t size = 0;
-        if (!checkMediaFile(path, "sound", error, size))
+        const FormatContextPtr context = openInput(path, cancel, "sound", error, size);
+        if (!context)
             return {};
-        AVFormatContext *raw = nullptr;
-        if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
-            return {};
-        const FormatContextPtr context(raw);
         return FileTags{tag(*context, "title"), tag(*context, "artist"), tag(*context, "album")};
     }
 };

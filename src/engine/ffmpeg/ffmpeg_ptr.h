@@ -15,7 +15,14 @@ extern "C" {
 namespace tarn::engine {
 
 struct FormatContextCloser {
-    void operator()(AVFormatContext *c) const { avformat_close_input(&c); }
+    void operator()(AVFormatContext *c) const
+    {
+        // An input read through an I/O context of the caller's own
+        // (AVFMT_FLAG_CUSTOM_IO, see openContainer) leaves closing that to it.
+        AVIOContext *io = c != nullptr && (c->flags & AVFMT_FLAG_CUSTOM_IO) ? c->pb : nullptr;
+        avformat_close_input(&c);
+        avio_closep(&io);
+    }
 };
 struct CodecContextFreer {
     void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }

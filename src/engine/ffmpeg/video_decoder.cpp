@@ -1,4 +1,5 @@
 #include "engine/ffmpeg/video_decoder.h"
+#include "engine/picture_size.h"
 
 #include <algorithm>
 
@@ -19,7 +20,7 @@ std::unique_ptr<VideoDecoder> VideoDecoder::open(const std::string &path, Cancel
     std::unique_ptr<VideoDecoder> d(new VideoDecoder);
     d->cancel_ = cancel;
     std::uintmax_t size = 0;
-    d->format_ = openContainer(path, &d->cancel_, "video", error, size);
+    d->format_ = openContainer(path, d->cancel_, "video", error, size);
     if (!d->format_)
         return nullptr;
     d->stream_ = findVideoStream(*d->format_);
@@ -54,11 +55,12 @@ std::unique_ptr<VideoDecoder> VideoDecoder::open(const std::string &path, Cancel
         return nullptr;
     }
     d->pending_ = true;
-    AVRational aspect = av_guess_sample_aspect_ratio(d->format_.get(), stream, d->frame_.get());
-    if (aspect.num <= 0 || aspect.den <= 0)
-        aspect = AVRational{1, 1};
-    d->displayWidth_ = static_cast<int>(d->frame_->width * av_q2d(aspect) + 0.5);
-    d->displayHeight_ = d->frame_->height;
+    const AVRational aspect =
+        av_guess_sample_aspect_ratio(d->format_.get(), stream, d->frame_.get());
+    const PictureSize shape =
+        displayShape(d->frame_->width, d->frame_->height, aspect.num, aspect.den);
+    d->displayWidth_ = shape.width;
+    d->displayHeight_ = shape.height;
     return d;
 }
 

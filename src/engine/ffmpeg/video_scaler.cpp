@@ -1,4 +1,5 @@
 #include "engine/ffmpeg/video_scaler.h"
+#include "engine/picture_size.h"
 
 namespace tarn::engine {
 
@@ -17,7 +18,8 @@ AVPixelFormat ffmpegFormat(PixelFormat format)
 
 bool VideoScaler::convert(const AVFrame &frame, const VideoFormat &format)
 {
-    if (format.width <= 0 || format.height <= 0 || frame.width <= 0 || frame.height <= 0)
+    if (format.width <= 0 || format.height <= 0 || frame.width <= 0 || frame.height <= 0 ||
+        format.width > kLargestConvertedSide || format.height > kLargestConvertedSide)
         return false;
     context_.reset(sws_getCachedContext(context_.release(), frame.width, frame.height,
                                         static_cast<AVPixelFormat>(frame.format), format.width,

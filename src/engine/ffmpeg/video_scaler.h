@@ -15,8 +15,8 @@ namespace tarn::engine {
 
 class VideoScaler {
 public:
-    // Converts `frame` to `format`; false when it cannot (the size is empty,
-    // or the scaler refused the formats).
+    // Converts `frame` to `format`; false when it cannot (the size is empty
+    // or beyond kLargestConvertedSide, or the scaler refused the formats).
     bool convert(const AVFrame &frame, const VideoFormat &format);
     // The last picture converted, stamped with `time`.
     VideoFrame picture(double time) const;

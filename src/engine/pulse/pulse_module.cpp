@@ -33,9 +33,10 @@ PulseBuffer pulseBuffer()
 class PulseModule final : public OutputModule {
 public:
     std::unique_ptr<AudioOutput> open(AudioOutput::RenderFn render, void *userdata,
-                                      const OutputSpec *previous, std::string &error) override
+                                      const OutputSpec *previous, const OutputVolume &volume,
+                                      std::string &error) override
     {
-        return PulseOutput::open(render, userdata, previous, error, pulseBuffer());
+        return PulseOutput::open(render, userdata, previous, error, pulseBuffer(), volume);
     }
 };
 

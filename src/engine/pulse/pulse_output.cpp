@@ -68,6 +68,7 @@ std::uint32_t msToBytes(int ms, const pa_sample_spec &ss)
 }
 } // namespace
 
+using pulse_detail::linearToVolume;
 using pulse_detail::MainloopLock;
 using pulse_detail::release;
 
@@ -95,9 +96,10 @@ void pulse_detail::TimeEventDeleter::operator()(pa_time_event *e) const
 
 std::unique_ptr<PulseOutput> PulseOutput::open(RenderFn render, void *userdata,
                                                const OutputSpec *previous, std::string &error,
-                                               const PulseBuffer &buffer)
+                                               const PulseBuffer &buffer,
+                                               const OutputVolume &volume)
 {
-    std::unique_ptr<PulseOutput> out(new PulseOutput(render, userdata));
+    std::unique_ptr<PulseOutput> out(new PulseOutput(render, userdata, volume));
     if (!out->connect(error))
         return nullptr;
     MainloopLock lock(out->mainloop_.get());
@@ -257,7 +259,13 @@ bool PulseOutput::openStream(const OutputSpec &want, const PulseBuffer &buffer, 
                                    PA_STREAM_AUTO_TIMING_UPDATE);
     if (buffer.adjustLatency)
         flags = pa_stream_flags_t(flags | PA_STREAM_ADJUST_LATENCY);
-    if (pa_stream_connect_playback(stream_.get(), nullptr, &attr, flags, nullptr, nullptr) < 0) {
+    // The stream starts at the player's volume, which already holds what the
+    // mixer last set: a volume given here is one the server's stream-restore
+    // leaves alone, and no set after the open resets the mixer's choice.
+    pa_cvolume_set(&ownVolume_, ss.channels, linearToVolume(volume_.gain));
+    watchVolume();
+    if (pa_stream_connect_playback(stream_.get(), nullptr, &attr, flags, &ownVolume_, nullptr) <
+        0) {
         error = contextError("cannot open a playback stream");
         return false;
     }
@@ -373,6 +381,9 @@ void PulseOutput::close()
         }
         if (context_) {
             pa_context_set_state_callback(context_.get(), nullptr, nullptr);
+            // Queries and sets still on their way are cancelled with the
+            // connection, before their callbacks could run.
+            pa_context_set_subscribe_callback(context_.get(), nullptr, nullptr);
             if (PA_CONTEXT_IS_GOOD(pa_context_get_state(context_.get())))
                 pa_context_disconnect(context_.get());
         }

@@ -10,8 +10,9 @@
 //   lock held too. Each member takes that lock itself (it is recursive, so
 //   members also work while the engine holds lock()); none may be called
 //   from inside render (the library aborts when its own thread locks).
-//   Guarded by the main loop's lock: the playing states, heard_ and every
-//   libpulse object. Atomic, read without it: handed_, starving_, lost_.
+//   Guarded by the main loop's lock: the playing states, heard_, the volume
+//   states and every libpulse object. Atomic, read without it: handed_,
+//   starving_, lost_.
 //   Read framesHanded() and queuedFrames() under lock() to get a pair that
 //   belongs together: a write between them moves one and not the other.
 //
@@ -25,6 +26,17 @@
 //   what is queued plays out. A flush while playing keeps the stream
 //   running: the new audio follows what the sink has already mixed, with
 //   no fresh period of silence before it (see flush()).
+//
+// VOLUME
+//   The player's volume is the stream's own, as the desktop's mixer shows
+//   it: the stream opens at the engine's gain (so the server's stream-restore
+//   leaves it alone, and flat volumes never see a louder stream than the
+//   player's) and setGain() sets it on the server, heard within the sink's
+//   lead. The stream watches its own sink input: a volume that is not the
+//   last one the player set (the mixer moved it) is handed to
+//   OutputVolume::changed. While a set of ours is on its way, what the
+//   server says may be an older set of ours, so it is asked again once our
+//   sets are done.
 #pragma once
 
 #include "engine/audio_output.h"
@@ -34,8 +46,12 @@
 #include <memory>
 #include <string>
 
+#include <pulse/def.h>
+#include <pulse/volume.h>
+
 struct pa_context;
 struct pa_proplist;
+struct pa_sink_input_info;
 struct pa_stream;
 struct pa_threaded_mainloop;
 struct pa_time_event;
@@ -83,9 +99,11 @@ public:
     // already prepared stays valid), else stereo 32-bit float at the default
     // sink's rate. Waits about a second at most: a server that does not
     // answer by then counts as none. Null with `error` set on failure.
+    // The stream starts at `volume.gain`.
     static std::unique_ptr<PulseOutput> open(RenderFn render, void *userdata,
                                              const OutputSpec *previous, std::string &error,
-                                             const PulseBuffer &buffer = PulseBuffer{});
+                                             const PulseBuffer &buffer = PulseBuffer{},
+                                             const OutputVolume &volume = OutputVolume{});
     ~PulseOutput() override { close(); }
     PulseOutput(const PulseOutput &) = delete;
     PulseOutput &operator=(const PulseOutput &) = delete;
@@ -119,7 +137,10 @@ public:
     Granted granted() const;
 
 private:
-    PulseOutput(RenderFn render, void *userdata) : render_(render), userdata_(userdata) {}
+    PulseOutput(RenderFn render, void *userdata, const OutputVolume &volume)
+        : render_(render), userdata_(userdata), volume_(volume)
+    {
+    }
     bool connect(std::string &error);
     bool learnSinkRate(int &rate, std::string &error);
     bool openStream(const OutputSpec &want, const PulseBuffer &buffer, std::string &error);
@@ -131,12 +152,15 @@ private:
     void fill(std::size_t bytes); // lock held, not paused
     void fillWhatIsWritable();    // lock held
     int renderSafely(void *dest, int frames);
-    bool cork(bool corked);            // lock held
-    void startRefill();                // lock held
-    void endRefill(bool drain);        // lock held
-    void armRefillTimer();             // lock held: ends a refill after a quiet spell
-    void stopRefillTimer();            // lock held
-    std::int64_t queuedLocked() const; // lock held
+    bool cork(bool corked);                    // lock held
+    void startRefill();                        // lock held
+    void endRefill(bool drain);                // lock held
+    void armRefillTimer();                     // lock held: ends a refill after a quiet spell
+    void stopRefillTimer();                    // lock held
+    std::int64_t queuedLocked() const;         // lock held
+    void watchVolume();                        // lock held: follow the mixer's changes
+    void askVolume();                          // lock held: what the server has now
+    void noteVolume(const pa_cvolume &volume); // lock held
 
     static void contextStateCallback(pa_context *c, void *self);
     static void streamStateCallback(pa_stream *s, void *self);
@@ -144,11 +168,17 @@ private:
     static void underflowCallback(pa_stream *s, void *self);
     static void refillTimerCallback(pa_mainloop_api *api, pa_time_event *e,
                                     const struct timeval *tv, void *self);
+    static void subscribeCallback(pa_context *c, pa_subscription_event_type_t type,
+                                  std::uint32_t index, void *self);
+    static void sinkInputCallback(pa_context *c, const pa_sink_input_info *info, int eol,
+                                  void *self);
+    static void volumeSetCallback(pa_context *c, int success, void *self);
     static void deadlineCallback(pa_mainloop_api *api, pa_time_event *e, const struct timeval *tv,
                                  void *self);
 
     RenderFn render_;
     void *userdata_;
+    OutputVolume volume_; // the gain to open at, and whom to tell of the mixer's changes
     OutputSpec spec_;
     std::size_t frameBytes_ = 0;
     std::int64_t fullQueue_ = 0; // frames queued when the server has all it asks for
@@ -178,6 +208,11 @@ private:
     std::int64_t dryQueued_ = 0;     // ... and what was left to hear then
     bool deadlinePassed_ = false;    // main loop lock
     mutable std::int64_t heard_ = 0; // main loop lock: the last handed - queued given out
+    // Volume states, guarded by the main loop's lock.
+    pa_cvolume ownVolume_{};    // the stream's volume as last set: by us, or by the mixer
+    int setsPending_ = 0;       // sets of ours the server has not confirmed yet
+    bool askingVolume_ = false; // a sink input query is on its way ...
+    bool askAgain_ = false;     // ... and another one is due after it
     std::atomic<std::int64_t> handed_{0};
     std::atomic<bool> starving_{false}; // render had less than the server asked for
     std::atomic<bool> lost_{false};     // the connection or the stream failed

@@ -236,19 +236,6 @@ bool PulseOutput::flush()
     return true;
 }
 
-bool PulseOutput::setGain(float gain)
-{
-    MainloopLock lock(mainloop_.get());
-    if (!stream_ || !context_)
-        return true;
-    pa_cvolume volume;
-    pa_cvolume_set(&volume, static_cast<unsigned>(spec_.channels),
-                   pa_sw_volume_from_linear(std::clamp(double(gain), 0.0, 1.0)));
-    release(pa_context_set_sink_input_volume(context_.get(), pa_stream_get_index(stream_.get()),
-                                             &volume, nullptr, nullptr));
-    return true;
-}
-
 // ---- timeline --------------------------------------------------------------
 
 std::int64_t PulseOutput::queuedLocked() const

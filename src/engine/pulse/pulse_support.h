@@ -3,7 +3,18 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
+
 namespace tarn::engine::pulse_detail {
+
+// A gain (0 silence, 1 full, more where the mixer goes beyond full) as
+// PulseAudio's volume; anything that is not a positive number is silence.
+inline pa_volume_t linearToVolume(float gain)
+{
+    if (!(gain > 0))
+        return PA_VOLUME_MUTED;
+    return pa_sw_volume_from_linear(std::min(double(gain), pa_sw_volume_to_linear(PA_VOLUME_MAX)));
+}
 
 // Drops our reference on an operation nobody waits for; false when the call
 // that should have made it failed.

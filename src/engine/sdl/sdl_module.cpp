@@ -10,8 +10,10 @@ namespace {
 class SdlModule final : public OutputModule {
 public:
     std::unique_ptr<AudioOutput> open(AudioOutput::RenderFn render, void *userdata,
-                                      const OutputSpec *previous, std::string &error) override
+                                      const OutputSpec *previous, const OutputVolume &,
+                                      std::string &error) override
     {
+        // No mixer changes an SDL device's volume: the engine's gain is all.
         return SdlOutput::open(render, userdata, previous, error);
     }
 };

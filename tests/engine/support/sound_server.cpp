@@ -64,6 +64,8 @@ bool PrivateSoundServer::start()
                                                         : ""),
                                      "--load=module-native-protocol-unix auth-anonymous=1 socket=" +
                                          socket};
+    if (sink_.streamRestore)
+        args.push_back("--load=module-stream-restore");
     std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime, "HOME=" + runtime,
                                     "PATH=/usr/bin:/bin"};
     std::vector<char *> argv, envp;

@@ -21,6 +21,10 @@ struct NullSinkOptions {
     // can change it: 2046 frames here instead of 16368, so the monitor
     // follows a rewind to within that.
     bool precise = false;
+    // Load module-stream-restore, which a desktop's server has: it gives a
+    // new stream the volume its program's last stream had, unless the
+    // program gives one itself.
+    bool streamRestore = false;
 };
 
 class PrivateSoundServer {
