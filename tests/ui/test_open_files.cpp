@@ -75,7 +75,7 @@ public:
     // `ended()` once the last one is gone.
     std::function<void()> hook()
     {
-        auto alive = std::make_shared<Alive>(Alive{this});
+        auto alive = std::make_shared<Alive>(this);
         return [this, alive] { entry(); };
     }
     bool waitHeld()
@@ -115,6 +115,9 @@ private:
     // thread would wait here for a release that cannot come.
     static constexpr std::chrono::seconds kSafety{20};
     struct Alive {
+        explicit Alive(SearchHold *h) : hold(h) {}
+        Alive(const Alive &) = delete;
+        Alive &operator=(const Alive &) = delete;
         SearchHold *hold;
         ~Alive()
         {
