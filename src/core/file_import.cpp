@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <system_error>
@@ -23,8 +24,11 @@ struct FileImport::Job {
 
 FileImport::FileImport(std::function<qsizetype()> room,
                        std::function<void(const OpenedFiles &, bool)> arrived)
-    : room_(std::move(room)), arrived_(std::move(arrived))
+    : room_(std::move(room)), arrived_(std::move(arrived)), partTimer_(new QTimer(this))
 {
+    partTimer_->setSingleShot(true);
+    partTimer_->setInterval(0);
+    connect(partTimer_, &QTimer::timeout, this, &FileImport::deliverPart);
 }
 
 FileImport::~FileImport()
@@ -41,7 +45,7 @@ bool FileImport::request(const QStringList &paths, bool playFirst)
     if (waiting_.size() >= std::size_t(kMaxWaiting))
         return false;
     waiting_.push_back({paths, playFirst});
-    if (!running_)
+    if (!busy())
         startNext();
     return true;
 }
@@ -49,6 +53,8 @@ bool FileImport::request(const QStringList &paths, bool playFirst)
 void FileImport::cancel()
 {
     waiting_.clear();
+    arriving_.reset();
+    partTimer_->stop();
     if (!running_)
         return;
     running_->cancel = true;
@@ -96,9 +102,34 @@ void FileImport::finished(const std::shared_ptr<Job> &job)
     if (job != running_)
         return; // cancelled meanwhile
     running_.reset();
-    arrived_(job->result, job->playFirst);
+    arriving_ = job;
+    delivered_ = 0;
+    deliverPart();
+}
+
+void FileImport::deliverPart()
+{
+    const std::shared_ptr<Job> job = arriving_;
+    if (!job)
+        return;
+    const OpenedFiles &all = job->result;
+    OpenedFiles part;
+    const bool first = delivered_ == 0;
+    if (first) {
+        part = all;
+        part.entries.clear();
+    }
+    const qsizetype size = std::min(kPartSize, all.entries.size() - delivered_);
+    part.entries = all.entries.mid(delivered_, size);
+    delivered_ += size;
+    const bool last = delivered_ >= all.entries.size();
+    if (last)
+        arriving_.reset();
+    arrived_(part, first && job->playFirst);
     // The window may have cancelled (Exit) while taking the entries.
-    if (!running_)
+    if (arriving_ == job)
+        partTimer_->start();
+    else if (last && !busy())
         startNext();
 }
 

@@ -7,6 +7,11 @@
 // starts, so it counts what the earlier ones added. A search reads at most
 // kMaxVisitedEntries directory entries.
 //
+// A search's entries arrive in parts of kPartSize, one part per turn of the
+// event loop (a 0 ms timer), so that a full playlist's worth does not hold
+// the window: the first part carries `playFirst` and everything that was
+// left out, the later ones only entries.
+//
 // Threads: the object lives on the UI thread and is used only there. Each
 // search runs on a thread of its own, detached: cancel() and the destructor
 // set the search's cancel flag and return at once, without waiting for a
@@ -20,6 +25,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
 #include <deque>
 #include <functional>
@@ -32,6 +38,7 @@ class FileImport final : public QObject {
 public:
     // Requests waiting behind a running search, at most: more are refused.
     static constexpr int kMaxWaiting = 64;
+    static constexpr qsizetype kPartSize = 2000;
 
     // `room` gives the entries the playlist can still take; `arrived` takes
     // a request's entries and what was left out.
@@ -44,7 +51,7 @@ public:
     // Stops the running search at its next entry and drops the waiting
     // requests; nothing more arrives for them.
     void cancel();
-    bool busy() const { return running_ != nullptr; }
+    bool busy() const { return running_ != nullptr || arriving_ != nullptr; }
 
     // Runs on the search's thread before each directory entry is read
     // (tests hold a search there). Set before the request.
@@ -58,12 +65,16 @@ private:
     };
     void startNext();
     void finished(const std::shared_ptr<Job> &job);
+    void deliverPart(); // the next part of arriving_, then the next search
 
     std::function<qsizetype()> room_;
     std::function<void(const OpenedFiles &, bool)> arrived_;
     std::function<void()> visitHook_;
     std::deque<Request> waiting_;
-    std::shared_ptr<Job> running_;
+    std::shared_ptr<Job> running_;  // the search under way
+    std::shared_ptr<Job> arriving_; // a finished search whose entries go in part by part
+    qsizetype delivered_ = 0;       // of arriving_'s entries
+    QTimer *partTimer_ = nullptr;   // a child of this object
 };
 
 } // namespace tarn

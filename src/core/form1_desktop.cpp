@@ -52,7 +52,7 @@ void Form1::openedFilesArrived(const OpenedFiles &opened, bool playFirst)
         notes << QStringLiteral("%1 files or folders whose names are not valid UTF-8 were left out")
                      .arg(opened.notUtf8);
     if (opened.searchCut)
-        notes << QStringLiteral("the folder search stopped after %1 files and folders")
+        notes << QStringLiteral("The folder search stopped after %1 files and folders")
                      .arg(opened.visited);
     if (full)
         notes << playlistFullText();
