@@ -19,6 +19,8 @@ namespace tarn {
 
 void Form1::openFiles(const QStringList &paths, bool playFirst)
 {
+    if (paths.isEmpty() || exiting_)
+        return;
     if (!import_->request(paths, playFirst))
         showNotice(QStringLiteral("Too many files are being opened at once; the latest were left "
                                   "out"));
