@@ -1,5 +1,6 @@
 #include "core/form1.h"
 #include "core/file_drop.h"
+#include "core/file_import.h"
 #include "core/hot_spot.h"
 #include "mini/form2.h"
 #include "mini/form4.h"
@@ -25,6 +26,11 @@ Form1::Form1(Form1Services services, QWidget *parent)
       services_(std::move(services))
 {
     setObjectName(QStringLiteral("Form1"));
+    import_ =
+        std::make_unique<FileImport>([this] { return qsizetype(kMaxEntries - List1->count()); },
+                                     [this](const OpenedFiles &opened, bool playFirst) {
+                                         openedFilesArrived(opened, playFirst);
+                                     });
     buildLayout();
     buildMenus();
     wire();
@@ -34,6 +40,8 @@ Form1::Form1(Form1Services services, QWidget *parent)
 
 Form1::~Form1()
 {
+    // A search in a hung folder is left to end on its own; nothing reaches here.
+    import_.reset();
     // The engine outlives the window: nothing of this window may run after it.
     mp.setEndOfStreamHandler({});
     mp.setOpenedHandler({});

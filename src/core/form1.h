@@ -47,8 +47,10 @@ class Bugs;
 class Form2;
 class Form3;
 class Form4;
+class FileImport;
 class FrmAbout;
 class HotSpot;
+struct OpenedFiles;
 struct PlaylistEntry;
 class SettingsStore;
 
@@ -160,7 +162,11 @@ public:
     void hideMainWindow() override;
 
     // ---- What the desktop drives: open-with, drops, media controls (form1_desktop.cpp)
+    // Collected off the UI thread; the entries are appended when the search
+    // is done, after those of earlier requests. Reports on the track line,
+    // never in a message box: these come from other programs too.
     void openFiles(const QStringList &paths, bool playFirst) override;
+    FileImport &fileImport() { return *import_; } // tests hold a search through it
     int playStatus() const override;
     double positionSeconds() const override;
     void seekTo(double seconds) override; // form1_display.cpp, beside the slider's seek
@@ -260,8 +266,9 @@ private:
     void showFileSize(); // Label4 "File Size: N KB's" for the engine's file
     // Track line: the entry `name` cannot be played, and the engine's reason.
     void showUnplayable(const QString &name, const QString &reason);
-    bool showPlayError(); // after Play: shows why nothing sounds, if so; true then
-    void endOfPlaylist(); // stops and shows the end-of-playlist line
+    void showNotice(const QString &text); // a line of its own on the track line, held there
+    bool showPlayError();                 // after Play: shows why nothing sounds, if so; true then
+    void endOfPlaylist();                 // stops and shows the end-of-playlist line
 
     // form1_transport.cpp: the automatic advance, one entry per event.
     enum class OpenedBy { Nobody, User, Advance };
@@ -280,6 +287,7 @@ private:
     static QString playlistFullText(); // form1_playlist.cpp
     // form1_desktop.cpp: the playlist's new entries, in one insertion per list.
     void appendEntries(const QList<PlaylistEntry> &entries);
+    void openedFilesArrived(const OpenedFiles &opened, bool playFirst); // from import_
     bool handleFileDrop(QEvent *event); // a drag over the playlist; true: taken
     void notifyChanged();               // runs the changed handler once, from the event loop
     void notifySeeked();
@@ -301,7 +309,8 @@ private:
     std::function<void()> seekedHandler_;
     bool changeDue_ = false; // a changed notice is posted
     FlagPoll flagPoll_;
-    std::unique_ptr<Form2> form2_; // the mini player while it is loaded
+    std::unique_ptr<FileImport> import_; // files handed over from outside, being collected
+    std::unique_ptr<Form2> form2_;       // the mini player while it is loaded
     std::unique_ptr<Form4> form4_; // the Options window, kept once loaded (it holds its value)
     QPointer<Form3> form3_;        // the visualisation window while it is loaded
     QPointer<FrmAbout> aboutBox_;  // loaded on the first request, unloaded by its OK

@@ -3,6 +3,7 @@
 // media controls read and set. Every action runs the window's own handlers.
 #include "core/bring_forward.h"
 #include "core/file_drop.h"
+#include "core/file_import.h"
 #include "core/form1.h"
 #include "mini/form2.h"
 #include "persist/opened_files.h"
@@ -11,29 +12,60 @@
 #include <QListWidget>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace tarn {
 
 void Form1::openFiles(const QStringList &paths, bool playFirst)
 {
-    const OpenedFiles opened = collectOpenedFiles(paths, kMaxEntries - List1->count());
+    if (paths.isEmpty() || exiting_)
+        return;
+    if (!import_->request(paths, playFirst))
+        showNotice(QStringLiteral("Too many files are being opened at once; the latest were left "
+                                  "out"));
+}
+
+void Form1::openedFilesArrived(const OpenedFiles &opened, bool playFirst)
+{
+    // Whatever was added since the search started (Add, Load Playlist)
+    // took room too.
+    QList<PlaylistEntry> entries = opened.entries;
+    bool full = opened.full;
+    if (const qsizetype room = kMaxEntries - List1->count(); entries.size() > room) {
+        entries.resize(std::max<qsizetype>(0, room));
+        full = true;
+    }
     const int first = List1->count();
-    appendEntries(opened.entries);
+    appendEntries(entries);
+
+    // One line for everything left out. Other programs can ask for files any
+    // number of times: no message box, and no more than this one line.
+    QStringList notes;
     if (!opened.skipped.isEmpty()) {
         const SkippedFile &skip = opened.skipped.first();
         const qsizetype more = opened.skipped.size() - 1;
-        showUnplayable(skip.name, more == 0
-                                      ? skip.reason
-                                      : skip.reason + QStringLiteral(" (and %1 more)").arg(more));
+        notes << skip.name + QStringLiteral(" cannot be played: ") + skip.reason +
+                     (more == 0 ? QString() : QStringLiteral(" (and %1 more)").arg(more));
     }
+    if (opened.notUtf8 == 1)
+        notes << QStringLiteral("1 file or folder whose name is not valid UTF-8 was left out");
+    else if (opened.notUtf8 > 1)
+        notes << QStringLiteral("%1 files or folders whose names are not valid UTF-8 were left out")
+                     .arg(opened.notUtf8);
+    if (opened.searchCut)
+        notes << QStringLiteral("The folder search stopped after %1 files and folders")
+                     .arg(opened.visited);
+    if (full)
+        notes << playlistFullText();
+    if (!notes.isEmpty())
+        showNotice(notes.join(QStringLiteral("; ")));
+
     if (playFirst && List1->count() > first) {
         setSelectedIndex(List1, first);
         setSelectedIndex(List2, first);
         List1_DblClick();
     }
-    if (opened.full)
-        services_.messages.show(playlistFullText());
 }
 
 void Form1::appendEntries(const QList<PlaylistEntry> &entries)

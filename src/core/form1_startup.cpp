@@ -1,5 +1,6 @@
 // Start-up (restoring volume, repeat and view), the volume file button, and
 // Exit, which saves them and ends the program.
+#include "core/file_import.h"
 #include "core/form1.h"
 #include "persist/record_file.h"
 #include "persist/settings_store.h"
@@ -69,6 +70,8 @@ void Form1::Command7_Click()
     if (exiting_)
         return;
     exiting_ = true;
+    // A folder search still going is dropped, not waited for.
+    import_->cancel();
 
     // Each step that fails is reported and the next one still runs: a
     // read-only folder must not cost the settings, and the program always ends.

@@ -218,10 +218,15 @@ bool Form1::showPlayError()
 
 void Form1::showUnplayable(const QString &name, const QString &reason)
 {
+    showNotice(name + QStringLiteral(" cannot be played: ") + reason);
+}
+
+void Form1::showNotice(const QString &text)
+{
     // The time of a track played before would be wrong next to this line.
     txtTime->setText(QStringLiteral(" "));
     Label3->setText(QStringLiteral(" "));
-    Text1->setText(name + QStringLiteral(" cannot be played: ") + reason);
+    Text1->setText(text);
     // With no sound output the file is open and has a length, which the
     // display tick would put back on the line at once.
     trackLineHeld_ = true;

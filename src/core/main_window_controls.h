@@ -32,8 +32,10 @@ public:
 
     // Appends audio files, folders (searched for audio files) and playlist
     // files (.TPL, M3U) to the playlist; with `playFirst` the first entry
-    // appended plays. What cannot be played is skipped and named on the
-    // track line.
+    // appended plays. Returns at once: the files are collected off the UI
+    // thread and appended when found, after those of earlier calls. What
+    // cannot be played is skipped and named on the track line, as is a full
+    // playlist; no message box opens.
     virtual void openFiles(const QStringList &paths, bool playFirst) = 0;
 
     virtual void showMainWindow() = 0;

@@ -3,16 +3,24 @@
 #include "persist/file_access.h"
 #include "persist/m3u_file.h"
 
-#include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <algorithm>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <unistd.h>
 
 namespace tarn {
 
 namespace {
+
+const QString kNotUtf8Reason = QStringLiteral("its name is not valid UTF-8");
 
 // Natural order: runs of digits compare by their value ("2" before "10"),
 // the rest case-insensitively. The system's collator does this only in
@@ -49,19 +57,110 @@ bool naturalLess(const QString &a, const QString &b)
     return a.size() - i < b.size() - j;
 }
 
-// The audio files under `folder`, in natural order of their paths below it.
-QStringList audioFilesUnder(const QString &folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        if (isAudioFileName(path))
-            files << path;
+namespace fs = std::filesystem;
+
+// One search of the folders of a collection: depth first, one folder read
+// whole and sorted before anything in it is taken.
+class FolderSearch {
+public:
+    FolderSearch(const CollectLimits &limits, OpenedFiles &result,
+                 std::function<bool(const PlaylistEntry &)> add)
+        : limits_(limits), result_(result), add_(std::move(add))
+    {
     }
-    std::sort(files.begin(), files.end(), naturalLess);
-    return files;
-}
+
+    // False when the whole collection is to stop: cancelled, or the room is filled.
+    bool search(const fs::path &folder)
+    {
+        if (cancelled())
+            return false;
+        std::vector<Child> children;
+        if (!read(folder, children))
+            return false;
+        // Ties (names that differ only in case or in leading zeros) go by
+        // their bytes, so that the order does not depend on the file system's.
+        std::sort(children.begin(), children.end(), [](const Child &a, const Child &b) {
+            return naturalLess(a.key, b.key) || (!naturalLess(b.key, a.key) && a.key < b.key);
+        });
+        for (const Child &child : children) {
+            if (child.folder) {
+                // Past the bound nothing more is read; what was read is still taken.
+                if (!result_.searchCut && !search(child.path))
+                    return false;
+            } else if (!add_({QFile::decodeName(QByteArray::fromStdString(child.path.native())),
+                              child.name})) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    struct Child {
+        QString key;  // the name; a folder's with "/" after it, as in a path
+        QString name; // the name alone
+        fs::path path;
+        bool folder = false;
+    };
+
+    bool cancelled()
+    {
+        if (limits_.cancel && limits_.cancel->load(std::memory_order_relaxed))
+            result_.cancelled = true;
+        return result_.cancelled;
+    }
+
+    // The audio files and folders directly in `folder`. False: stop everything.
+    bool read(const fs::path &folder, std::vector<Child> &children)
+    {
+        std::error_code error;
+        fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
+        for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+            if (result_.visited >= limits_.maxVisited) {
+                result_.searchCut = true;
+                break;
+            }
+            if (limits_.visiting)
+                limits_.visiting();
+            if (cancelled())
+                return false;
+            ++result_.visited;
+            const std::string bytes = it->path().filename().native();
+            if (bytes.starts_with('.'))
+                continue; // hidden
+            std::error_code statError;
+            const bool link = it->is_symlink(statError);
+            const fs::file_status status =
+                link ? it->status(statError) : it->symlink_status(statError);
+            const bool folder = !link && fs::is_directory(status);
+            if (!folder && !fs::is_regular_file(status))
+                continue;
+            QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            const QString name = decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+            if (!folder && !isAudioFileName(name))
+                continue;
+            if (decode.hasError()) {
+                ++result_.notUtf8;
+                continue;
+            }
+            if (!folder) {
+                if (::access(it->path().c_str(), R_OK) != 0)
+                    continue;
+                // Nothing more can be taken: one audio file is enough to say so.
+                if (result_.entries.size() >= limits_.room) {
+                    result_.full = true;
+                    return false;
+                }
+            }
+            children.push_back({folder ? name + QLatin1Char('/') : name, name, it->path(), folder});
+        }
+        return true;
+    }
+
+    const CollectLimits &limits_;
+    OpenedFiles &result_;
+    std::function<bool(const PlaylistEntry &)> add_;
+};
 
 // The entries of a playlist file, or why there are none.
 QString readListFile(const QString &path, qsizetype room, QList<PlaylistEntry> &entries)
@@ -88,9 +187,10 @@ QString readListFile(const QString &path, qsizetype room, QList<PlaylistEntry> &
 
 } // namespace
 
-OpenedFiles collectOpenedFiles(const QStringList &paths, qsizetype room)
+OpenedFiles collectOpenedFiles(const QStringList &paths, const CollectLimits &limits)
 {
     OpenedFiles result;
+    const qsizetype room = limits.room;
     const auto add = [&result, room](const PlaylistEntry &entry) {
         if (result.entries.size() >= room) {
             result.full = true;
@@ -99,15 +199,23 @@ OpenedFiles collectOpenedFiles(const QStringList &paths, qsizetype room)
         result.entries.append(entry);
         return true;
     };
+    FolderSearch folders(limits, result, add);
     for (const QString &given : paths) {
+        if (limits.cancel && limits.cancel->load(std::memory_order_relaxed)) {
+            result.cancelled = true;
+            return result;
+        }
         const QFileInfo info(given);
         const QString path = info.absoluteFilePath();
         if (info.isDir()) {
-            for (const QString &file : audioFilesUnder(path))
-                if (!add({file, QFileInfo(file).fileName()}))
-                    return result;
+            if (!folders.search(fs::path(QFile::encodeName(path).toStdString())))
+                return result;
         } else if (!info.exists()) {
-            result.skipped.append({info.fileName(), QStringLiteral("no such file")});
+            // The command line and file URLs come with U+FFFD for bytes that
+            // are not UTF-8; no file has that name.
+            result.skipped.append({info.fileName(), given.contains(QChar::ReplacementCharacter)
+                                                        ? kNotUtf8Reason
+                                                        : QStringLiteral("no such file")});
         } else if (isM3uFileName(path) ||
                    path.endsWith(QLatin1String(".tpl"), Qt::CaseInsensitive)) {
             QList<PlaylistEntry> entries;

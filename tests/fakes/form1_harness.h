@@ -1,6 +1,7 @@
 // A main window built on fakes, with a temporary application folder.
 #pragma once
 
+#include "core/file_import.h"
 #include "core/form1.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_engine.h"
@@ -8,6 +9,7 @@
 #include "fakes/fake_shell.h"
 
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 
@@ -45,6 +47,14 @@ struct Form1Harness {
                                                      },
                                                      {tray, registry, programs}});
         return *form;
+    }
+
+    // Runs the event loop until the files handed to the window are in the
+    // playlist (their search runs on a thread of its own). False if that
+    // never happens.
+    bool importsDone() const
+    {
+        return QTest::qWaitFor([this] { return !form->fileImport().busy(); }, 20000);
     }
 };
 

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QTest>
 
+#include <filesystem>
+#include <system_error>
+
 namespace tarn::test {
 
 // Writes `bytes` in place (truncating, as a shell's `>` does).
@@ -20,5 +23,22 @@ inline QByteArray fileBytes(const QString &path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
+
+// Removes a folder and all in it when it goes, also names that are not
+// UTF-8, which QTemporaryDir cannot reach.
+class RemovedAtEnd {
+public:
+    explicit RemovedAtEnd(const QString &folder) : path_(QFile::encodeName(folder).toStdString()) {}
+    RemovedAtEnd(const RemovedAtEnd &) = delete;
+    RemovedAtEnd &operator=(const RemovedAtEnd &) = delete;
+    ~RemovedAtEnd()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+
+private:
+    std::string path_;
+};
 
 } // namespace tarn::test

@@ -8,6 +8,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace tarn;
 using Entries = QList<PlaylistEntry>;
 
@@ -80,15 +86,25 @@ private slots:
         QTest::addColumn<QStringList>("expectedNames");
         QTest::addColumn<QStringList>("expectedSkipped");
         QTest::addColumn<bool>("full");
+        QTest::addColumn<qsizetype>("notUtf8");
         const QStringList folderOrder{"1 a.mp3", "2 b.WAV", "10 c.wma", "3 d.mp3"};
         QTest::newRow("folder, natural order, recursive")
-            << QStringList{"music"} << qsizetype(99) << folderOrder << QStringList{} << false;
+            << QStringList{"music"} << qsizetype(99) << folderOrder << QStringList{} << false
+            << qsizetype(0);
         QTest::newRow("files, lists and what is skipped")
             << QStringList{"music/2 b.WAV", "gone.mp3", "notes.txt", "list.TPL", "list.m3u"}
             << qsizetype(99) << QStringList{"2 b.WAV", "tpl entry", "m3u entry"}
-            << QStringList{"gone.mp3: no such file", "notes.txt: not an audio file"} << false;
+            << QStringList{"gone.mp3: no such file", "notes.txt: not an audio file"} << false
+            << qsizetype(0);
         QTest::newRow("room") << QStringList{"music", "list.TPL"} << qsizetype(3)
-                              << folderOrder.mid(0, 3) << QStringList{} << true;
+                              << folderOrder.mid(0, 3) << QStringList{} << true << qsizetype(0);
+        // Guards: names that are not UTF-8 vanishing without a word (Qt
+        // decodes them to a name no file has), or given so (a command line, a
+        // file URL: U+FFFD in place of the byte) called missing.
+        QTest::newRow("names not UTF-8")
+            << QStringList{"latin1", QString::fromLocal8Bit("latin1/caf\xe9.mp3")} << qsizetype(99)
+            << QStringList{"ok.mp3"} << QStringList{"caf\uFFFD.mp3: its name is not valid UTF-8"}
+            << false << qsizetype(2);
     }
     void collect()
     {
@@ -97,6 +113,7 @@ private slots:
         QFETCH(QStringList, expectedNames);
         QFETCH(QStringList, expectedSkipped);
         QFETCH(bool, full);
+        QFETCH(qsizetype, notUtf8);
 
         QTemporaryDir dir;
         QDir root(dir.path());
@@ -108,11 +125,25 @@ private slots:
             test::writeFile(root.filePath(QLatin1String(name)), "x");
         test::writeFile(root.filePath("list.TPL"), " 1 \r\n/m/t.mp3+tpl entry\r\nend\r\n");
         test::writeFile(root.filePath("list.m3u"), "#EXTINF:1,m3u entry\n/m/u.mp3\n");
+        // Latin-1 names, as old disks and archives hold them: a file, a
+        // folder (with a file in it), and a non-audio file, which is not counted.
+        const test::RemovedAtEnd remove(root.filePath("latin1"));
+        const QByteArray latin1 = QFile::encodeName(root.filePath("latin1"));
+        QVERIFY(::mkdir(latin1.constData(), 0700) == 0);
+        QVERIFY(::mkdir((latin1 + "/d\xe9").constData(), 0700) == 0);
+        for (const QByteArray &name : {latin1 + "/caf\xe9.mp3", latin1 + "/d\xe9/a.mp3",
+                                       latin1 + "/caf\xe9.txt", latin1 + "/ok.mp3"}) {
+            const int fd = ::open(name.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+            QVERIFY(fd >= 0);
+            ::close(fd);
+        }
 
         QStringList paths;
         for (const QString &g : given)
             paths << root.filePath(g);
-        const OpenedFiles opened = collectOpenedFiles(paths, room);
+        CollectLimits limits;
+        limits.room = room;
+        const OpenedFiles opened = collectOpenedFiles(paths, limits);
         QStringList names;
         for (const PlaylistEntry &e : opened.entries) {
             names << e.name;
@@ -124,6 +155,66 @@ private slots:
         QCOMPARE(names, expectedNames);
         QCOMPARE(skipped, expectedSkipped);
         QCOMPARE(opened.full, full);
+        QCOMPARE(opened.notUtf8, notUtf8);
+    }
+
+    // Guards: a folder search that reads the whole tree before the room is
+    // applied; one without a bound on what it reads; one that cannot be
+    // stopped between entries. The tree: five folders of four files each.
+    void searchStops_data()
+    {
+        QTest::addColumn<qsizetype>("room");
+        QTest::addColumn<qsizetype>("maxVisited");
+        QTest::addColumn<int>("cancelAt"); // the entry before which the cancel flag is set; 0 never
+        QTest::addColumn<QStringList>("expectedNames");
+        QTest::addColumn<qsizetype>("visited");
+        QTest::addColumn<QString>("stop"); // full, cut or cancelled
+        const QStringList first{"f1/1.mp3", "f1/2.mp3", "f1/3.mp3", "f1/4.mp3"};
+        QTest::newRow("room filled") << qsizetype(3) << kMaxVisitedEntries << 0 << first.mid(0, 3)
+                                     << qsizetype(5 + 4) << "full";
+        QTest::newRow("bound reached")
+            << qsizetype(99) << qsizetype(5 + 4) << 0 << first << qsizetype(5 + 4) << "cut";
+        QTest::newRow("cancelled") << qsizetype(99) << kMaxVisitedEntries << 8 << QStringList{}
+                                   << qsizetype(7) << "cancelled";
+    }
+    void searchStops()
+    {
+        QFETCH(qsizetype, room);
+        QFETCH(qsizetype, maxVisited);
+        QFETCH(int, cancelAt);
+        QFETCH(QStringList, expectedNames);
+        QFETCH(qsizetype, visited);
+        QFETCH(QString, stop);
+        QTemporaryDir dir;
+        QDir root(dir.path());
+        for (int folder = 1; folder <= 5; ++folder)
+            for (int file = 1; file <= 4; ++file) {
+                const QString name = QStringLiteral("f%1/%2.mp3").arg(folder).arg(file);
+                QVERIFY(root.mkpath(QFileInfo(name).path()));
+                test::writeFile(root.filePath(name), "x");
+            }
+
+        std::atomic<bool> cancel{false};
+        int entries = 0;
+        CollectLimits limits;
+        limits.room = room;
+        limits.maxVisited = maxVisited;
+        limits.cancel = &cancel;
+        limits.visiting = [&] {
+            if (++entries == cancelAt)
+                cancel = true;
+        };
+        const OpenedFiles opened = collectOpenedFiles({dir.path()}, limits);
+        QStringList names;
+        for (const PlaylistEntry &e : opened.entries)
+            names << root.relativeFilePath(e.path);
+        QCOMPARE(names, expectedNames);
+        QCOMPARE(opened.visited, visited);
+        QCOMPARE(opened.full, stop == "full");
+        QCOMPARE(opened.searchCut, stop == "cut");
+        QCOMPARE(opened.cancelled, stop == "cancelled");
+        // Nothing is read once the search has stopped.
+        QCOMPARE(entries, stop == "cancelled" ? cancelAt : visited);
     }
 };
 

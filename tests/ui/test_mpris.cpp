@@ -129,6 +129,7 @@ private slots:
         engineCalls.replaceInStrings("fixture", fixture);
 
         QVERIFY(p.mpris->call(kMprisPlayer, method, args));
+        QVERIFY(p.h.importsDone());
         p.h.engine.settle();
         QCOMPARE(p.h.engine.playerCalls(), engineCalls);
         QCOMPARE(Form1::selectedIndex(f.List2), selected);
@@ -226,6 +227,7 @@ private slots:
         Form1 &f = p.make(0, -1, false);
         const QString file = qEnvironmentVariable("TARN_FIXTURES") + "/tone440_cbr128_id3.mp3";
         f.openFiles({file}, true);
+        QVERIFY(p.h.importsDone());
         p.h.engine.settle();
         QTRY_COMPARE(p.player("Metadata").toMap().value("xesam:title").toString(),
                      QStringLiteral("Tarn Test Tone"));

@@ -1,7 +1,9 @@
 // Files given to the player from outside: the command line, and files,
 // folders and playlists dropped on the playlist or on the mini player.
 #include "desktop/command_line.h"
+#include "desktop/mpris_player.h"
 #include "fakes/fake_main_window.h"
+#include "fakes/fake_media_bus.h"
 #include "fakes/form1_harness.h"
 #include "fakes/test_files.h"
 #include "mini/form2.h"
@@ -11,7 +13,17 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace tarn;
 using namespace tarn::test;
@@ -34,6 +46,110 @@ bool dragAndDrop(QWidget *target, const QList<QUrl> &urls)
     QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &drop);
     return drop.isAccepted();
+}
+
+QStringList shownNames(const Form1 &f)
+{
+    QStringList names;
+    for (int i = 0; i < f.List2->count(); ++i)
+        names << f.List2->item(i)->text();
+    return names;
+}
+
+// Holds a folder search at its first directory entry, as a hung disk would,
+// until released; tells when the search has let go of everything it held.
+class SearchHold {
+public:
+    SearchHold() = default;
+    SearchHold(const SearchHold &) = delete;
+    SearchHold &operator=(const SearchHold &) = delete;
+    // A test that failed half-way must not leave a search waiting on a hold
+    // that is gone.
+    ~SearchHold()
+    {
+        release();
+        waitEnded();
+    }
+
+    // For FileImport::setVisitHook. Its copies keep the hold's end alive;
+    // `ended()` once the last one is gone.
+    std::function<void()> hook()
+    {
+        auto alive = std::make_shared<Alive>(this);
+        return [this, alive] { entry(); };
+    }
+    bool waitHeld()
+    {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, kSafety, [this] { return entries_ > 0; });
+    }
+    void release()
+    {
+        const std::lock_guard lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+    bool waitEnded()
+    {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, kSafety, [this] { return ended_; });
+    }
+    bool held() const
+    {
+        const std::lock_guard lock(mutex_);
+        return entries_ > 0 && !released_;
+    }
+    int entries() const
+    {
+        const std::lock_guard lock(mutex_);
+        return entries_;
+    }
+    std::thread::id thread() const
+    {
+        const std::lock_guard lock(mutex_);
+        return thread_;
+    }
+
+private:
+    // Only against a hang of the test itself: a search on the window's own
+    // thread would wait here for a release that cannot come.
+    static constexpr std::chrono::seconds kSafety{20};
+    struct Alive {
+        explicit Alive(SearchHold *h) : hold(h) {}
+        Alive(const Alive &) = delete;
+        Alive &operator=(const Alive &) = delete;
+        SearchHold *hold;
+        ~Alive()
+        {
+            const std::lock_guard lock(hold->mutex_);
+            hold->ended_ = true;
+            hold->changed_.notify_all();
+        }
+    };
+    void entry()
+    {
+        std::unique_lock lock(mutex_);
+        ++entries_;
+        thread_ = std::this_thread::get_id();
+        changed_.notify_all();
+        changed_.wait_for(lock, kSafety, [this] { return released_; });
+    }
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    int entries_ = 0;
+    bool released_ = false;
+    bool ended_ = false;
+    std::thread::id thread_;
+};
+
+// A folder "a" of three audio files and a file "b.mp3" beside it.
+void makeTree(const QTemporaryDir &dir)
+{
+    QDir root(dir.path());
+    QVERIFY(root.mkpath("a"));
+    for (const char *name : {"a/1.mp3", "a/2.mp3", "a/10.mp3", "b.mp3"})
+        writeFile(root.filePath(name), "x");
 }
 
 } // namespace
@@ -122,6 +238,7 @@ private slots:
 
         QCOMPARE(dragAndDrop(f.List2->viewport(), urls), accepted);
         QCoreApplication::processEvents();
+        QVERIFY(h.importsDone());
         QStringList shown;
         for (int i = 0; i < f.List2->count(); ++i)
             shown << f.List2->item(i)->text();
@@ -156,12 +273,169 @@ private slots:
         f.openFiles({fixtures + "/missing.mp3", fixtures + "/tone440_u8_8k_mono.wav",
                      fixtures + "/tone440_wmav1.wma"},
                     true);
+        QVERIFY(h.importsDone());
         h.engine.settle();
         QCOMPARE(f.List2->count(), 3);
         QCOMPARE(Form1::selectedIndex(f.List2), 1);
         QCOMPARE(h.engine.fileName, fixtures + "/tone440_u8_8k_mono.wav");
         QCOMPARE(h.engine.playStatus, 2);
         QCOMPARE(f.windowTitle(), h.engine.fileName);
+    }
+
+    // Guards: a message box for each request of another program on a full
+    // playlist (each box's event loop takes the next request and opens the
+    // next box, until the stack runs out; one box alone holds the caller's
+    // D-Bus reply until someone clicks), and nothing saying why nothing was
+    // added.
+    void fullPlaylistFromOutside_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::newRow("command line, second start") << "openFiles";
+        QTest::newRow("OpenUri") << "OpenUri";
+        QTest::newRow("drop") << "drop";
+    }
+    void fullPlaylistFromOutside()
+    {
+        QFETCH(QString, source);
+        Form1Harness h;
+        Form1 &f = h.create();
+        QStringList paths, names;
+        for (int i = 0; i < Form1::kMaxEntries; ++i) {
+            names << QStringLiteral("%1.mp3").arg(i);
+            paths << "/m/" + names.last();
+        }
+        f.List1->addItems(paths);
+        f.List2->addItems(names);
+        FakeMediaBus bus;
+        MprisPlayer mpris(f, bus);
+        QVERIFY(mpris.start());
+        h.engine.calls.clear();
+        const QString file = qEnvironmentVariable("TARN_FIXTURES") + "/tone440_u8_8k_mono.wav";
+
+        for (int i = 0; i < 20; ++i) {
+            if (source == "openFiles")
+                f.openFiles({file}, true);
+            else if (source == "OpenUri")
+                QVERIFY(
+                    mpris.call(kMprisPlayer, "OpenUri", {QUrl::fromLocalFile(file).toString()}));
+            else
+                QVERIFY(dragAndDrop(f.List2->viewport(), {QUrl::fromLocalFile(file)}));
+        }
+        QCoreApplication::processEvents(); // a drop is taken from the event loop
+        QVERIFY(h.importsDone());
+        QCOMPARE(h.messages.texts(), QStringList{});
+        QCOMPARE(f.List2->count(), Form1::kMaxEntries);
+        QCOMPARE(f.lbl_track->toolTip(),
+                 QStringLiteral("Now Playing : The playlist is full (32767 entries)."));
+        QCOMPARE(h.engine.playerCalls(), QStringList{});
+    }
+
+    // Guards: a folder search on the window's thread (a large or hung folder
+    // freezes the window and holds the caller's D-Bus reply), and requests
+    // appended out of the order they came in.
+    void searchLeavesTheWindowAnswering()
+    {
+        QTemporaryDir dir;
+        makeTree(dir);
+        Form1Harness h;
+        Form1 &f = h.create();
+        SearchHold hold;
+        f.fileImport().setVisitHook(hold.hook());
+        f.openFiles({dir.filePath("a")}, false);
+        f.openFiles({dir.filePath("b.mp3")}, false);
+        f.fileImport().setVisitHook({});
+        QVERIFY(hold.waitHeld());
+        QVERIFY(hold.thread() != std::this_thread::get_id());
+
+        // The window's event loop runs on while the search is held.
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+        timer.start(1);
+        QVERIFY(QTest::qWaitFor([&ticks] { return ticks >= 3; }));
+        QCOMPARE(f.List2->count(), 0);
+
+        hold.release();
+        QVERIFY(h.importsDone());
+        QCOMPARE(shownNames(f), (QStringList{"1.mp3", "2.mp3", "10.mp3", "b.mp3"}));
+        QVERIFY(hold.waitEnded());
+    }
+
+    // Guards: Exit or the window's end waiting for a search stuck in a hung
+    // folder (the program could not end), and a search going on, or its
+    // entries arriving, after Exit.
+    void exitLeavesTheSearch_data()
+    {
+        QTest::addColumn<bool>("exit"); // Exit; otherwise the window is destroyed
+        QTest::newRow("Exit") << true;
+        QTest::newRow("window gone") << false;
+    }
+    void exitLeavesTheSearch()
+    {
+        QFETCH(bool, exit);
+        QTemporaryDir dir;
+        makeTree(dir);
+        Form1Harness h;
+        Form1 &f = h.create();
+        SearchHold hold;
+        f.fileImport().setVisitHook(hold.hook());
+        f.openFiles({dir.path()}, true);
+        f.fileImport().setVisitHook({}); // the search holds the only copy now
+        QVERIFY(hold.waitHeld());
+
+        if (exit)
+            f.Command7_Click();
+        else
+            h.form.reset();
+        QVERIFY(hold.held()); // returned without waiting for the search
+        QCOMPARE(h.endProgramCalls, exit ? 1 : 0);
+
+        hold.release();
+        QVERIFY(hold.waitEnded());
+        QCoreApplication::processEvents();
+        QCOMPARE(hold.entries(), 1); // stopped at the entry it was held before
+        if (exit)
+            QCOMPARE(f.List2->count(), 0);
+    }
+
+    // Guards: names that are not UTF-8 (Latin-1 names of old disks and
+    // archives) left out of a folder or a file URL without a word.
+    void namesNotUtf8_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("folder")
+            << "folder"
+            << "Now Playing : 1 file or folder whose name is not valid UTF-8 was left out";
+        QTest::newRow("OpenUri")
+            << "OpenUri"
+            << "Now Playing : caf\uFFFD.ogg cannot be played: its name is not valid UTF-8";
+    }
+    void namesNotUtf8()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, line);
+        QTemporaryDir dir;
+        const RemovedAtEnd remove(dir.path());
+        const QByteArray name = QFile::encodeName(dir.path()) + "/caf\xe9.ogg";
+        const int fd = ::open(name.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        writeFile(dir.filePath("ok.mp3"), "x");
+        Form1Harness h;
+        Form1 &f = h.create();
+        FakeMediaBus bus;
+        MprisPlayer mpris(f, bus);
+        QVERIFY(mpris.start());
+
+        if (source == "folder")
+            f.openFiles({dir.path()}, false);
+        else
+            QVERIFY(mpris.call(kMprisPlayer, "OpenUri",
+                               {"file://" + QString::fromLatin1(name.toPercentEncoding("/"))}));
+        QVERIFY(h.importsDone());
+        QCOMPARE(f.lbl_track->toolTip(), line);
+        QCOMPARE(shownNames(f), source == "folder" ? QStringList{"ok.mp3"} : QStringList{});
     }
 };
 
