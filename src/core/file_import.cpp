@@ -44,7 +44,7 @@ bool FileImport::request(const QStringList &paths, bool playFirst)
 {
     if (waiting_.size() >= std::size_t(kMaxWaiting))
         return false;
-    waiting_.push_back({paths, playFirst});
+    waiting_.push_back({paths, playFirst, ++*newest_});
     if (!busy())
         startNext();
     return true;
@@ -72,6 +72,9 @@ void FileImport::startNext()
     auto job = std::make_shared<Job>();
     job->paths = std::move(waiting_.front().paths);
     job->playFirst = waiting_.front().playFirst;
+    job->limits.stopFolders = [newest = newest_, serial = waiting_.front().serial] {
+        return newest->load(std::memory_order_relaxed) > serial;
+    };
     waiting_.pop_front();
     job->limits.room = std::max<qsizetype>(0, room_());
     job->limits.cancel = &job->cancel;

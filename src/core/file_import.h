@@ -5,7 +5,11 @@
 // entries arrive (through `arrived`, on the UI thread) after those of every
 // earlier request. The room a request may fill is asked for when its search
 // starts, so it counts what the earlier ones added. A search reads at most
-// kMaxVisitedEntries directory entries.
+// kMaxVisitedEntries directory entries. A newer request stops the folder
+// searches of every earlier one at their next entry (what they found so far
+// still arrives, with `foldersStopped` set); the files and playlists they
+// name are still taken, so a program that hands over one file at a time
+// loses none.
 //
 // A search's entries arrive in parts of kPartSize, one part per turn of the
 // event loop (a 0 ms timer), so that a full playlist's worth does not hold
@@ -27,6 +31,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -62,6 +67,7 @@ private:
     struct Request {
         QStringList paths;
         bool playFirst = false;
+        quint64 serial = 0;
     };
     void startNext();
     void finished(const std::shared_ptr<Job> &job);
@@ -71,6 +77,9 @@ private:
     std::function<void(const OpenedFiles &, bool)> arrived_;
     std::function<void()> visitHook_;
     std::deque<Request> waiting_;
+    // The serial of the newest request; a search stops its folders once it
+    // is above the search's own. Shared with the searches' threads.
+    std::shared_ptr<std::atomic<quint64>> newest_ = std::make_shared<std::atomic<quint64>>(0);
     std::shared_ptr<Job> running_;  // the search under way
     std::shared_ptr<Job> arriving_; // a finished search whose entries go in part by part
     qsizetype delivered_ = 0;       // of arriving_'s entries

@@ -53,6 +53,8 @@ void Form1::openedFilesArrived(const OpenedFiles &opened, bool playFirst)
     else if (opened.notUtf8 > 1)
         notes << QStringLiteral("%1 files or folders whose names are not valid UTF-8 were left out")
                      .arg(opened.notUtf8);
+    if (opened.foldersStopped)
+        notes << QStringLiteral("A newer request stopped the folder search");
     if (opened.searchCut)
         notes << QStringLiteral("The folder search stopped after %1 files and folders")
                      .arg(opened.visited);

@@ -103,11 +103,14 @@ private:
         bool folder = false;
     };
 
+    // True when the search is to stop: cancelled, or told to read no folder further.
     bool cancelled()
     {
         if (limits_.cancel && limits_.cancel->load(std::memory_order_relaxed))
             result_.cancelled = true;
-        return result_.cancelled;
+        if (!result_.foldersStopped && limits_.stopFolders && limits_.stopFolders())
+            result_.foldersStopped = true;
+        return result_.cancelled || result_.foldersStopped;
     }
 
     // The audio files and folders directly in `folder`. False: stop everything.
@@ -208,7 +211,9 @@ OpenedFiles collectOpenedFiles(const QStringList &paths, const CollectLimits &li
         const QFileInfo info(given);
         const QString path = info.absoluteFilePath();
         if (info.isDir()) {
-            if (!folders.search(fs::path(QFile::encodeName(path).toStdString())))
+            const bool searched = folders.search(fs::path(QFile::encodeName(path).toStdString()));
+            // Folders stopped: the files named after this one are still taken.
+            if (!searched && (result.cancelled || result.full || !result.foldersStopped))
                 return result;
         } else if (!info.exists()) {
             // The command line and file URLs come with U+FFFD for bytes that

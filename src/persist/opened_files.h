@@ -42,11 +42,12 @@ struct SkippedFile {
 struct OpenedFiles {
     QList<PlaylistEntry> entries;
     QList<SkippedFile> skipped;
-    bool full = false;      // `room` entries were taken and more were left out
-    bool searchCut = false; // a folder search read `maxVisited` entries and stopped there
-    bool cancelled = false; // stopped by the cancel flag; the rest was never looked at
-    qsizetype notUtf8 = 0;  // files and folders left out of a search for their names
-    qsizetype visited = 0;  // directory entries the folder searches read
+    bool full = false;           // `room` entries were taken and more were left out
+    bool searchCut = false;      // a folder search read `maxVisited` entries and stopped there
+    bool cancelled = false;      // stopped by the cancel flag; the rest was never looked at
+    bool foldersStopped = false; // `stopFolders` said so: folders were read no further
+    qsizetype notUtf8 = 0;       // files and folders left out of a search for their names
+    qsizetype visited = 0;       // directory entries the folder searches read
 };
 
 // Directory entries a search reads at most, over all the folders of one call.
@@ -57,6 +58,9 @@ struct CollectLimits {
     qsizetype maxVisited = kMaxVisitedEntries;
     // Read between entries; once set, the collection stops at the next one.
     const std::atomic<bool> *cancel = nullptr;
+    // Asked between directory entries; once true, no folder is read further,
+    // while the files and playlists named are still taken.
+    std::function<bool()> stopFolders;
     // Runs on the collecting thread before each directory entry is read.
     std::function<void()> visiting;
 };
