@@ -381,11 +381,14 @@ tray_menu() {
   local items=("Show Tarn Player" "Hide Tarn Player" "Mini Controls" "About" "Exit") i
   for i in "${!items[@]}"; do [[ ${items[i]} == "$1" ]] && break; done
   wait_for 5 "the player's icon in the tray" tray_icon
-  # The start-up balloon stands over the icon for a while: clicked away first.
-  if label_shown "Click me for options"; then
-    click label "Tarn Player is running.*"
-    wait_for 3 "the start-up balloon to go" eval '! label_shown "Click me for options"'
+  # The start-up balloon stands over the icon for a while: clicked away first,
+  # unless it went by itself between the look and the click.
+  local line x y w h
+  if label_shown "Click me for options" && found_control label "Tarn Player is running.*"; then
+    read -r x y w h < <(cut -f4-7 --output-delimiter=' ' <<<"$line")
+    xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
   fi
+  wait_for 3 "the start-up balloon to go" eval '! label_shown "Click me for options"'
   # A click right after the last menu closed may reach it while it still
   # holds the pointer: a person clicks again, and so does this (said in the log).
   local before attempt
