@@ -6,6 +6,9 @@
 source "$(dirname "$0")/../lib.sh"
 for f in cut gone replaced; do cp "$(tone low30.wav 440 30)" "$out/$f.wav"; done
 after=$(tone high3.wav 880 3)
+# Made before anything plays: the overwrite must land early in the track, and
+# the new sound must last longer than the checks take to read it under load.
+new=$(tone mid12.wav 660 12)
 settings SIZE=1 REP=0
 start_player
 record
@@ -31,9 +34,9 @@ must "the track line changed at the deletion" track_line_has "gone.wav -  00:30"
 log "overwritten with another sound while it plays"
 play_entry replaced.wav
 wait_for 5 "the 440 Hz tone" hearing 440
-cat "$(tone mid5.wav 660 5)" >"$out/replaced.wav"
-wait_for 5 "the track line to show the new length" track_line_has "replaced.wav -  00:05"
+cat "$new" >"$out/replaced.wav"
+wait_for 5 "the track line to show the new length" track_line_has "replaced.wav -  00:12"
 wait_for 8 "the new sound (660 Hz)" hearing 660
-wait_for 8 "the end-of-playlist line" track_line_has "End Of Playlist"
+wait_for 14 "the end-of-playlist line" track_line_has "End Of Playlist"
 kill -0 "$player" || fail "the player ended"
 log "passed"
