@@ -54,22 +54,15 @@ std::string cutShortReason(const std::string &path, std::uintmax_t openSize)
     return {};
 }
 
-void FileDescriptor::reset()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
-}
-
-FileDescriptor openMediaFile(const std::string &path, const char *kind, std::string &error,
-                             std::uintmax_t &size)
+UniqueFd openMediaFile(const std::string &path, const char *kind, std::string &error,
+                       std::uintmax_t &size)
 {
     // The check by name gives the reason in words for what is plainly wrong.
     if (!checkMediaFile(path, kind, error, size))
         return {};
     // O_NONBLOCK: should the name have become a pipe since the check, the
     // open does not wait for a writer (the fstat below then refuses it).
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0) {
         error = errno == EACCES

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "engine/cancel_token.h"
+#include "engine/unique_fd.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,43 +23,14 @@ namespace tarn::engine {
 bool checkMediaFile(const std::string &path, const char *kind, std::string &error,
                     std::uintmax_t &size);
 
-// An open file's descriptor, closed with this object.
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(FileDescriptor &&other) noexcept : fd_(other.release()) {}
-    FileDescriptor &operator=(FileDescriptor &&other) noexcept
-    {
-        if (this != &other) {
-            reset();
-            fd_ = other.release();
-        }
-        return *this;
-    }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    int release()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void reset();
-
-private:
-    int fd_ = -1;
-};
-
 // Opens `path` for reading when it is what checkMediaFile() accepts, checked
 // on the open descriptor itself: the name may have become something else
 // since any check by name (a named pipe would block whoever opened it for as
 // long as nothing writes to it). Never waits for a writer. Read the file
 // through this descriptor (or /proc/self/fd/N), never by its name again.
 // Invalid with `error` set on failure; `size` gets the file's size.
-FileDescriptor openMediaFile(const std::string &path, const char *kind, std::string &error,
-                             std::uintmax_t &size);
+UniqueFd openMediaFile(const std::string &path, const char *kind, std::string &error,
+                       std::uintmax_t &size);
 
 // For a file whose reads ended early without an error: why, when it was cut
 // short on disk while it played (its size fell below `openSize`); empty
@@ -89,7 +61,7 @@ public:
     const std::string &lastError() const { return lastError_; }
 
 private:
-    FileDescriptor fd_;
+    UniqueFd fd_;
     std::int64_t size_ = 0;
     std::string path_;
     CancelToken cancel_;

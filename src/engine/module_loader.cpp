@@ -1,4 +1,5 @@
 #include "engine/module_loader.h"
+#include "engine/unique_fd.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -14,24 +15,6 @@ namespace tarn::engine {
 namespace {
 
 namespace fs = std::filesystem;
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return fd_; }
-    // Leaves the descriptor open for the rest of the process.
-    void keep() { fd_ = -1; }
-
-private:
-    int fd_;
-};
 
 // The one folder modules are taken from: the installed library folder when
 // there is one beside the executable, else the executable's own folder.
@@ -69,7 +52,8 @@ std::string openToOthers(const struct stat &st)
 // Checks the folder `dir` (an open descriptor, or opened from `path` when -1).
 bool safeFolder(int dir, const fs::path &path, const fs::path &module, std::string &error)
 {
-    Fd opened(dir < 0 ? ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1);
+    UniqueFd opened(dir < 0 ? ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                            : -1);
     struct stat st {};
     if ((dir < 0 && opened.get() < 0) || ::fstat(dir < 0 ? opened.get() : dir, &st) != 0) {
         error = path.string() + ": " + std::strerror(errno);
@@ -96,15 +80,15 @@ int openSafely(const fs::path &path, std::string &error)
         return -1;
     }
     const fs::path folder = real.parent_path();
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (dir.get() < 0) {
         error = folder.string() + ": " + std::strerror(errno);
         return -1;
     }
     // O_NONBLOCK: should the name have become a pipe, the open does not wait
     // for a writer (the fstat below then refuses it).
-    Fd file(::openat(dir.get(), real.filename().c_str(),
-                     O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    UniqueFd file(::openat(dir.get(), real.filename().c_str(),
+                           O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (file.get() < 0 || ::fstat(file.get(), &st) != 0) {
         error = real.string() + ": " + std::strerror(errno);
@@ -126,7 +110,7 @@ int openSafely(const fs::path &path, std::string &error)
     if (!ec && foundIn != folder && !safeFolder(-1, foundIn, real, error))
         return -1;
     const int fd = file.get();
-    file.keep();
+    file.release();
     return fd;
 }
 
@@ -154,7 +138,7 @@ void *loadModuleEntry(const ModuleSpec &spec, std::string &error)
     }
     const fs::path path = forced ? fs::path(named) : folder / spec.file;
     std::string why;
-    Fd file(openSafely(path, why));
+    UniqueFd file(openSafely(path, why));
     if (file.get() < 0) {
         error = prefix + why;
         return nullptr;
@@ -173,7 +157,7 @@ void *loadModuleEntry(const ModuleSpec &spec, std::string &error)
     // The dynamic loader now knows the module by that name and would hand
     // it out for any later file of the same name: the descriptor stays open
     // for the rest of the process, so that no other file gets its number.
-    file.keep();
+    file.release();
     void *entry = dlsym(handle, spec.entry);
     if (!entry)
         error = prefix + path.string() + " is not one of its modules";

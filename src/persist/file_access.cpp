@@ -1,4 +1,5 @@
 #include "persist/file_access.h"
+#include "engine/unique_fd.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -51,23 +52,6 @@ QString openRegularFile(QFile &file)
 namespace {
 
 using Status = SmallFileRead::Status;
-
-// Closes a descriptor when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 QString systemReason(int error)
 {
@@ -241,7 +225,7 @@ SmallFileRead readSmallFile(const QString &fileName, qint64 maxBytes)
     if (!S_ISREG(info.st_mode))
         return failed(Status::NotAFile);
     // Non-blocking, should a pipe have taken the file's place since the check.
-    const Fd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const UniqueFd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
         return failed(missingOr(Status::Unreadable));
     return readOpenFile(fd.get(), maxBytes);
@@ -250,7 +234,7 @@ SmallFileRead readSmallFile(const QString &fileName, qint64 maxBytes)
 SmallFileRead readFileInFolder(const QString &folder, const QString &name, qint64 maxBytes)
 {
     const QByteArray entry = entryName(name);
-    const Fd dir(openFolder(folder));
+    const UniqueFd dir(openFolder(folder));
     if (dir.get() < 0)
         return failed(missingOr(Status::Unreadable));
     struct stat info {};
@@ -259,7 +243,7 @@ SmallFileRead readFileInFolder(const QString &folder, const QString &name, qint6
     if (!S_ISREG(info.st_mode))
         return failed(Status::NotAFile);
     // O_NOFOLLOW: a link that took the name since the check is not opened.
-    const Fd fd(
+    const UniqueFd fd(
         ::openat(dir.get(), entry.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     if (fd.get() < 0)
         return failed(errno == ELOOP ? Status::NotAFile : missingOr(Status::Unreadable));
@@ -270,7 +254,7 @@ QString replaceFileInFolder(const QString &folder, const QString &name, QByteArr
                             qint64 maxBytes)
 {
     const QByteArray entry = entryName(name);
-    const Fd dir(openFolder(folder));
+    const UniqueFd dir(openFolder(folder));
     if (dir.get() < 0)
         return systemReason(errno);
     std::optional<mode_t> mode;

@@ -24,6 +24,8 @@
 //   any thread.
 #pragma once
 
+#include "engine/unique_fd.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -36,23 +38,6 @@
 class QSocketNotifier;
 
 namespace tarn {
-
-// An open file descriptor, closed with its owner.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd &&other) noexcept : fd_(other.release()) {}
-    UniqueFd &operator=(UniqueFd &&other) noexcept;
-    ~UniqueFd() { reset(); }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    int release();
-    void reset();
-
-private:
-    int fd_ = -1;
-};
 
 // True when `folder` is a folder only this user can enter: not a symbolic
 // link, owned by this user, no access at all for group and others. A missing

@@ -17,7 +17,7 @@ FormatContextPtr openInput(const std::string &path, const CancelToken &cancel, c
                            std::string &error, std::uintmax_t &size)
 {
     const std::string noun = std::string("a ") + kind + " file";
-    const FileDescriptor file = openMediaFile(path, kind, error, size);
+    const UniqueFd file = openMediaFile(path, kind, error, size);
     if (!file)
         return nullptr;
     const AVIOInterruptCB interrupt{&interruptCallback, const_cast<CancelToken *>(&cancel)};
