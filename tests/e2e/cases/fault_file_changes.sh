@@ -6,9 +6,10 @@
 source "$(dirname "$0")/../lib.sh"
 for f in cut gone replaced; do cp "$(tone low30.wav 440 30)" "$out/$f.wav"; done
 after=$(tone high3.wav 880 3)
-# Made before anything plays: the overwrite must land early in the track, and
-# the new sound must last longer than the checks take to read it under load.
-new=$(tone mid12.wav 660 12)
+# Made before anything plays, so that the overwrite lands early in the track.
+# The engine has decoded about 4 s ahead when it lands: the new sound is heard
+# from there to its end (8 s), and its length once the reads reach that end.
+new=$(tone mid8.wav 660 8)
 settings SIZE=1 REP=0
 start_player
 record
@@ -35,8 +36,8 @@ log "overwritten with another sound while it plays"
 play_entry replaced.wav
 wait_for 5 "the 440 Hz tone" hearing 440
 cat "$new" >"$out/replaced.wav"
-wait_for 5 "the track line to show the new length" track_line_has "replaced.wav -  00:12"
+wait_for 5 "the track line to show the new length" track_line_has "replaced.wav -  00:08"
 wait_for 8 "the new sound (660 Hz)" hearing 660
-wait_for 14 "the end-of-playlist line" track_line_has "End Of Playlist"
+wait_for 12 "the end-of-playlist line" track_line_has "End Of Playlist"
 kill -0 "$player" || fail "the player ended"
 log "passed"
