@@ -430,11 +430,14 @@ start_tray() {
 # playing_tone: the player started in the full view, a 60 s 440 Hz track
 # (low60.mp3) added through the Add dialog and double-clicked, its tone heard
 # at the sink, which is being recorded.
+# playing_tone [COMMAND...]: runs COMMAND once the player has started, before
+# the track is added and played (for what shows only at start-up).
 playing_tone() {
   local file
   file=$(tone low60.mp3 440 60)
   settings SIZE=1
   start_player
+  (($# == 0)) || "$@"
   record
   add_file "$file"
   play_entry low60.mp3
