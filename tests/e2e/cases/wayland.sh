@@ -91,6 +91,8 @@ wait_for 2 "the strip to close" eval '! window_shown "Rude Re3"'
 hearing 440 || fail "the track stopped when the main window came back"
 stop_recording
 exit_player
+seen=$(grep -E 'QObject::connect|qt\.qpa\.wayland' "$out/player.log" || true)
+[[ -z $seen ]] || fail "Qt warned about the player's windows or tray on Wayland"
 
 log "an X server and a compositor: X11"
 start_on "$DISPLAY" "$socket"
