@@ -3,16 +3,18 @@
 # (weston's headless backend) started here, DISPLAY unset. The player opens
 # there, plays the track given on its command line (heard at the sink), keeps
 # its main window shown with no notification area to hide into, its Options
-# say that the strip can be neither on top nor see-through there, and Mini
-# Controls opens the strip, whose Back brings the main window back. Buttons
-# are pressed over the accessibility bus: nothing from outside moves a
-# pointer on Wayland. Then the choice of window system at start: with an X
+# say that the strip can be neither on top nor see-through there, Mini
+# Controls opens the strip, whose Back brings the main window back, and a
+# second start hands its file over to be played; Qt warns of nothing.
+# Buttons are pressed over the accessibility bus: nothing from outside moves
+# a pointer on Wayland. Then the choice of window system at start: with an X
 # server and a compositor both named X11 is taken, with an X server named
 # that does not answer the compositor is; with no display named, or only an
 # X server that does not answer, the player says why and ends with status 1,
 # never a core dump.
 source "$(dirname "$0")/../lib.sh"
 low=$(tone low60.mp3 440 60)
+high=$(tone high60.mp3 880 60)
 settings SIZE=1
 
 socket=tarn-wayland-$$
@@ -89,6 +91,14 @@ press "push button" "Back"
 wait_for 5 "the main window again" main_shown
 wait_for 2 "the strip to close" eval '! window_shown "Rude Re3"'
 hearing 440 || fail "the track stopped when the main window came back"
+
+log "a second start on Wayland hands its file to the player"
+handed=0
+env -u DISPLAY WAYLAND_DISPLAY="$socket" timeout 20 "$TARN_E2E_PLAYER" "$high" \
+  >>"$out/second.log" 2>&1 || handed=$?
+seen=$(cat "$out/second.log")
+((handed == 0)) || fail "the second start ended with status $handed"
+wait_for 5 "the handed-over track's 880 Hz tone" hearing 880
 stop_recording
 exit_player
 seen=$(grep -E 'QObject::connect|qt\.qpa\.wayland' "$out/player.log" || true)
