@@ -110,9 +110,11 @@ platform libqxcb || fail "the player did not take X11 with both named"
 exit_player
 
 # A display number that no X server answers.
+silent_x=""
 for n in $(seq 900 999); do
   [[ -e /tmp/.X11-unix/X$n ]] || grep -q "X11-unix/X$n\$" /proc/net/unix || { silent_x=:$n; break; }
 done
+[[ -n $silent_x ]] || fail "no free display number for an X server that does not answer"
 log "an X server that does not answer, and a compositor: Wayland"
 start_on "$silent_x" "$socket"
 platform libqwayland || fail "the player did not fall back to Wayland"
