@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the player needs. Usage: deps.sh [build|test|bench]
-#   build: compile and run the player
+#   build: compile and run the player (qt6-wayland: its windows in a Wayland
+#          session without XWayland)
 #   test:  also what the test run starts or needs: pulseaudio (the private
 #          sound server of the engine tests) and pulseaudio-utils (pactl,
 #          parec, to drive and record it), clang and its libFuzzer runtime
@@ -15,7 +16,8 @@
 #          xmessage), input (xdotool) and screenshots (imagemagick), and the
 #          accessibility bus with its Python bindings, through which the cases
 #          read the windows' texts (at-spi2-core, gir1.2-atspi-2.0,
-#          python3-gi), procps (pgrep)
+#          python3-gi), procps (pgrep), and a Wayland compositor with no
+#          screen (weston) for the case of a session without X11
 #   e2e:   the same as test (kept for older instructions)
 #   bench: also the players bench/race.sh measures against (Audacious with
 #          its GTK and Qt interfaces, Qmmp, mpv with its MPRIS script, VLC)
@@ -27,12 +29,12 @@ set -euo pipefail
 level=${1:-build}
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6
           libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
-          libsdl2-dev libpulse-dev libmpg123-dev fonts-liberation)
+          libsdl2-dev libpulse-dev libmpg123-dev fonts-liberation qt6-wayland)
 if [[ $level == test || $level == e2e || $level == bench ]]; then
   packages+=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev llvm-14 ffmpeg sox)
   packages+=(dbus-daemon dbus-bin playerctl desktop-file-utils appstream)
   packages+=(xvfb x11-utils xdotool openbox trayer imagemagick at-spi2-core gir1.2-atspi-2.0
-             python3-gi procps)
+             python3-gi procps weston)
 fi
 if [[ $level == bench ]]; then
   packages+=(audacious audacious-plugins qmmp mpv mpv-mpris vlc python3-dbus python3-xlib

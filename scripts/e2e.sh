@@ -3,7 +3,9 @@
 # and runs the CTest label e2e (tests/e2e: a private desktop with Xvfb,
 # openbox, trayer, a session bus and PulseAudio with a null sink; the cases
 # drive the installed player with xdotool and check the windows and the
-# sound). Screenshots, recordings and logs: BUILD_DIR/e2e/out/CASE.
+# sound; the Wayland case starts weston's headless compositor and presses
+# the buttons over the accessibility bus). Screenshots, recordings and logs:
+# BUILD_DIR/e2e/out/CASE.
 #   scripts/e2e.sh [BUILD_DIR] [ctest options, e.g. -R e2e_playback]
 set -euo pipefail
 cd "$(dirname "$0")/.."

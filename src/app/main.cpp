@@ -4,6 +4,7 @@
 #include "desktop/command_line.h"
 #include "desktop/mpris_player.h"
 #include "desktop/one_player.h"
+#include "desktop/window_system.h"
 #include "engine/engine.h"
 #include "persist/app_folder.h"
 #include "persist/qt_settings_store.h"
@@ -35,13 +36,36 @@ int main(int argc, char *argv[])
         return failed ? 2 : EXIT_SUCCESS;
     }
 
-    // Wayland gives programs no always-on-top and no window opacity; use
-    // XWayland unless the user chose a platform.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    // ---- The window system: X11 where an X server is named, else Wayland.
+    tarn::WindowSystemEnvironment display{qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"),
+                                          qgetenv("WAYLAND_DISPLAY")};
+    const tarn::WindowSystemChoice windowSystem = tarn::chooseWindowSystem(display);
+    if (!windowSystem.error.isEmpty()) {
+        std::fprintf(stderr, "tarn-player: %s\n", qPrintable(windowSystem.error));
+        return EXIT_FAILURE;
+    }
+    if (!windowSystem.qtPlatform.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", windowSystem.qtPlatform);
+        display.qtPlatform = windowSystem.qtPlatform;
+    }
 
+    // Qt aborts when none of its platforms opens (a display that does not
+    // answer): said plainly instead, with a failure status and no core dump.
+    static tarn::WindowSystemEnvironment opening;
+    opening = display;
+    static QtMessageHandler qtMessages = nullptr;
+    qtMessages = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context,
+                                           const QString &text) {
+        if (type != QtFatalMsg) {
+            if (qtMessages)
+                qtMessages(type, context, text);
+            return;
+        }
+        std::fprintf(stderr, "tarn-player: %s\n", qPrintable(tarn::windowSystemFailure(opening)));
+        std::_Exit(EXIT_FAILURE);
+    });
     QApplication app(argc, argv);
+    qInstallMessageHandler(qtMessages);
     QApplication::setStyle(new tarn::DeferredIconStyle); // the application owns it
     QApplication::setApplicationName(tarn::kProgramTitle);
     QApplication::setOrganizationName(tarn::kProgramTitle);
@@ -96,7 +120,8 @@ int main(int argc, char *argv[])
                            engine.Stop();
                            QApplication::exit(0);
                        },
-                       {tray, registry, programs}});
+                       {tray, registry, programs},
+                       tarn::keepsOnTopAndOpacity(QGuiApplication::platformName())});
     // A desktop logout (SIGTERM) or Ctrl+C (SIGINT) ends the run through Exit,
     // which saves the settings.
     tarn::QuitSignals quitSignals;

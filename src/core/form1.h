@@ -64,6 +64,9 @@ struct Form1Services {
     QString appFolder;                           // where the state files live
     std::function<void()> endProgram;            // ends the run at once (no close handling)
     ShellServices shell = ShellServices::none(); // tray, registry, starting programs
+    // Whether the window system keeps the mini player strip on top and
+    // see-through (not on Wayland, where the compositor decides).
+    bool stripOnTopAndOpacity = true;
 };
 
 class Form1 : public QMainWindow, public PlayerControls {

@@ -48,7 +48,8 @@ void Form1::Command4_Click()
 void Form1::Command5_Click()
 {
     if (!form4_)
-        form4_ = std::make_unique<Form4>(Form4Services{services_.messages, services_.appFolder});
+        form4_ = std::make_unique<Form4>(
+            Form4Services{services_.messages, services_.appFolder, services_.stripOnTopAndOpacity});
     form4_->open();
 }
 

@@ -14,6 +14,10 @@ namespace tarn {
 namespace {
 
 const QString kTransFile = QStringLiteral("Trans.ini");
+const QString kWaylandNote =
+    QStringLiteral("On Wayland the desktop keeps the mini player neither on top nor "
+                   "see-through; this setting applies in X11 sessions.");
+constexpr int kNoteHeight = 480; // twips: two lines of the window's face
 
 } // namespace
 
@@ -23,7 +27,8 @@ Form4::Form4(Form4Services services) : services_(std::move(services))
     setWindowTitle(QStringLiteral("Options"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(twipsToPixels(5205), twipsToPixels(615));
+    setFixedSize(twipsToPixels(5205),
+                 twipsToPixels(services_.stripOnTopAndOpacity ? 615 : 615 + kNoteHeight));
 
     Label1 = place(new QLabel(QStringLiteral("Transparency for mini player"), this), "Label1", 120,
                    120, 2175, 375);
@@ -38,6 +43,12 @@ Form4::Form4(Form4Services services) : services_(std::move(services))
     setFont(font);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (!services_.stripOnTopAndOpacity) {
+        windowSystemNote = place(new QLabel(kWaylandNote, this), "windowSystemNote", 120, 555, 4965,
+                                 kNoteHeight - 60);
+        windowSystemNote->setWordWrap(true);
+        windowSystemNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
     setTabOrder(UpDown1, Command1);
     UpDown1->setFocus();
 

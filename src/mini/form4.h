@@ -1,5 +1,7 @@
 // The Options window: the mini player's opacity, 20 to 100 %, saved to
-// Trans.ini and applied by the mini player at its next opening.
+// Trans.ini and applied by the mini player at its next opening. Where the
+// window system cannot make the strip see-through or keep it on top
+// (Wayland), a note under the setting says so.
 //
 // The window holds its value for the whole run: 0 at first, then what
 // Trans.ini held at the last opening or what the arrows set. Every opening
@@ -23,6 +25,9 @@ class UpDown;
 struct Form4Services {
     MessageBoxes &messages;
     QString appFolder; // where Trans.ini lives
+    // False where the window system keeps the strip neither on top nor
+    // see-through: the window then says so.
+    bool stripOnTopAndOpacity = true;
 };
 
 class Form4 : public QWidget {
@@ -44,6 +49,7 @@ public:
     UpDown *UpDown1 = nullptr;
     QLabel *Label2 = nullptr;
     QPushButton *Command1 = nullptr;
+    QLabel *windowSystemNote = nullptr; // only where the strip cannot follow the setting
 
 private:
     void showHeld();

@@ -1,6 +1,7 @@
 #include "platform/tray_icon.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 
 #include <utility>
 
@@ -36,8 +37,15 @@ void QtTrayIcon::whenStarted(std::function<void()> step)
 
 void QtTrayIcon::setIconVisible(bool on)
 {
-    // Qt keeps a shown icon and puts it into a tray host that appears later.
-    whenStarted([this, on] { icon_.setVisible(on); });
+    // On X11 Qt keeps a shown icon and puts it into a tray host that appears
+    // later. Elsewhere (Wayland) it looks for a host once, at start: without
+    // one the icon has nowhere to go, and Qt would only warn about it.
+    whenStarted([this, on] {
+        if (on && QGuiApplication::platformName() != QLatin1String("xcb") &&
+            !QSystemTrayIcon::isSystemTrayAvailable())
+            return;
+        icon_.setVisible(on);
+    });
 }
 
 void QtTrayIcon::showBalloon(const QString &title, const QString &text, int iconKind, int timeoutMs)

@@ -58,6 +58,9 @@ public:
 // start(): the program calls it once its window is up, so that building the
 // window does not wait for the icon's picture, the tray host or the
 // balloon's artwork. Requests made before then are carried out in order.
+//
+// On X11 the icon goes into a tray host that appears later; on Wayland Qt
+// uses a StatusNotifier host only when one runs as the program starts.
 class QtTrayIcon final : public TrayIcon {
 public:
     explicit QtTrayIcon(QString iconFile);

@@ -4,7 +4,10 @@ bus: one line per control of the process $1 that is shown and lies in its
 window, tab-separated: role, name, text (of a slider: value/maximum), x, y, width, height (on the
 screen) and its states among checked, selected, focused, and its
 description (the tooltip: a cut-off line in full).
-   a11y.py PID answers SECONDS: how fast the window answers meanwhile."""
+   a11y.py PID answers SECONDS: how fast the window answers meanwhile.
+   a11y.py PID press ROLE NAME: does the action of the first shown control of
+that role and name, as a screen reader's user would (a button's Press), where
+no pointer can be moved (Wayland); ends with status 1 when there is none."""
 import sys
 import time
 
@@ -68,6 +71,41 @@ def answers(app, seconds):
     print(f"{len(times)} {times[len(times) // 2]:.1f} {times[-1]:.1f}")
 
 
+def find(node, role, name, window=None):
+    """The first control below NODE (a window) that is shown, lies in its
+    window, and has ROLE and NAME; None when there is none."""
+    try:
+        if not node.get_state_set().contains(Atspi.StateType.SHOWING):
+            return None
+        ext = Atspi.Component.get_extents(node, Atspi.CoordType.SCREEN)
+        window = window or ext
+        if (ext.x >= window.x + window.width or ext.y >= window.y + window.height
+                or ext.x + ext.width <= window.x or ext.y + ext.height <= window.y):
+            return None
+        if node.get_role_name() == role and (node.get_name() or "") == name:
+            return node
+        for i in range(min(node.get_child_count(), 100)):
+            child = node.get_child_at_index(i)
+            found = child is not None and find(child, role, name, window)
+            if found:
+                return found
+    except GLib.Error:
+        pass
+    return None
+
+
+def press(app, role, name):
+    for j in range(app.get_child_count()):
+        window = app.get_child_at_index(j)
+        control = window is not None and find(window, role, name)
+        if control and Atspi.Action.get_n_actions(control) > 0:
+            try:
+                return Atspi.Action.do_action(control, 0)
+            except GLib.Error:
+                return True  # sent; the program ended before it answered (Exit)
+    return False
+
+
 def main():
     wanted = int(sys.argv[1])
     desktop = Atspi.get_desktop(0)
@@ -77,10 +115,14 @@ def main():
             if len(sys.argv) > 3 and sys.argv[2] == "answers":
                 answers(app, float(sys.argv[3]))
                 return
+            if len(sys.argv) > 4 and sys.argv[2] == "press":
+                sys.exit(0 if press(app, sys.argv[3], sys.argv[4]) else 1)
             for j in range(app.get_child_count()):
                 window = app.get_child_at_index(j)
                 if window is not None:
                     shown(window)
+    if len(sys.argv) > 4 and sys.argv[2] == "press":
+        sys.exit(1)  # no such program
 
 
 if __name__ == "__main__":

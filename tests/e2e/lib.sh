@@ -181,6 +181,16 @@ click() {
   read -r x y w h < <(cut -f4-7 --output-delimiter=' ' <<<"$line")
   xdotool mousemove $((x + w / 2)) $((y + h / 2)) click --repeat "${4:-1}" --delay 80 "${3:-1}"
 }
+# press ROLE NAME: does the action of that control (a button's Press) over
+# the accessibility bus, as a screen reader's user does: for windows that no
+# pointer from outside reaches (Wayland). Tries for up to 2 s.
+press() {
+  local deadline=$(($(millis) + 2000))
+  until /usr/bin/python3 "$e2e_src/a11y.py" "$player" press "$1" "$2" 2>/dev/null; do
+    (($(millis) < deadline)) || { seen=$(a11y | cut -f1,2 | paste -sd'|'); fail "no $1 \"$2\" to press"; }
+    sleep 0.1
+  done
+}
 # The texts a person reads: the track line (in full: its tooltip holds what
 # the label may cut off), the time, the labels, the playlist's entries.
 track_line() {
