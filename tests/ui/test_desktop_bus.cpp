@@ -2,6 +2,7 @@
 // driven by the real playerctl and by real second starts of tarn-player.
 #include "desktop/mpris_player.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 #include "platform/qt_media_bus.h"
 
 #include <QCheckBox>
@@ -51,14 +52,14 @@ bool nameOnBus(bool wanted)
 }
 
 // The window and engine in one line, for comparing with what playerctl did.
-QString state(const Form1 &f, const FakeEngine &e)
+QString state(Form1 &f, const FakeEngine &e)
 {
     return QStringLiteral("entry=%1 status=%2 pos=%3 bar=%4 repeat=%5")
-        .arg(Form1::selectedIndex(f.List2))
-        .arg(e.playStatus)
+        .arg(Form1Probe::selectedIndex(probe(f).List2))
+        .arg(int(e.playStatus))
         .arg(e.position)
-        .arg(f.HScroll1->value())
-        .arg(f.Check1->isChecked());
+        .arg(probe(f).HScroll1->value())
+        .arg(probe(f).Check1->isChecked());
 }
 
 } // namespace
@@ -124,13 +125,13 @@ private slots:
         Form1Harness h;
         h.engine.lengthOnOpen = 180;
         Form1 &f = h.create();
-        f.Check1->setChecked(false);
+        probe(f).Check1->setChecked(false);
         for (int i = 0; i < 3; ++i) {
-            f.List1->addItem(QStringLiteral("/m/%1.mp3").arg(i));
-            f.List2->addItem(QStringLiteral("%1.mp3").arg(i));
+            probe(f).List1->addItem(QStringLiteral("/m/%1.mp3").arg(i));
+            probe(f).List2->addItem(QStringLiteral("%1.mp3").arg(i));
         }
-        Form1::setSelectedIndex(f.List2, 0);
-        f.List2_DblClick();
+        Form1Probe::setSelectedIndex(probe(f).List2, 0);
+        probe(f).List2_DblClick();
         h.engine.settle();
         QtMediaBus bus(QStringLiteral("tarnplayer"));
         MprisPlayer mpris(f, bus);
@@ -154,8 +155,8 @@ private slots:
         Form1Harness h;
         h.engine.lengthOnOpen = 180;
         Form1 &f = h.create();
-        f.List1->addItem(QStringLiteral("/m/a.mp3"));
-        f.List2->addItem(QStringLiteral("a.mp3"));
+        probe(f).List1->addItem(QStringLiteral("/m/a.mp3"));
+        probe(f).List2->addItem(QStringLiteral("a.mp3"));
         QtMediaBus bus(QStringLiteral("tarnplayer"));
         MprisPlayer mpris(f, bus);
         QVERIFY(mpris.start());

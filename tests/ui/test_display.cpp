@@ -1,5 +1,6 @@
 // Position slider, time display, seeking and volume of the main window, on fakes.
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -16,14 +17,14 @@ namespace {
 Form1 &makeWindow(Form1Harness &h, bool selectSong, int count = 1)
 {
     Form1 &f = h.create();
-    f.List1->addItem(QStringLiteral("/m/Song.mp3"));
-    f.List2->addItem(QStringLiteral("Song.mp3"));
+    probe(f).List1->addItem(QStringLiteral("/m/Song.mp3"));
+    probe(f).List2->addItem(QStringLiteral("Song.mp3"));
     for (int i = 1; i < count; ++i) {
-        f.List1->addItem(QStringLiteral("/m/%1.mp3").arg(i));
-        f.List2->addItem(QStringLiteral("%1.mp3").arg(i));
+        probe(f).List1->addItem(QStringLiteral("/m/%1.mp3").arg(i));
+        probe(f).List2->addItem(QStringLiteral("%1.mp3").arg(i));
     }
     if (selectSong)
-        Form1::setSelectedIndex(f.List2, 0);
+        Form1Probe::setSelectedIndex(probe(f).List2, 0);
     h.engine.settle();
     h.engine.calls.clear();
     return f;
@@ -34,7 +35,7 @@ Form1 &playingWindow(Form1Harness &h, int count = 1)
 {
     h.engine.lengthOnOpen = 180;
     Form1 &f = makeWindow(h, true, count);
-    f.List2_DblClick();
+    probe(f).List2_DblClick();
     h.engine.settle();
     h.engine.calls.clear();
     return f;
@@ -96,15 +97,15 @@ private slots:
         Form1 &f = makeWindow(h, true);
         h.engine.position = position;
         h.engine.length = length;
-        f.Timer1_Timer();
+        probe(f).Timer1_Timer();
 
-        QCOMPARE(f.txtTime->text(), time);
-        QCOMPARE(f.Label3->text(), duration);
-        QCOMPARE(f.Text1->text(), track);
-        QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : ") + track);
-        QCOMPARE(f.Slider1->value(), sliderValue);
-        QCOMPARE(f.Slider1->maximum(), qRound(length)); // no exact halves in the table
-        QVERIFY(h.engine.calls.isEmpty());              // a tick never seeks
+        QCOMPARE(probe(f).txtTime->text(), time);
+        QCOMPARE(probe(f).Label3->text(), duration);
+        QCOMPARE(probe(f).Text1->text(), track);
+        QCOMPARE(probe(f).lbl_track->text(), QStringLiteral("Now Playing : ") + track);
+        QCOMPARE(probe(f).Slider1->value(), sliderValue);
+        QCOMPARE(probe(f).Slider1->maximum(), qRound(length)); // no exact halves in the table
+        QVERIFY(h.engine.calls.isEmpty());                     // a tick never seeks
     }
 
     // Guards: texts rewritten (e.g. to 00:00) while the engine reports no length.
@@ -114,15 +115,15 @@ private slots:
         Form1 &f = makeWindow(h, true);
         h.engine.position = 12;
         h.engine.length = 100;
-        f.Timer1_Timer();
+        probe(f).Timer1_Timer();
         h.engine.position = 0;
         h.engine.length = 0;
-        f.Timer1_Timer();
-        QCOMPARE(f.Slider1->value(), 0);
-        QCOMPARE(f.Slider1->maximum(), 0);
-        QCOMPARE(f.txtTime->text(), QStringLiteral("00:12"));
-        QCOMPARE(f.Label3->text(), QStringLiteral("/  01:40"));
-        QCOMPARE(f.Text1->text(), QStringLiteral("Song.mp3 - 01:40"));
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).Slider1->value(), 0);
+        QCOMPARE(probe(f).Slider1->maximum(), 0);
+        QCOMPARE(probe(f).txtTime->text(), QStringLiteral("00:12"));
+        QCOMPARE(probe(f).Label3->text(), QStringLiteral("/  01:40"));
+        QCOMPARE(probe(f).Text1->text(), QStringLiteral("Song.mp3 - 01:40"));
     }
 
     // Guards: a missing " - " prefix (or a crash) with nothing selected.
@@ -131,8 +132,8 @@ private slots:
         Form1Harness h;
         Form1 &f = makeWindow(h, false);
         h.engine.length = 225;
-        f.Timer1_Timer();
-        QCOMPARE(f.Text1->text(), QStringLiteral(" - 03:45"));
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).Text1->text(), QStringLiteral(" - 03:45"));
     }
 
     // Guards: the slider's value clamped to the previous tick's maximum when
@@ -143,11 +144,11 @@ private slots:
         Form1 &f = makeWindow(h, true);
         h.engine.position = 50;
         h.engine.length = 100;
-        f.Timer1_Timer();
+        probe(f).Timer1_Timer();
         h.engine.position = 150;
         h.engine.length = 200;
-        f.Timer1_Timer();
-        QCOMPARE(f.Slider1->value(), 150);
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).Slider1->value(), 150);
     }
 
     // Guards: the tick pulling the thumb back while the user drags it, and the
@@ -158,22 +159,22 @@ private slots:
         Form1 &f = makeWindow(h, true);
         h.engine.length = 300;
         h.engine.position = 10;
-        f.Timer1_Timer();
+        probe(f).Timer1_Timer();
 
-        f.Slider1->setSliderDown(true); // what pressing the thumb does
-        f.Slider1->setSliderPosition(120);
+        probe(f).Slider1->setSliderDown(true); // what pressing the thumb does
+        probe(f).Slider1->setSliderPosition(120);
         QCOMPARE(h.engine.calls, QStringList{"Position=120"});
         h.engine.position = 11; // a tick with the old position
-        f.Timer1_Timer();
-        QCOMPARE(f.Slider1->sliderPosition(), 120);
-        f.Slider1->setSliderDown(false);
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).Slider1->sliderPosition(), 120);
+        probe(f).Slider1->setSliderDown(false);
         QCOMPARE(h.engine.calls.last(), QStringLiteral("Position=120"));
         QCOMPARE(h.engine.calls.size(), 1); // letting go does not seek a second time
 
         h.engine.position = 121;
-        f.Timer1_Timer();
-        QCOMPARE(f.Slider1->value(), 121);
-        QCOMPARE(f.txtTime->text(), QStringLiteral("02:01"));
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).Slider1->value(), 121);
+        QCOMPARE(probe(f).txtTime->text(), QStringLiteral("02:01"));
     }
 
     // Guards: the pause leaving the time of the tick before it on show, and
@@ -183,19 +184,22 @@ private slots:
         Form1Harness h;
         Form1 &f = playingWindow(h);
         h.engine.position = 60.4;
-        f.Timer1_Timer();
-        QCOMPARE(f.txtTime->text(), QStringLiteral("01:00"));
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).txtTime->text(), QStringLiteral("01:00"));
         h.engine.position = 61.2; // played on since that tick
-        f.pause1_Click();
-        const QStringList paused{f.txtTime->text(), f.Label3->text(), f.lbl_track->text()};
+        probe(f).pause1_Click();
+        const QStringList paused{probe(f).txtTime->text(), probe(f).Label3->text(),
+                                 probe(f).lbl_track->text()};
         QCOMPARE(paused.first(), QStringLiteral("01:01"));
-        QVERIFY(!f.Timer1->isActive());
+        QVERIFY(!probe(f).Timer1->isActive());
 
         // A probe: the real engine's position stays while paused, so any
         // tick from now on would show this and give itself away.
         h.engine.position = 75;
-        QTest::qWait(4 * f.Timer1->interval());
-        QCOMPARE((QStringList{f.txtTime->text(), f.Label3->text(), f.lbl_track->text()}), paused);
+        QTest::qWait(4 * probe(f).Timer1->interval());
+        QCOMPARE((QStringList{probe(f).txtTime->text(), probe(f).Label3->text(),
+                              probe(f).lbl_track->text()}),
+                 paused);
     }
 
     // Guards: a seek while paused (slider keys or a click on its groove) not
@@ -204,13 +208,13 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = playingWindow(h);
-        f.pause1_Click();
-        f.Slider1->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        probe(f).pause1_Click();
+        probe(f).Slider1->triggerAction(QAbstractSlider::SliderPageStepAdd);
         QTRY_COMPARE(h.engine.calls.last(),
-                     QStringLiteral("Position=%1").arg(f.Slider1->pageStep()));
-        QCOMPARE(f.txtTime->text(),
-                 QStringLiteral("00:%1").arg(f.Slider1->pageStep(), 2, 10, QLatin1Char('0')));
-        QVERIFY(!f.Timer1->isActive());
+                     QStringLiteral("Position=%1").arg(probe(f).Slider1->pageStep()));
+        QCOMPARE(probe(f).txtTime->text(), QStringLiteral("00:%1").arg(probe(f).Slider1->pageStep(),
+                                                                       2, 10, QLatin1Char('0')));
+        QVERIFY(!probe(f).Timer1->isActive());
     }
 
     // Guards: the display waking 20 times a second while it shows whole
@@ -227,16 +231,16 @@ private slots:
                     {0.0, 500, 520},  {59.999, 500, 520}, {1e15, 1000, 1000}};
         for (const auto &r : rows) {
             h.engine.position = r.position;
-            f.Timer1_Timer();
-            QVERIFY2(f.Timer1->isActive() && f.Timer1->interval() >= r.lowMs &&
-                         f.Timer1->interval() <= r.highMs,
+            probe(f).Timer1_Timer();
+            QVERIFY2(probe(f).Timer1->isActive() && probe(f).Timer1->interval() >= r.lowMs &&
+                         probe(f).Timer1->interval() <= r.highMs,
                      qPrintable(QStringLiteral("at %1 s the next tick is in %2 ms")
                                     .arg(r.position)
-                                    .arg(f.Timer1->interval())));
+                                    .arg(probe(f).Timer1->interval())));
         }
         // Pressing Play again shows the position soon, whatever the last tick set.
-        f.Play1_Click();
-        QVERIFY(f.Timer1->interval() <= 100);
+        probe(f).Play1_Click();
+        QVERIFY(probe(f).Timer1->interval() <= 100);
     }
 
     void timerStopsWhenNothingPlays_data()
@@ -256,15 +260,15 @@ private slots:
         QFETCH(QString, event);
         Form1Harness h;
         Form1 &f = playingWindow(h, 2);
-        QVERIFY(f.Timer1->isActive());
+        QVERIFY(probe(f).Timer1->isActive());
         const bool keepsPlaying = event == QLatin1String("advance");
         if (event == QLatin1String("Pause")) {
-            f.pause1_Click();
+            probe(f).pause1_Click();
         } else if (event == QLatin1String("Stop")) {
-            f.stop1_Click();
+            probe(f).stop1_Click();
         } else if (event == QLatin1String("end")) {
-            f.Check1->setChecked(false);
-            Form1::setSelectedIndex(f.List2, 1);
+            probe(f).Check1->setChecked(false);
+            Form1Probe::setSelectedIndex(probe(f).List2, 1);
             h.engine.finishTrack();
         } else if (event == QLatin1String("advance")) {
             h.engine.finishTrack();
@@ -273,11 +277,11 @@ private slots:
                 h.engine.unplayable << QStringLiteral("/m/Song.mp3");
             else
                 h.engine.playFailure = QStringLiteral("no sound output");
-            f.List2_DblClick();
+            probe(f).List2_DblClick();
         }
         h.engine.settle();
-        QTRY_COMPARE(f.Timer1->isActive(), keepsPlaying);
-        QCOMPARE(h.engine.playStatus == 2, keepsPlaying);
+        QTRY_COMPARE(probe(f).Timer1->isActive(), keepsPlaying);
+        QCOMPARE(h.engine.playStatus == PlayState::Playing, keepsPlaying);
     }
 
     void volume_data()
@@ -299,11 +303,11 @@ private slots:
         Form1Harness h;
         Form1 &f = makeWindow(h, true);
         // Through the bar's own change notification, from a different value.
-        f.HScroll1->setValue(bar == 0 ? 1 : 0);
-        f.HScroll1->setValue(bar);
+        probe(f).HScroll1->setValue(bar == 0 ? 1 : 0);
+        probe(f).HScroll1->setValue(bar);
         QCOMPARE(h.engine.volume, engineVolume);
         QCOMPARE(h.engine.calls.last(), QStringLiteral("Volume=%1").arg(engineVolume));
-        QCOMPARE(f.lbl_vol->text(), label);
+        QCOMPARE(probe(f).lbl_vol->text(), label);
     }
 
     // The desktop's mixer changed the player's volume: the bar and its label
@@ -326,16 +330,16 @@ private slots:
         QFETCH(QString, label);
         Form1Harness h;
         Form1 &f = makeWindow(h, true);
-        f.HScroll1->setValue(1250);
+        probe(f).HScroll1->setValue(1250);
         h.engine.calls.clear();
         h.engine.changeVolumeOutside(engineVolume);
         QCoreApplication::sendPostedEvents();
-        QCOMPARE(f.HScroll1->value(), bar);
-        QCOMPARE(f.lbl_vol->text(), label);
+        QCOMPARE(probe(f).HScroll1->value(), bar);
+        QCOMPARE(probe(f).lbl_vol->text(), label);
         QCOMPARE(h.engine.calls, QStringList{});
         QCOMPARE(h.engine.volume, engineVolume);
         // The bar's own changes still set the engine afterwards.
-        f.HScroll1->setValue(2000);
+        probe(f).HScroll1->setValue(2000);
         QCOMPARE(h.engine.calls, QStringList{QStringLiteral("Volume=-500")});
     }
 };

@@ -1,5 +1,6 @@
 // The Options window: the opacity it holds, its arrows and Save.
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 #include "fakes/test_files.h"
 #include "mini/form4.h"
 #include "mini/up_down.h"
@@ -89,7 +90,7 @@ private slots:
         const QString path = appFile(h.appFolder.path(), kTrans);
         writeFile(path, " 60 \r\n");
         Form1 &f = h.create();
-        f.Command5->click();
+        probe(f).Command5->click();
         Form4 *options = optionsWindow();
         QVERIFY(options && options->isVisible());
         QVERIFY(QTest::qWaitForWindowActive(options));
@@ -98,17 +99,17 @@ private slots:
         QCOMPARE(options->Label2->text(), QStringLiteral("61%"));
 
         writeFile(path, " 30 \r\n");
-        f.Command5_Click(); // shown: only brought forward
+        probe(f).Command5_Click(); // shown: only brought forward
         QCOMPARE(optionsWindow(), options);
         QCOMPARE(options->Label2->text(), QStringLiteral("61%"));
 
         options->close();
         QVERIFY(QFile::remove(path));
-        f.Command5_Click(); // nothing to read: the held value stays
+        probe(f).Command5_Click(); // nothing to read: the held value stays
         QCOMPARE(options->Label2->text(), QStringLiteral("61%"));
         options->close();
         writeFile(path, " 30 \r\n");
-        f.Command5_Click();
+        probe(f).Command5_Click();
         QCOMPARE(options->Label2->text(), QStringLiteral("30%"));
         QCOMPARE(options->UpDown1->value(), 30);
         QVERIFY(h.messages.shown.isEmpty());

@@ -1,6 +1,7 @@
 // SIGTERM and SIGINT reach the event loop as a Qt signal, and end the player
 // through Exit, once.
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 #include "platform/quit_signals.h"
 
 #include <QCheckBox>
@@ -60,11 +61,11 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = h.create();
-        f.HScroll1->setValue(700);
-        f.Check1->setChecked(false);
+        probe(f).HScroll1->setValue(700);
+        probe(f).Check1->setChecked(false);
         QuitSignals quit;
         QVERIFY(quit.isActive());
-        connect(&quit, &QuitSignals::received, &f, &Form1::Command7_Click);
+        connect(&quit, &QuitSignals::received, &f, &Form1::exitProgram);
         raise(SIGTERM);
         raise(SIGINT);
         QTRY_COMPARE(h.endProgramCalls, 1);

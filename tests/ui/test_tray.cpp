@@ -3,6 +3,7 @@
 // window, open the About box and exit, and leave the playlist, playback and
 // view alone; a window hidden into the tray never outlives the tray host.
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 #include "mini/form2.h"
 
 #include <QAction>
@@ -35,11 +36,11 @@ Form1 &playingWindow(Form1Harness &h)
         QStringLiteral("1"));
     Form1 &f = h.create();
     for (const char *name : {"a", "b"}) {
-        f.List1->addItem(QStringLiteral("/m/%1.mp3").arg(QLatin1String(name)));
-        f.List2->addItem(QStringLiteral("%1.mp3").arg(QLatin1String(name)));
+        probe(f).List1->addItem(QStringLiteral("/m/%1.mp3").arg(QLatin1String(name)));
+        probe(f).List2->addItem(QStringLiteral("%1.mp3").arg(QLatin1String(name)));
     }
-    Form1::setSelectedIndex(f.List2, 1);
-    f.List2_DblClick();
+    Form1Probe::setSelectedIndex(probe(f).List2, 1);
+    probe(f).List2_DblClick();
     h.engine.settle();
     f.show();
     h.engine.calls.clear();
@@ -50,18 +51,18 @@ Form1 &playingWindow(Form1Harness &h)
 // Playlist, playback and view in one comparable line.
 QString playerState(const Form1Harness &h)
 {
-    const Form1 &f = *h.form;
+    Form1 &f = *h.form;
     QStringList out;
-    for (const QListWidget *list : {f.List1, f.List2})
+    for (const QListWidget *list : {probe(f).List1, probe(f).List2})
         for (int i = 0; i < list->count(); ++i)
             out << list->item(i)->text();
     // The mini player hands the engine the volume it has already.
     QStringList calls = h.engine.calls;
     calls.removeIf([](const QString &c) { return c.startsWith(QLatin1String("Volume=")); });
-    out << QString::number(Form1::selectedIndex(f.List2)) << calls.join(QLatin1Char(','))
-        << QString::number(h.engine.volume) << QString::number(h.engine.playStatus)
-        << QString::number(f.playlistShown) << f.Show_play->text()
-        << QString::number(f.Timer1->isActive());
+    out << QString::number(Form1Probe::selectedIndex(probe(f).List2))
+        << calls.join(QLatin1Char(',')) << QString::number(h.engine.volume)
+        << QString::number(int(h.engine.playStatus)) << QString::number(probe(f).playlistShown())
+        << probe(f).Show_play->text() << QString::number(probe(f).Timer1->isActive());
     return out.join(QLatin1Char(' '));
 }
 
@@ -122,18 +123,18 @@ private slots:
         Form1Harness h;
         Form1 &f = playingWindow(h);
         if (hidden)
-            f.Hide1_Click();
+            probe(f).Hide1_Click();
         QCursor::setPos(200, 150);
         h.tray.request(TrayRequest::Menu);
-        QVERIFY(f.mnuPop->isVisible());
-        QCOMPARE(f.mnuPop->pos(), QPoint(200, 150));
-        QCOMPARE(captions(f.mnuPop), QStringList({"Show Tarn Player", "Hide Tarn Player",
-                                                  "Mini Controls", "-", "About", "Exit"}));
-        QCOMPARE(f.mnuPop->defaultAction(), f.itmShowMainWindow);
-        QVERIFY(f.itmShowMainWindow->font().bold());
-        QVERIFY(!f.menuBar()->actions().contains(f.mnuPop->menuAction()));
+        QVERIFY(probe(f).mnuPop->isVisible());
+        QCOMPARE(probe(f).mnuPop->pos(), QPoint(200, 150));
+        QCOMPARE(captions(probe(f).mnuPop), QStringList({"Show Tarn Player", "Hide Tarn Player",
+                                                         "Mini Controls", "-", "About", "Exit"}));
+        QCOMPARE(probe(f).mnuPop->defaultAction(), probe(f).itmShowMainWindow);
+        QVERIFY(probe(f).itmShowMainWindow->font().bold());
+        QVERIFY(!f.menuBar()->actions().contains(probe(f).mnuPop->menuAction()));
         QCOMPARE(f.isVisible(), !hidden); // opening the menu shows nothing
-        f.mnuPop->close();
+        probe(f).mnuPop->close();
     }
 
     // Guards: an event or item that does not show, hide, inform or open
@@ -172,7 +173,7 @@ private slots:
         Form1Harness h;
         Form1 &f = playingWindow(h);
         if (startHidden)
-            f.Hide1->trigger();
+            probe(f).Hide1->trigger();
         const QString before = playerState(h);
 
         if (action == "restore")
@@ -189,7 +190,7 @@ private slots:
 
         QCOMPARE(f.isVisible(), visible);
         QCOMPARE(h.tray.calls, trayCalls);
-        QCOMPARE(f.aboutBox() != nullptr, opened == "about");
+        QCOMPARE(probe(f).aboutBox() != nullptr, opened == "about");
         QCOMPARE(shownStrip() != nullptr, opened == "strip");
         QCOMPARE(playerState(h), before);
         QCOMPARE(h.endProgramCalls, 0);
@@ -211,8 +212,8 @@ private slots:
         bool visibleAtEnd = false;
         h.onEndProgram = [&] { visibleAtEnd = f.isVisible(); };
         if (hidden)
-            f.Hide1_Click();
-        f.Cmd_Exit->trigger();
+            probe(f).Hide1_Click();
+        probe(f).Cmd_Exit->trigger();
         QVERIFY(visibleAtEnd);
         QCOMPARE(h.endProgramCalls, 1);
         QCOMPARE(h.settings.values.value(FakeSettings::path(
@@ -239,13 +240,13 @@ private slots:
         Form1Harness h;
         Form1 &f = playingWindow(h);
         h.tray.hostAvailable = hostAtHide;
-        f.Hide1_Click();
+        probe(f).Hide1_Click();
         QCOMPARE(f.isVisible(), !hostAtHide);
         h.tray.hostAvailable = hostLater;
-        if (f.trayWatch->isActive())
-            f.trayWatch_Timer();
+        if (probe(f).trayWatch->isActive())
+            probe(f).trayWatch_Timer();
         QCOMPARE(f.isVisible(), visible);
-        QCOMPARE(f.trayWatch->isActive(), !visible); // no watching a shown window
+        QCOMPARE(probe(f).trayWatch->isActive(), !visible); // no watching a shown window
     }
 
     // Guards: a double click whose first click opens the menu (the menu then

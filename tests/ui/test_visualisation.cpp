@@ -3,6 +3,7 @@
 // window at a time, Close, full screen, and a video that cannot be played.
 #include "engine/picture_size.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 #include "fakes/test_files.h"
 #include "platform/media_engine.h"
 #include "platform/video_view.h"
@@ -64,7 +65,7 @@ private slots:
         Form1Harness h;
         Form1 &f = mainWindow(h, QStringLiteral("video_only.avi"));
         const QStringList mainCalls = h.engine.playerCalls();
-        f.Command4->click();
+        probe(f).Command4->click();
         QCOMPARE(visualisations().size(), 1);
         Form3 *w = visualisations().first();
         QVERIFY(w->isVisible());
@@ -83,7 +84,7 @@ private slots:
         // 320 x 240 fitted into 281 x 209 with its shape kept.
         QTRY_COMPARE(w->MediaPlayer1->picture().size(), QSize(278, 209));
 
-        f.Command4->click();
+        probe(f).Command4->click();
         QCOMPARE(visualisations(), QList<Form3 *>{w});
         QVERIFY(w->engine().Position() > 0.5);
         QCOMPARE(h.messages.shown.size(), 2);
@@ -109,20 +110,20 @@ private slots:
         Form1Harness h;
         Form1 &f = mainWindow(h, QStringLiteral("video_only.avi"));
         const QStringList mainCalls = h.engine.playerCalls();
-        f.Command4->click();
+        probe(f).Command4->click();
         QPointer<Form3> first = visualisations().first();
         QTRY_VERIFY(first->engine().Position() > 0.8);
         if (closeBox)
             first->close();
         else
             first->Command1->click();
-        QCOMPARE(first->engine().PlayStatus(), 0);
+        QCOMPARE(first->engine().PlayStatus(), PlayState::Stopped);
         QVERIFY(visualisations().isEmpty());
         QVERIFY(first.isNull());
 
-        f.Command4->click();
+        probe(f).Command4->click();
         Form3 *again = visualisations().first();
-        QTRY_COMPARE(again->engine().PlayStatus(), 2);
+        QTRY_COMPARE(again->engine().PlayStatus(), PlayState::Playing);
         QVERIFY2(again->engine().Position() < 0.5,
                  qPrintable(QString::number(again->engine().Position())));
         QCOMPARE(h.engine.playerCalls(), mainCalls);
@@ -144,7 +145,7 @@ private slots:
         QFETCH(QString, reason);
         Form1Harness h;
         Form1 &f = mainWindow(h, video);
-        f.Command4->click();
+        probe(f).Command4->click();
         Form3 *w = visualisations().first();
         QVERIFY(w->isVisible());
         const QString path = h.appFolder.filePath(QStringLiteral("1016.avi"));
@@ -167,7 +168,7 @@ private slots:
         QFETCH(bool, byEsc);
         Form1Harness h;
         Form1 &f = mainWindow(h, QStringLiteral("video_only.avi"));
-        f.Command4->click();
+        probe(f).Command4->click();
         VideoView *view = visualisations().first()->MediaPlayer1;
         view->fullScreenAction->trigger();
         QVERIFY(view->isWindow());
