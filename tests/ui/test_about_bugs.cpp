@@ -1,5 +1,6 @@
 // The About box and the bug-report window: what they show when loaded, how
 // they close, one instance each, the link of the bug-report window.
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
 #include "shell/bugs.h"
@@ -82,11 +83,11 @@ private slots:
     void aboutCloses_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::newRow("Return") << "Return";
-        QTest::newRow("keypad Enter") << "Enter";
-        QTest::newRow("Esc") << "Esc";
-        QTest::newRow("OK") << "OK";
-        QTest::newRow("close box") << "close";
+        row("Return", "Return");
+        row("keypad Enter", "Enter");
+        row("Esc", "Esc");
+        row("OK", "OK");
+        row("close box", "close");
     }
     void aboutCloses()
     {
@@ -115,8 +116,8 @@ private slots:
     void aboutLoadsOnce_data()
     {
         QTest::addColumn<QString>("second");
-        QTest::newRow("About button twice") << "Command6";
-        QTest::newRow("button, then the tray's About") << "cmd_About";
+        row("About button twice", "Command6");
+        row("button, then the tray's About", "cmd_About");
     }
     void aboutLoadsOnce()
     {
@@ -148,12 +149,12 @@ private slots:
         QTest::addColumn<QColor>("colour");
         const QColor blue(0, 0, 255);
         const QColor red(255, 0, 0);
-        QTest::newRow("as loaded") << QStringList() << blue;
-        QTest::newRow("over the link") << QStringList{"link"} << red;
-        QTest::newRow("then over the surface") << QStringList{"link", "surface"} << blue;
-        QTest::newRow("then over another label") << QStringList{"link", "label"} << red;
-        QTest::newRow("then over the button") << QStringList{"link", "button"} << red;
-        QTest::newRow("closed red, opened again") << QStringList{"link", "reopen"} << blue;
+        row("as loaded", QStringList(), blue);
+        row("over the link", QStringList{"link"}, red);
+        row("then over the surface", QStringList{"link", "surface"}, blue);
+        row("then over another label", QStringList{"link", "label"}, red);
+        row("then over the button", QStringList{"link", "button"}, red);
+        row("closed red, opened again", QStringList{"link", "reopen"}, blue);
     }
     void bugsLinkColour()
     {

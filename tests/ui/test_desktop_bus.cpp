@@ -1,6 +1,7 @@
 // The player on a real session bus (CTest runs this under dbus-run-session),
 // driven by the real playerctl and by real second starts of tarn-player.
 #include "desktop/mpris_player.h"
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
 #include "platform/qt_media_bus.h"
@@ -93,28 +94,22 @@ private slots:
         QTest::addColumn<QStringList>("query");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("window");
-        QTest::newRow("play-pause")
-            << QStringList{"play-pause"} << QStringList{"status"} << "Paused"
-            << "entry=0 status=1 pos=0 bar=2500 repeat=0";
-        QTest::newRow("next") << QStringList{"next"} << QStringList{"metadata", "title"} << "1.mp3"
-                              << "entry=1 status=2 pos=0 bar=2500 repeat=0";
-        QTest::newRow("previous") << QStringList{"previous"} << QStringList{"metadata", "title"}
-                                  << "0.mp3"
-                                  << "entry=0 status=2 pos=0 bar=2500 repeat=0";
-        QTest::newRow("stop") << QStringList{"stop"} << QStringList{"status"} << "Stopped"
-                              << "entry=0 status=0 pos=0 bar=2500 repeat=0";
-        QTest::newRow("position 10")
-            << QStringList{"position", "10"} << QStringList{"position"} << "10.00*"
-            << "entry=0 status=2 pos=10 bar=2500 repeat=0";
-        QTest::newRow("volume 0.5")
-            << QStringList{"volume", "0.5"} << QStringList{"volume"} << "0.500000"
-            << "entry=0 status=2 pos=0 bar=1250 repeat=0";
-        QTest::newRow("loop Playlist")
-            << QStringList{"loop", "Playlist"} << QStringList{"loop"} << "Playlist"
-            << "entry=0 status=2 pos=0 bar=2500 repeat=1";
-        QTest::newRow("metadata") << QStringList{} << QStringList{"metadata", "mpris:length"}
-                                  << "180000000"
-                                  << "entry=0 status=2 pos=0 bar=2500 repeat=0";
+        row("play-pause", QStringList{"play-pause"}, QStringList{"status"}, "Paused",
+            "entry=0 status=1 pos=0 bar=2500 repeat=0");
+        row("next", QStringList{"next"}, QStringList{"metadata", "title"}, "1.mp3",
+            "entry=1 status=2 pos=0 bar=2500 repeat=0");
+        row("previous", QStringList{"previous"}, QStringList{"metadata", "title"}, "0.mp3",
+            "entry=0 status=2 pos=0 bar=2500 repeat=0");
+        row("stop", QStringList{"stop"}, QStringList{"status"}, "Stopped",
+            "entry=0 status=0 pos=0 bar=2500 repeat=0");
+        row("position 10", QStringList{"position", "10"}, QStringList{"position"}, "10.00*",
+            "entry=0 status=2 pos=10 bar=2500 repeat=0");
+        row("volume 0.5", QStringList{"volume", "0.5"}, QStringList{"volume"}, "0.500000",
+            "entry=0 status=2 pos=0 bar=1250 repeat=0");
+        row("loop Playlist", QStringList{"loop", "Playlist"}, QStringList{"loop"}, "Playlist",
+            "entry=0 status=2 pos=0 bar=2500 repeat=1");
+        row("metadata", QStringList{}, QStringList{"metadata", "mpris:length"}, "180000000",
+            "entry=0 status=2 pos=0 bar=2500 repeat=0");
     }
     void playerctl()
     {

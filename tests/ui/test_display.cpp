@@ -1,4 +1,5 @@
 // Position slider, time display, seeking and volume of the main window, on fakes.
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
 
@@ -48,6 +49,9 @@ class DisplayTest : public QObject {
 private slots:
     void tick_data()
     {
+        QTest::addColumn<bool>("selected");          // "Song.mp3" selected in the playlist
+        QTest::addColumn<double>("earlierPosition"); // a tick before, unless -1
+        QTest::addColumn<double>("earlierLength");
         QTest::addColumn<double>("position");
         QTest::addColumn<double>("length");
         QTest::addColumn<QString>("time");
@@ -56,37 +60,35 @@ private slots:
         QTest::addColumn<int>("sliderValue");
 
         // Guards: truncating instead of rounding to the nearest second.
-        QTest::newRow("59.4 s") << 59.4 << 225.0 << "00:59"
-                                << "/  03:45"
-                                << "Song.mp3 - 03:45" << 59;
-        QTest::newRow("59.6 s") << 59.6 << 225.0 << "01:00"
-                                << "/  03:45"
-                                << "Song.mp3 - 03:45" << 60;
+        row("59.4 s", true, -1.0, 0.0, 59.4, 225.0, "00:59", "/  03:45", "Song.mp3 - 03:45", 59);
+        row("59.6 s", true, -1.0, 0.0, 59.6, 225.0, "01:00", "/  03:45", "Song.mp3 - 03:45", 60);
         // Guards: the minute boundary of the length (60 is a minute, 59 is not).
-        QTest::newRow("length 60") << 7.0 << 60.0 << "00:07"
-                                   << "/  01:00"
-                                   << "Song.mp3 - 01:00" << 7;
-        QTest::newRow("length 59") << 7.0 << 59.0 << "00:07"
-                                   << "/  00:59"
-                                   << "Song.mp3 -  00:59" << 7;
-        QTest::newRow("start") << 0.0 << 0.4 << "00:00"
-                               << "/  00:00"
-                               << "Song.mp3 -  00:00" << 0;
+        row("length 60", true, -1.0, 0.0, 7.0, 60.0, "00:07", "/  01:00", "Song.mp3 - 01:00", 7);
+        row("length 59", true, -1.0, 0.0, 7.0, 59.0, "00:07", "/  00:59", "Song.mp3 -  00:59", 7);
+        row("start", true, -1.0, 0.0, 0.0, 0.4, "00:00", "/  00:00", "Song.mp3 -  00:00", 0);
         // Guards: halves rounding differently on the slider and in the text.
-        QTest::newRow("half to even") << 2.5 << 90.0 << "00:02"
-                                      << "/  01:30"
-                                      << "Song.mp3 - 01:30" << 2;
+        row("half to even", true, -1.0, 0.0, 2.5, 90.0, "00:02", "/  01:30", "Song.mp3 - 01:30", 2);
         // Guards: the minutes field cut to two digits.
-        QTest::newRow("6000 s") << 6000.0 << 7200.0 << "100:00"
-                                << "/  120:00"
-                                << "Song.mp3 - 120:00" << 6000;
+        row("6000 s", true, -1.0, 0.0, 6000.0, 7200.0, "100:00", "/  120:00", "Song.mp3 - 120:00",
+            6000);
         // Guards: 16-bit second counts overflowing on long files.
-        QTest::newRow("36000 s") << 36000.0 << 40000.4 << "600:00"
-                                 << "/  666:40"
-                                 << "Song.mp3 - 666:40" << 36000;
+        row("36000 s", true, -1.0, 0.0, 36000.0, 40000.4, "600:00", "/  666:40",
+            "Song.mp3 - 666:40", 36000);
+        // Guards: texts rewritten (e.g. to 00:00) while the engine reports no length.
+        row("no length: only the slider moves", true, 12.0, 100.0, 0.0, 0.0, "00:12", "/  01:40",
+            "Song.mp3 - 01:40", 0);
+        // Guards: a missing " - " prefix (or a crash) with nothing selected.
+        row("nothing selected", false, -1.0, 0.0, 0.0, 225.0, "00:00", "/  03:45", " - 03:45", 0);
+        // Guards: the slider's value clamped to the previous tick's maximum
+        // when the length grows (value set before the new maximum).
+        row("length grows", true, 50.0, 100.0, 150.0, 200.0, "02:30", "/  03:20",
+            "Song.mp3 - 03:20", 150);
     }
     void tick()
     {
+        QFETCH(bool, selected);
+        QFETCH(double, earlierPosition);
+        QFETCH(double, earlierLength);
         QFETCH(double, position);
         QFETCH(double, length);
         QFETCH(QString, time);
@@ -94,7 +96,12 @@ private slots:
         QFETCH(QString, track);
         QFETCH(int, sliderValue);
         Form1Harness h;
-        Form1 &f = makeWindow(h, true);
+        Form1 &f = makeWindow(h, selected);
+        if (earlierPosition >= 0) {
+            h.engine.position = earlierPosition;
+            h.engine.length = earlierLength;
+            probe(f).Timer1_Timer();
+        }
         h.engine.position = position;
         h.engine.length = length;
         probe(f).Timer1_Timer();
@@ -106,49 +113,6 @@ private slots:
         QCOMPARE(probe(f).Slider1->value(), sliderValue);
         QCOMPARE(probe(f).Slider1->maximum(), qRound(length)); // no exact halves in the table
         QVERIFY(h.engine.calls.isEmpty());                     // a tick never seeks
-    }
-
-    // Guards: texts rewritten (e.g. to 00:00) while the engine reports no length.
-    void noLengthMovesOnlyTheSlider()
-    {
-        Form1Harness h;
-        Form1 &f = makeWindow(h, true);
-        h.engine.position = 12;
-        h.engine.length = 100;
-        probe(f).Timer1_Timer();
-        h.engine.position = 0;
-        h.engine.length = 0;
-        probe(f).Timer1_Timer();
-        QCOMPARE(probe(f).Slider1->value(), 0);
-        QCOMPARE(probe(f).Slider1->maximum(), 0);
-        QCOMPARE(probe(f).txtTime->text(), QStringLiteral("00:12"));
-        QCOMPARE(probe(f).Label3->text(), QStringLiteral("/  01:40"));
-        QCOMPARE(probe(f).Text1->text(), QStringLiteral("Song.mp3 - 01:40"));
-    }
-
-    // Guards: a missing " - " prefix (or a crash) with nothing selected.
-    void trackTextWithoutSelection()
-    {
-        Form1Harness h;
-        Form1 &f = makeWindow(h, false);
-        h.engine.length = 225;
-        probe(f).Timer1_Timer();
-        QCOMPARE(probe(f).Text1->text(), QStringLiteral(" - 03:45"));
-    }
-
-    // Guards: the slider's value clamped to the previous tick's maximum when
-    // the length grows (value set before the new maximum).
-    void sliderFollowsAGrowingLength()
-    {
-        Form1Harness h;
-        Form1 &f = makeWindow(h, true);
-        h.engine.position = 50;
-        h.engine.length = 100;
-        probe(f).Timer1_Timer();
-        h.engine.position = 150;
-        h.engine.length = 200;
-        probe(f).Timer1_Timer();
-        QCOMPARE(probe(f).Slider1->value(), 150);
     }
 
     // Guards: the tick pulling the thumb back while the user drags it, and the
@@ -247,13 +211,13 @@ private slots:
     {
         QTest::addColumn<QString>("event");
         // Guards: the display waking 20 times a second after playback ended.
-        QTest::newRow("Pause") << "Pause";
-        QTest::newRow("Stop") << "Stop";
-        QTest::newRow("end of playlist") << "end";
-        QTest::newRow("file cannot be played") << "broken";
-        QTest::newRow("no sound output") << "no output";
+        row("Pause", "Pause");
+        row("Stop", "Stop");
+        row("end of playlist", "end");
+        row("file cannot be played", "broken");
+        row("no sound output", "no output");
         // Guards: the display stopping at the advance to the next track.
-        QTest::newRow("advance to the next track") << "advance";
+        row("advance to the next track", "advance");
     }
     void timerStopsWhenNothingPlays()
     {
@@ -290,10 +254,10 @@ private slots:
         QTest::addColumn<int>("engineVolume");
         QTest::addColumn<QString>("label");
         // Guards: the bar's bottom not being silence, or the percentage rounding up.
-        QTest::newRow("0") << 0 << -2500 << "Volume 0 %";
-        QTest::newRow("24") << 24 << -2476 << "Volume 0 %";
-        QTest::newRow("1000") << 1000 << -1500 << "Volume 40 %";
-        QTest::newRow("2500") << 2500 << 0 << "Volume 100 %";
+        row("0", 0, -2500, "Volume 0 %");
+        row("24", 24, -2476, "Volume 0 %");
+        row("1000", 1000, -1500, "Volume 40 %");
+        row("2500", 2500, 0, "Volume 100 %");
     }
     void volume()
     {
@@ -319,9 +283,9 @@ private slots:
         QTest::addColumn<int>("engineVolume"); // what the mixer's change made it
         QTest::addColumn<int>("bar");
         QTest::addColumn<QString>("label");
-        QTest::newRow("-18 dB") << -1806 << 694 << "Volume 27 %";
-        QTest::newRow("below the bar") << -3100 << 0 << "Volume 0 %";
-        QTest::newRow("full") << 0 << 2500 << "Volume 100 %";
+        row("-18 dB", -1806, 694, "Volume 27 %");
+        row("below the bar", -3100, 0, "Volume 0 %");
+        row("full", 0, 2500, "Volume 100 %");
     }
     void volumeFromMixer()
     {

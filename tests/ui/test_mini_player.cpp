@@ -2,6 +2,7 @@
 // the main window (on fakes, and on a real main window with a fake engine).
 #include "core/hot_spot.h"
 #include "core/svg_picture.h"
+#include "fakes/data_rows.h"
 #include "fakes/fake_main_window.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
@@ -86,7 +87,7 @@ private slots:
                                           {60, 153},  {70, 178}, {75, 191}, {90, 230}, {99, 252},
                                           {100, 255}, {0, -1},   {19, -1},  {101, -1}, {150, -1}};
         for (const auto &[percent, alpha] : rows)
-            QTest::newRow(qPrintable(QString::number(percent))) << percent << alpha;
+            row(qPrintable(QString::number(percent)), percent, alpha);
     }
     void transparent()
     {
@@ -139,12 +140,12 @@ private slots:
         QTest::addColumn<QByteArray>("transIni"); // "<none>", "<fifo>" or the bytes
         QTest::addColumn<int>("alpha");
         QTest::addColumn<int>("messages");
-        QTest::newRow("60") << QByteArray(" 60 \r\n") << 153 << 0;
-        QTest::newRow("0") << QByteArray(" 0 \r\n") << 255 << 1;
-        QTest::newRow("letters read as 0") << QByteArray("abc\r\n") << 255 << 1;
-        QTest::newRow("missing") << QByteArray("<none>") << 255 << 0;
-        QTest::newRow("40000 does not fit") << QByteArray(" 40000 \r\n") << 255 << 0;
-        QTest::newRow("a pipe") << QByteArray("<fifo>") << 255 << 0;
+        row("60", QByteArray(" 60 \r\n"), 153, 0);
+        row("0", QByteArray(" 0 \r\n"), 255, 1);
+        row("letters read as 0", QByteArray("abc\r\n"), 255, 1);
+        row("missing", QByteArray("<none>"), 255, 0);
+        row("40000 does not fit", QByteArray(" 40000 \r\n"), 255, 0);
+        row("a pipe", QByteArray("<fifo>"), 255, 0);
     }
     void loadReadsOpacity()
     {
@@ -213,18 +214,13 @@ private slots:
         QTest::addColumn<QStringList>("calls");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("Back2") << "Back2" << QStringList{} << kBackFlag
-                               << QByteArray::fromHex("2031200d0a");
-        QTest::newRow("Play2") << "Play2" << QStringList{"play"} << "" << QByteArray();
-        QTest::newRow("pause2") << "pause2" << QStringList{"pause"} << "" << QByteArray();
-        QTest::newRow("stop2") << "stop2" << QStringList{} << kStopFlag
-                               << QByteArray::fromHex("2031200d0a");
-        QTest::newRow("next2") << "next2" << QStringList{} << kNextFlag
-                               << QByteArray::fromHex("310d0a");
-        QTest::newRow("volume arrow")
-            << "HScroll1" << QStringList{"volume=1001"} << "" << QByteArray();
-        QTest::newRow("Back to the main window")
-            << "Command1" << QStringList{"show"} << "" << QByteArray();
+        row("Back2", "Back2", QStringList{}, kBackFlag, QByteArray::fromHex("2031200d0a"));
+        row("Play2", "Play2", QStringList{"play"}, "", QByteArray());
+        row("pause2", "pause2", QStringList{"pause"}, "", QByteArray());
+        row("stop2", "stop2", QStringList{}, kStopFlag, QByteArray::fromHex("2031200d0a"));
+        row("next2", "next2", QStringList{}, kNextFlag, QByteArray::fromHex("310d0a"));
+        row("volume arrow", "HScroll1", QStringList{"volume=1001"}, "", QByteArray());
+        row("Back to the main window", "Command1", QStringList{"show"}, "", QByteArray());
     }
     void buttons()
     {
@@ -263,11 +259,9 @@ private slots:
         QTest::addColumn<int>("miniTo"); // -1: left alone
         QTest::addColumn<QStringList>("engineCalls");
         QTest::addColumn<QString>("mainLabel");
-        QTest::newRow("main bar 1250")
-            << 1250 << -1 << QStringList{"Volume=-1250"} << "Volume 50 %";
-        QTest::newRow("main bar 0: nothing runs") << 0 << -1 << QStringList{} << "Volume 0 %";
-        QTest::newRow("strip to 2500")
-            << 1250 << 2500 << QStringList{"Volume=-1250", "Volume=0"} << "Volume 100 %";
+        row("main bar 1250", 1250, -1, QStringList{"Volume=-1250"}, "Volume 50 %");
+        row("main bar 0: nothing runs", 0, -1, QStringList{}, "Volume 0 %");
+        row("strip to 2500", 1250, 2500, QStringList{"Volume=-1250", "Volume=0"}, "Volume 100 %");
     }
     void volumeFollowsMainWindow()
     {
@@ -295,9 +289,9 @@ private slots:
     void standsInForTheMainWindow_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::newRow("Back button") << "back";
-        QTest::newRow("close box") << "close";
-        QTest::newRow("Exit") << "exit";
+        row("Back button", "back");
+        row("close box", "close");
+        row("Exit", "exit");
     }
     void standsInForTheMainWindow()
     {

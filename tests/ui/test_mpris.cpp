@@ -3,6 +3,7 @@
 // writable properties move the window's controls, and changes are announced
 // once each, only when they happen.
 #include "desktop/mpris_player.h"
+#include "fakes/data_rows.h"
 #include "fakes/fake_media_bus.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
@@ -76,39 +77,27 @@ private slots:
         QTest::addColumn<int>("selected");
         const QStringList play1{"FileName=/m/1.mp3", "Play"}, play0{"FileName=/m/0.mp3", "Play"};
         const QVariantList none;
-        QTest::newRow("Next") << 2 << 0 << false << "Next" << none << play1 << 1;
-        QTest::newRow("Next on the last, Repeat clear")
-            << 2 << 1 << false << "Next" << none << QStringList{} << 1;
-        QTest::newRow("Next on the last, Repeat ticked")
-            << 2 << 1 << true << "Next" << none << play0 << 0;
-        QTest::newRow("Previous on the first")
-            << 2 << 0 << false << "Previous" << none << play0 << 0;
-        QTest::newRow("PlayPause playing")
-            << 1 << 0 << false << "PlayPause" << none << QStringList{"Pause"} << 0;
-        QTest::newRow("PlayPause stopped")
-            << 1 << -1 << false << "PlayPause" << none << QStringList{"Play"} << -1;
-        QTest::newRow("Stop") << 1 << 0 << false << "Stop" << none
-                              << QStringList{"Stop", "Position=0"} << 0;
-        QTest::newRow("Seek back past 0")
-            << 1 << 0 << false << "Seek" << QVariantList{qlonglong(-50'000'000)}
-            << QStringList{"Position=0"} << 0;
-        QTest::newRow("Seek forward")
-            << 1 << 0 << false << "Seek" << QVariantList{qlonglong(10'400'000)}
-            << QStringList{"Position=52"} << 0;
-        QTest::newRow("SetPosition")
-            << 1 << 0 << false << "SetPosition" << QVariantList{"current", qlonglong(10'000'000)}
-            << QStringList{"Position=10"} << 0;
-        QTest::newRow("SetPosition, stale track")
-            << 1 << 0 << false << "SetPosition"
-            << QVariantList{"/org/tarnplayer/track/0", qlonglong(10'000'000)} << QStringList{} << 0;
-        QTest::newRow("SetPosition past the end")
-            << 1 << 0 << false << "SetPosition" << QVariantList{"current", qlonglong(181'000'000)}
-            << QStringList{} << 0;
-        QTest::newRow("OpenUri") << 1 << 0 << false << "OpenUri" << QVariantList{"fixture"}
-                                 << QStringList{"FileName=fixture", "Play"} << 1;
-        QTest::newRow("OpenUri, web address")
-            << 1 << 0 << false << "OpenUri" << QVariantList{"http://example.org/a.mp3"}
-            << QStringList{} << 0;
+        row("Next", 2, 0, false, "Next", none, play1, 1);
+        row("Next on the last, Repeat clear", 2, 1, false, "Next", none, QStringList{}, 1);
+        row("Next on the last, Repeat ticked", 2, 1, true, "Next", none, play0, 0);
+        row("Previous on the first", 2, 0, false, "Previous", none, play0, 0);
+        row("PlayPause playing", 1, 0, false, "PlayPause", none, QStringList{"Pause"}, 0);
+        row("PlayPause stopped", 1, -1, false, "PlayPause", none, QStringList{"Play"}, -1);
+        row("Stop", 1, 0, false, "Stop", none, QStringList{"Stop", "Position=0"}, 0);
+        row("Seek back past 0", 1, 0, false, "Seek", QVariantList{qlonglong(-50'000'000)},
+            QStringList{"Position=0"}, 0);
+        row("Seek forward", 1, 0, false, "Seek", QVariantList{qlonglong(10'400'000)},
+            QStringList{"Position=52"}, 0);
+        row("SetPosition", 1, 0, false, "SetPosition",
+            QVariantList{"current", qlonglong(10'000'000)}, QStringList{"Position=10"}, 0);
+        row("SetPosition, stale track", 1, 0, false, "SetPosition",
+            QVariantList{"/org/tarnplayer/track/0", qlonglong(10'000'000)}, QStringList{}, 0);
+        row("SetPosition past the end", 1, 0, false, "SetPosition",
+            QVariantList{"current", qlonglong(181'000'000)}, QStringList{}, 0);
+        row("OpenUri", 1, 0, false, "OpenUri", QVariantList{"fixture"},
+            QStringList{"FileName=fixture", "Play"}, 1);
+        row("OpenUri, web address", 1, 0, false, "OpenUri",
+            QVariantList{"http://example.org/a.mp3"}, QStringList{}, 0);
     }
     void methods()
     {
@@ -151,17 +140,14 @@ private slots:
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<int>("bar");
         QTest::addColumn<bool>("repeat");
-        QTest::newRow("Volume 0.5") << "Volume" << QVariant(0.5) << true << 1250 << false;
-        QTest::newRow("Volume above 1") << "Volume" << QVariant(2.0) << true << 2500 << false;
-        QTest::newRow("Volume below 0") << "Volume" << QVariant(-1.0) << true << 0 << false;
-        QTest::newRow("Volume where the bar is")
-            << "Volume" << QVariant(0.8) << true << 2000 << false;
-        QTest::newRow("LoopStatus Playlist")
-            << "LoopStatus" << QVariant("Playlist") << true << 2000 << true;
-        QTest::newRow("LoopStatus Track")
-            << "LoopStatus" << QVariant("Track") << false << 2000 << false;
-        QTest::newRow("Shuffle on") << "Shuffle" << QVariant(true) << false << 2000 << false;
-        QTest::newRow("Rate 2") << "Rate" << QVariant(2.0) << false << 2000 << false;
+        row("Volume 0.5", "Volume", QVariant(0.5), true, 1250, false);
+        row("Volume above 1", "Volume", QVariant(2.0), true, 2500, false);
+        row("Volume below 0", "Volume", QVariant(-1.0), true, 0, false);
+        row("Volume where the bar is", "Volume", QVariant(0.8), true, 2000, false);
+        row("LoopStatus Playlist", "LoopStatus", QVariant("Playlist"), true, 2000, true);
+        row("LoopStatus Track", "LoopStatus", QVariant("Track"), false, 2000, false);
+        row("Shuffle on", "Shuffle", QVariant(true), false, 2000, false);
+        row("Rate 2", "Rate", QVariant(2.0), false, 2000, false);
     }
     void writableProperties()
     {

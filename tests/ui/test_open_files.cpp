@@ -2,6 +2,7 @@
 // folders and playlists dropped on the playlist or on the mini player.
 #include "desktop/command_line.h"
 #include "desktop/mpris_player.h"
+#include "fakes/data_rows.h"
 #include "fakes/fake_main_window.h"
 #include "fakes/fake_media_bus.h"
 #include "fakes/form1_harness.h"
@@ -168,18 +169,17 @@ private slots:
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QString>("textStart");
         using A = CommandLine::Action;
-        QTest::newRow("no arguments") << QStringList{} << A::Run << QStringList{} << "";
-        QTest::newRow("paths and URLs")
-            << QStringList{"a.mp3", "../b/c.wav", "/abs/d.mp3", "file:///m/e%20f.mp3"} << A::Run
-            << QStringList{"/home/u/a.mp3", "/home/b/c.wav", "/abs/d.mp3", "/m/e f.mp3"} << "";
-        QTest::newRow("-- then a dash name")
-            << QStringList{"--", "-x.mp3", "--help"} << A::Run
-            << QStringList{"/home/u/-x.mp3", "/home/u/--help"} << "";
-        QTest::newRow("--help") << QStringList{"a.mp3", "--help"} << A::Print << QStringList{}
-                                << "Usage: tarn-player";
-        QTest::newRow("-v") << QStringList{"-v"} << A::Print << QStringList{} << "Tarn Player 9.9";
-        QTest::newRow("unknown option") << QStringList{"--shuffle"} << A::Fail << QStringList{}
-                                        << "tarn-player: unknown option --shuffle";
+        row("no arguments", QStringList{}, A::Run, QStringList{}, "");
+        row("paths and URLs",
+            QStringList{"a.mp3", "../b/c.wav", "/abs/d.mp3", "file:///m/e%20f.mp3"}, A::Run,
+            QStringList{"/home/u/a.mp3", "/home/b/c.wav", "/abs/d.mp3", "/m/e f.mp3"}, "");
+        row("-- then a dash name", QStringList{"--", "-x.mp3", "--help"}, A::Run,
+            QStringList{"/home/u/-x.mp3", "/home/u/--help"}, "");
+        row("--help", QStringList{"a.mp3", "--help"}, A::Print, QStringList{},
+            "Usage: tarn-player");
+        row("-v", QStringList{"-v"}, A::Print, QStringList{}, "Tarn Player 9.9");
+        row("unknown option", QStringList{"--shuffle"}, A::Fail, QStringList{},
+            "tarn-player: unknown option --shuffle");
     }
     void commandLine()
     {
@@ -203,17 +203,16 @@ private slots:
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QString>("trackLine");
         const QString noLine = "Now Playing:";
-        QTest::newRow("files") << QStringList{"music/b.mp3", "music/a.WAV"} << true
-                               << QStringList{"old.mp3", "b.mp3", "a.WAV"} << noLine;
-        QTest::newRow("folder") << QStringList{"music"} << true
-                                << QStringList{"old.mp3", "a.WAV", "b.mp3", "c.mp3"} << noLine;
-        QTest::newRow(".TPL") << QStringList{"list.TPL"} << true
-                              << QStringList{"old.mp3", "from list"} << noLine;
-        QTest::newRow("missing file")
-            << QStringList{"gone.mp3", "music/b.mp3"} << true << QStringList{"old.mp3", "b.mp3"}
-            << "Now Playing : gone.mp3 cannot be played: no such file";
-        QTest::newRow("web link") << QStringList{"https://example.org/a.mp3"} << false
-                                  << QStringList{"old.mp3"} << noLine;
+        row("files", QStringList{"music/b.mp3", "music/a.WAV"}, true,
+            QStringList{"old.mp3", "b.mp3", "a.WAV"}, noLine);
+        row("folder", QStringList{"music"}, true, QStringList{"old.mp3", "a.WAV", "b.mp3", "c.mp3"},
+            noLine);
+        row(".TPL", QStringList{"list.TPL"}, true, QStringList{"old.mp3", "from list"}, noLine);
+        row("missing file", QStringList{"gone.mp3", "music/b.mp3"}, true,
+            QStringList{"old.mp3", "b.mp3"},
+            "Now Playing : gone.mp3 cannot be played: no such file");
+        row("web link", QStringList{"https://example.org/a.mp3"}, false, QStringList{"old.mp3"},
+            noLine);
     }
     void dropOnPlaylist()
     {
@@ -292,9 +291,9 @@ private slots:
     void fullPlaylistFromOutside_data()
     {
         QTest::addColumn<QString>("source");
-        QTest::newRow("command line, second start") << "openFiles";
-        QTest::newRow("OpenUri") << "OpenUri";
-        QTest::newRow("drop") << "drop";
+        row("command line, second start", "openFiles");
+        row("OpenUri", "OpenUri");
+        row("drop", "drop");
     }
     void fullPlaylistFromOutside()
     {
@@ -344,14 +343,12 @@ private slots:
         QTest::addColumn<QStringList>("second"); // a request made while it is held
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<bool>("stopped"); // the track line says a folder search stopped
-        QTest::newRow("a file after a folder")
-            << QStringList{"a"} << QStringList{"b.mp3"} << QStringList{"b.mp3"} << true;
-        QTest::newRow("a file named after the folder, then a file")
-            << QStringList{"a", "b.mp3"} << QStringList{"a/1.mp3"} << QStringList{"b.mp3", "1.mp3"}
-            << true;
-        QTest::newRow("a folder after a file")
-            << QStringList{"b.mp3"} << QStringList{"a"}
-            << QStringList{"b.mp3", "1.mp3", "2.mp3", "10.mp3"} << false;
+        row("a file after a folder", QStringList{"a"}, QStringList{"b.mp3"}, QStringList{"b.mp3"},
+            true);
+        row("a file named after the folder, then a file", QStringList{"a", "b.mp3"},
+            QStringList{"a/1.mp3"}, QStringList{"b.mp3", "1.mp3"}, true);
+        row("a folder after a file", QStringList{"b.mp3"}, QStringList{"a"},
+            QStringList{"b.mp3", "1.mp3", "2.mp3", "10.mp3"}, false);
     }
     void searchLeavesTheWindowAnswering()
     {
@@ -402,8 +399,8 @@ private slots:
     void exitLeavesTheSearch_data()
     {
         QTest::addColumn<bool>("exit"); // Exit; otherwise the window is destroyed
-        QTest::newRow("Exit") << true;
-        QTest::newRow("window gone") << false;
+        row("Exit", true);
+        row("window gone", false);
     }
     void exitLeavesTheSearch()
     {
@@ -439,12 +436,10 @@ private slots:
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("line");
-        QTest::newRow("folder")
-            << "folder"
-            << "Now Playing : 1 file or folder whose name is not valid UTF-8 was left out";
-        QTest::newRow("OpenUri")
-            << "OpenUri"
-            << "Now Playing : caf\uFFFD.ogg cannot be played: its name is not valid UTF-8";
+        row("folder", "folder",
+            "Now Playing : 1 file or folder whose name is not valid UTF-8 was left out");
+        row("OpenUri", "OpenUri",
+            "Now Playing : caf\uFFFD.ogg cannot be played: its name is not valid UTF-8");
     }
     void namesNotUtf8()
     {

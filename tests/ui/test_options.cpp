@@ -1,4 +1,5 @@
 // The Options window: the opacity it holds, its arrows and Save.
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
 #include "fakes/test_files.h"
@@ -44,16 +45,13 @@ private slots:
         QTest::addColumn<QString>("loaded");
         QTest::addColumn<QString>("stepped");
         QTest::addColumn<QByteArray>("saved");
-        QTest::newRow("60, one up") << QByteArray(" 60 \r\n") << 1 << "60%"
-                                    << "61%" << QByteArray::fromHex("203631200d0a");
-        QTest::newRow("no file, saved at once") << QByteArray() << 0 << "0%"
-                                                << "0%" << QByteArray::fromHex("2030200d0a");
-        QTest::newRow("no file, one up: the lowest") << QByteArray() << 1 << "0%"
-                                                     << "20%" << QByteArray(" 20 \r\n");
-        QTest::newRow("100, up: no wrap") << QByteArray("100") << 1 << "100%"
-                                          << "100%" << QByteArray(" 100 \r\n");
-        QTest::newRow("20, down: no wrap") << QByteArray(" 20 \r\n") << -1 << "20%"
-                                           << "20%" << QByteArray(" 20 \r\n");
+        row("60, one up", QByteArray(" 60 \r\n"), 1, "60%", "61%",
+            QByteArray::fromHex("203631200d0a"));
+        row("no file, saved at once", QByteArray(), 0, "0%", "0%",
+            QByteArray::fromHex("2030200d0a"));
+        row("no file, one up: the lowest", QByteArray(), 1, "0%", "20%", QByteArray(" 20 \r\n"));
+        row("100, up: no wrap", QByteArray("100"), 1, "100%", "100%", QByteArray(" 100 \r\n"));
+        row("20, down: no wrap", QByteArray(" 20 \r\n"), -1, "20%", "20%", QByteArray(" 20 \r\n"));
     }
     void arrowsAndSave()
     {

@@ -1,4 +1,5 @@
 // Playlist editing of the main window: Add, Add Multi, Remove, on fakes.
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
 
@@ -125,21 +126,18 @@ private slots:
         QTest::addColumn<QStringList>("messages");
 
         // Guards: reordering or dropping a multiple selection.
-        QTest::newRow("three in dialog order")
-            << QStringList{"/music/c.mp3", "/music/a.wav", "/music/b.WMA"}
-            << QStringList{"/music/c.mp3", "/music/a.wav", "/music/b.WMA"}
-            << QStringList{"c.mp3", "a.wav", "b.WMA"} << QStringList{};
+        row("three in dialog order", QStringList{"/music/c.mp3", "/music/a.wav", "/music/b.WMA"},
+            QStringList{"/music/c.mp3", "/music/a.wav", "/music/b.WMA"},
+            QStringList{"c.mp3", "a.wav", "b.WMA"}, QStringList{});
         // Guards: one chosen file being taken for a folder and adding nothing.
-        QTest::newRow("one file") << QStringList{"/music/only.mp3"}
-                                  << QStringList{"/music/only.mp3"} << QStringList{"only.mp3"}
-                                  << QStringList{};
+        row("one file", QStringList{"/music/only.mp3"}, QStringList{"/music/only.mp3"},
+            QStringList{"only.mp3"}, QStringList{});
         // Guards: a doubled separator for files in the root folder.
-        QTest::newRow("root folder")
-            << QStringList{"/a.mp3", "/b.mp3"} << QStringList{"/a.mp3", "/b.mp3"}
-            << QStringList{"a.mp3", "b.mp3"} << QStringList{};
+        row("root folder", QStringList{"/a.mp3", "/b.mp3"}, QStringList{"/a.mp3", "/b.mp3"},
+            QStringList{"a.mp3", "b.mp3"}, QStringList{});
         // Guards: a cancelled dialog adding an empty entry instead of saying so.
-        QTest::newRow("cancelled")
-            << QStringList{} << QStringList{} << QStringList{} << QStringList{"No items Selected"};
+        row("cancelled", QStringList{}, QStringList{}, QStringList{},
+            QStringList{"No items Selected"});
     }
     void addMulti()
     {
@@ -185,10 +183,10 @@ private slots:
         QTest::addColumn<int>("selected");
         QTest::addColumn<QStringList>("namesLeft");
         // Guards: removing the wrong row, or from one list only.
-        QTest::newRow("middle") << 1 << QStringList{"0.mp3", "2.mp3"};
-        QTest::newRow("last") << 2 << QStringList{"0.mp3", "1.mp3"};
+        row("middle", 1, QStringList{"0.mp3", "2.mp3"});
+        row("last", 2, QStringList{"0.mp3", "1.mp3"});
         // Guards: a crash or a removed row when nothing is selected.
-        QTest::newRow("nothing selected") << -1 << QStringList{"0.mp3", "1.mp3", "2.mp3"};
+        row("nothing selected", -1, QStringList{"0.mp3", "1.mp3", "2.mp3"});
     }
     void remove()
     {

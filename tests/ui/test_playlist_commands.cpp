@@ -1,3 +1,4 @@
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
 
@@ -157,15 +158,14 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("added");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no end marker")
-            << QByteArray(" 2 \r\n/m/a.mp3+a.mp3\r\n/m/b.mp3+b.mp3\r\n") << 2
-            << "Playlist Imported\n\nThe file ended early, without its \"end\" line; the 2 "
-               "entries before that were loaded.";
-        QTest::newRow("binary") << QByteArray(" 1 \r\n/m/a.mp3+a.mp3\r\n\x01\x02\0\x03", 25) << 0
-                                << "%1 is not a playlist file: line 3 holds binary data.";
-        QTest::newRow("long line")
-            << QByteArray(" 1 \r\n/m/a.mp3+a.mp3\r\n" + QByteArray(40000, 'x') + "\r\nend\r\n") << 0
-            << "%1 is not a playlist file: line 3 is longer than a file path and a name can be.";
+        row("no end marker", QByteArray(" 2 \r\n/m/a.mp3+a.mp3\r\n/m/b.mp3+b.mp3\r\n"), 2,
+            "Playlist Imported\n\nThe file ended early, without its \"end\" line; the 2 "
+            "entries before that were loaded.");
+        row("binary", QByteArray(" 1 \r\n/m/a.mp3+a.mp3\r\n\x01\x02\0\x03", 25), 0,
+            "%1 is not a playlist file: line 3 holds binary data.");
+        row("long line",
+            QByteArray(" 1 \r\n/m/a.mp3+a.mp3\r\n" + QByteArray(40000, 'x') + "\r\nend\r\n"), 0,
+            "%1 is not a playlist file: line 3 is longer than a file path and a name can be.");
     }
     // Guards: a truncated or binary file loaded silently, or half-loaded.
     void loadReportsProblems()
@@ -293,12 +293,9 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << "missing.TPL"
-                                 << "No such file or directory";
-        QTest::newRow("pipe") << "fifo.TPL"
-                              << "it is not a regular file";
-        QTest::newRow("folder") << "folder.TPL"
-                                << "";
+        row("missing", "missing.TPL", "No such file or directory");
+        row("pipe", "fifo.TPL", "it is not a regular file");
+        row("folder", "folder.TPL", "");
     }
     // Guards: a crash, a frozen window on a pipe, or a silent failure to open.
     void loadUnreadableFileSaysWhy()

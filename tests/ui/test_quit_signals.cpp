@@ -1,5 +1,6 @@
 // SIGTERM and SIGINT reach the event loop as a Qt signal, and end the player
 // through Exit, once.
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
 #include "platform/quit_signals.h"
@@ -33,8 +34,8 @@ private slots:
     void reachesTheEventLoop_data()
     {
         QTest::addColumn<int>("signalNumber");
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("SIGINT") << SIGINT;
+        row("SIGTERM", SIGTERM);
+        row("SIGINT", SIGINT);
     }
     // Guards: a logout or Ctrl+C killing the player where it stands, a
     // handler that does the work inside the signal handler instead of on the

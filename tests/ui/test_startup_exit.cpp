@@ -1,6 +1,7 @@
 // Start-up restores volume, repeat and view; Exit (button, menu, close box)
 // writes rep.ini, saves them and ends the program exactly once.
 #include "core/first_paint.h"
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
 #include "persist/app_folder.h"
@@ -92,42 +93,18 @@ private slots:
         QTest::addColumn<int>("bar");
         QTest::addColumn<bool>("repeat");
         QTest::addColumn<bool>("full");
-        QTest::newRow("saved 1000/0/1") << "1000"
-                                        << "0"
-                                        << "1" << 1000 << false << true;
-        QTest::newRow("Vol 0 still reaches engine") << "0"
-                                                    << "1"
-                                                    << "0" << 0 << true << false;
-        QTest::newRow("Vol 3000 leaves bar at 0") << "3000"
-                                                  << "1"
-                                                  << "1" << 0 << true << true;
-        QTest::newRow("Vol -1 leaves bar at 0") << "-1"
-                                                << "1"
-                                                << "0" << 0 << true << false;
-        QTest::newRow("Vol 40000 leaves bar at 0") << "40000"
-                                                   << "1"
-                                                   << "0" << 0 << true << false;
-        QTest::newRow("Vol letters leave bar at 0") << "loud"
-                                                    << "1"
-                                                    << "1" << 0 << true << true;
-        QTest::newRow("REP 2 is off") << "24"
-                                      << "2"
-                                      << "0" << 24 << false << false;
-        QTest::newRow("REP letters are off") << "2500"
-                                             << "yes"
-                                             << "0" << 2500 << false << false;
-        QTest::newRow("SIZE 2 is full") << "2500"
-                                        << "1"
-                                        << "2" << 2500 << true << true;
-        QTest::newRow("SIZE letters are compact") << "2500"
-                                                  << "1"
-                                                  << "big" << 2500 << true << false;
-        QTest::newRow("SIZE 40000 is compact") << "2500"
-                                               << "1"
-                                               << "40000" << 2500 << true << false;
-        QTest::newRow("everything unreadable") << ""
-                                               << ""
-                                               << "" << 0 << false << false;
+        row("saved 1000/0/1", "1000", "0", "1", 1000, false, true);
+        row("Vol 0 still reaches engine", "0", "1", "0", 0, true, false);
+        row("Vol 3000 leaves bar at 0", "3000", "1", "1", 0, true, true);
+        row("Vol -1 leaves bar at 0", "-1", "1", "0", 0, true, false);
+        row("Vol 40000 leaves bar at 0", "40000", "1", "0", 0, true, false);
+        row("Vol letters leave bar at 0", "loud", "1", "1", 0, true, true);
+        row("REP 2 is off", "24", "2", "0", 24, false, false);
+        row("REP letters are off", "2500", "yes", "0", 2500, false, false);
+        row("SIZE 2 is full", "2500", "1", "2", 2500, true, true);
+        row("SIZE letters are compact", "2500", "1", "big", 2500, true, false);
+        row("SIZE 40000 is compact", "2500", "1", "40000", 2500, true, false);
+        row("everything unreadable", "", "", "", 0, false, false);
     }
     void restoresStoredValues()
     {
@@ -155,11 +132,11 @@ private slots:
     {
         QTest::addColumn<QString>("how");
         QTest::addColumn<bool>("repeat");
-        QTest::newRow("Exit button, repeat on") << "button" << true;
-        QTest::newRow("Exit button, repeat off") << "button" << false;
-        QTest::newRow("File menu Exit") << "menu" << false;
-        QTest::newRow("close box, repeat on") << "close" << true;
-        QTest::newRow("close box, repeat off") << "close" << false;
+        row("Exit button, repeat on", "button", true);
+        row("Exit button, repeat off", "button", false);
+        row("File menu Exit", "menu", false);
+        row("close box, repeat on", "close", true);
+        row("close box, repeat off", "close", false);
     }
     void everyExitSavesAndEndsOnce()
     {
@@ -215,9 +192,9 @@ private slots:
     void exitSurvivesFailedWrites_data()
     {
         QTest::addColumn<QString>("failure");
-        QTest::newRow("application folder missing") << "folder";
-        QTest::newRow("disk full") << "disk";
-        QTest::newRow("settings store fails") << "store";
+        row("application folder missing", "folder");
+        row("disk full", "disk");
+        row("settings store fails", "store");
     }
     void exitSurvivesFailedWrites()
     {
@@ -314,9 +291,9 @@ private slots:
         QTest::addColumn<bool>("shown");
         QTest::addColumn<bool>("destroyed");
         QTest::addColumn<int>("runs");
-        QTest::newRow("shown and painted") << true << false << 1;
-        QTest::newRow("never shown: the time limit") << false << false << 1;
-        QTest::newRow("destroyed first") << false << true << 0;
+        row("shown and painted", true, false, 1);
+        row("never shown: the time limit", false, false, 1);
+        row("destroyed first", false, true, 0);
     }
     void workAfterFirstPaintRunsOnce()
     {

@@ -2,6 +2,7 @@
 // automatic advance and the current-track line, on fakes. The fake engine
 // reports each open as a later event, as the real one does; settle() runs
 // those events.
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
 
@@ -133,18 +134,18 @@ private slots:
         QTest::addColumn<int>("selectedAfter");
 
         // Guards: Next with nothing selected not starting at the first entry.
-        QTest::newRow("next, none selected") << 3 << -1 << false << true << 0 << 0;
-        QTest::newRow("next, middle") << 3 << 1 << false << true << 2 << 2;
+        row("next, none selected", 3, -1, false, true, 0, 0);
+        row("next, middle", 3, 1, false, true, 2, 2);
         // Guards: Next past the end losing the selection or playing nothing valid.
-        QTest::newRow("next, last, no repeat") << 3 << 2 << false << true << -1 << 2;
-        QTest::newRow("next, last, repeat") << 3 << 2 << true << true << 0 << 0;
+        row("next, last, no repeat", 3, 2, false, true, -1, 2);
+        row("next, last, repeat", 3, 2, true, true, 0, 0);
         // Guards: a crash or stray engine call on an empty playlist.
-        QTest::newRow("next, empty") << 0 << -1 << true << true << -1 << -1;
-        QTest::newRow("back, middle") << 3 << 2 << false << false << 1 << 1;
+        row("next, empty", 0, -1, true, true, -1, -1);
+        row("back, middle", 3, 2, false, false, 1, 1);
         // Guards: Back on the first entry doing nothing instead of restarting it.
-        QTest::newRow("back, first") << 3 << 0 << false << false << 0 << 0;
-        QTest::newRow("back, none selected") << 3 << -1 << false << false << -1 << -1;
-        QTest::newRow("back, empty") << 0 << -1 << false << false << -1 << -1;
+        row("back, first", 3, 0, false, false, 0, 0);
+        row("back, none selected", 3, -1, false, false, -1, -1);
+        row("back, empty", 0, -1, false, false, -1, -1);
     }
     void nextAndBack()
     {
@@ -210,13 +211,12 @@ private slots:
         QTest::addColumn<QString>("reason");
         // Guards: a missing or broken entry crashing, claiming to play, or
         // leaving the time of the track before it on show.
-        QTest::newRow("double-click, broken file")
-            << "double-click" << false << "not an audio file";
+        row("double-click, broken file", "double-click", false, "not an audio file");
         // Guards: no sound output failing silently, as if the track played.
-        QTest::newRow("double-click, no output") << "double-click" << true << "no sound output";
-        QTest::newRow("Play, no output") << "Play" << true << "no sound output";
+        row("double-click, no output", "double-click", true, "no sound output");
+        row("Play, no output", "Play", true, "no sound output");
         // Guards: the advance racing on through the playlist with no output.
-        QTest::newRow("advance, no output") << "advance" << true << "no sound output";
+        row("advance, no output", "advance", true, "no sound output");
     }
     void playFailureSaysWhy()
     {
@@ -311,15 +311,15 @@ private slots:
         QTest::addColumn<bool>("repeat");
         QTest::addColumn<int>("played"); // -1: stopped at the end of the playlist
 
-        QTest::newRow("middle") << 3 << 1 << false << 2;
+        row("middle", 3, 1, false, 2);
         // Guards: the advance stepping from -1 into nowhere.
-        QTest::newRow("none selected") << 3 << -1 << false << 0;
+        row("none selected", 3, -1, false, 0);
         // Guards: Repeat replaying the last track instead of the whole list.
-        QTest::newRow("last, repeat") << 3 << 2 << true << 0;
-        QTest::newRow("only entry, repeat") << 1 << 0 << true << 0;
+        row("last, repeat", 3, 2, true, 0);
+        row("only entry, repeat", 1, 0, true, 0);
         // Guards: the end of the playlist not stopping or not saying so.
-        QTest::newRow("last, no repeat") << 3 << 2 << false << -1;
-        QTest::newRow("empty playlist") << 0 << -1 << true << -1;
+        row("last, no repeat", 3, 2, false, -1);
+        row("empty playlist", 0, -1, true, -1);
     }
     void endOfTrack()
     {
@@ -385,26 +385,21 @@ private slots:
         QTest::addColumn<int>("played");        // -1: ends with the end-of-playlist line
 
         // Guards: the advance stopping at an entry that cannot be opened.
-        QTest::newRow("two broken, then a good one")
-            << 4 << 0 << false << QList<int>{1, 2} << QList<int>{1, 2, 3} << 3;
+        row("two broken, then a good one", 4, 0, false, QList<int>{1, 2}, QList<int>{1, 2, 3}, 3);
         // Guards: a broken last entry leaving the player neither playing nor ended.
-        QTest::newRow("broken to the end")
-            << 4 << 1 << false << QList<int>{2, 3} << QList<int>{2, 3} << -1;
+        row("broken to the end", 4, 1, false, QList<int>{2, 3}, QList<int>{2, 3}, -1);
         // Guards: Repeat over a playlist of nothing but broken entries cycling for ever.
-        QTest::newRow("all broken, repeat: one pass")
-            << 3 << 1 << true << QList<int>{0, 1, 2} << QList<int>{2, 0, 1} << -1;
+        row("all broken, repeat: one pass", 3, 1, true, QList<int>{0, 1, 2}, QList<int>{2, 0, 1},
+            -1);
         // Guards: a long run of missing files (an unplugged drive) tried to its end.
-        QTest::newRow("ten broken in a row")
-            << 12 << 0 << false << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}
-            << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10} << -1;
-        QTest::newRow("nine broken in a row")
-            << 12 << 0 << false << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}
-            << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10} << 10;
-        QTest::newRow("all broken, repeat, long playlist") << 30 << 29 << true << [] {
-            QList<int> all(30);
-            std::iota(all.begin(), all.end(), 0);
-            return all;
-        }() << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9} << -1;
+        row("ten broken in a row", 12, 0, false, QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+            QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, -1);
+        row("nine broken in a row", 12, 0, false, QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9},
+            QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 10);
+        QList<int> all(30);
+        std::iota(all.begin(), all.end(), 0);
+        row("all broken, repeat, long playlist", 30, 29, true, all,
+            QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, -1);
     }
     void advanceOverUnplayableEntries()
     {
@@ -451,10 +446,10 @@ private slots:
     void userActionEndsTheAdvanceRun_data()
     {
         QTest::addColumn<QString>("action");
-        QTest::newRow("Stop") << "Stop";
-        QTest::newRow("Pause") << "Pause";
-        QTest::newRow("Play") << "Play";
-        QTest::newRow("double-click") << "double-click";
+        row("Stop", "Stop");
+        row("Pause", "Pause");
+        row("Play", "Play");
+        row("double-click", "double-click");
     }
     void userActionEndsTheAdvanceRun()
     {
@@ -505,25 +500,18 @@ private slots:
 
         // Guards: a hint that does not follow the selection, or names the
         // selected entry instead of the one after it.
-        QTest::newRow("selection moves") << 4 << 0 << false << "select 2"
-                                         << "/m/3.mp3";
-        QTest::newRow("selection cleared") << 4 << 2 << false << "select -1"
-                                           << "/m/0.mp3";
+        row("selection moves", 4, 0, false, "select 2", "/m/3.mp3");
+        row("selection cleared", 4, 2, false, "select -1", "/m/0.mp3");
         // Guards: Repeat not wrapping the hint to the first entry, or a hint
         // past the end without it.
-        QTest::newRow("repeat ticked at the last") << 3 << 2 << false << "repeat on"
-                                                   << "/m/0.mp3";
-        QTest::newRow("repeat cleared at the last") << 3 << 2 << true << "repeat off"
-                                                    << "";
+        row("repeat ticked at the last", 3, 2, false, "repeat on", "/m/0.mp3");
+        row("repeat cleared at the last", 3, 2, true, "repeat off", "");
         // Guards: entries added after the last one not becoming the next file.
-        QTest::newRow("entries added") << 3 << 2 << false << "add 2"
-                                       << "/n/0.mp3";
+        row("entries added", 3, 2, false, "add 2", "/n/0.mp3");
         // Guards: the hint left on the entry after a removed one, while the
         // advance (with nothing selected) starts at the first entry.
-        QTest::newRow("selected entry removed") << 4 << 1 << false << "remove 1"
-                                                << "/m/0.mp3";
-        QTest::newRow("last entry removed") << 1 << 0 << true << "remove 0"
-                                            << "";
+        row("selected entry removed", 4, 1, false, "remove 1", "/m/0.mp3");
+        row("last entry removed", 1, 0, true, "remove 0", "");
     }
     void nextFileHint()
     {
@@ -569,8 +557,10 @@ private slots:
         QCOMPARE(Form1Probe::selectedIndex(probe(f).List2), 0);
     }
 
-    // Guards: the hidden text boxes keeping the focus (typing into them).
-    void hiddenTextBoxesPassFocusToThePlaylist()
+    // Guards: the hidden text boxes keeping the focus (typing into them), and
+    // Shift+Tab from the playlist bouncing off them straight back to the
+    // playlist, so the keyboard can never leave it.
+    void hiddenTextBoxesPassFocusOn()
     {
         Form1Harness h;
         Form1 *window = activeFullWindow(h);
@@ -581,17 +571,6 @@ private slots:
             box->setFocus();
             QTRY_COMPARE(QApplication::focusWidget(), probe(f).List2);
         }
-    }
-
-    // Guards: Shift+Tab from the playlist bouncing off the hidden text boxes
-    // straight back to the playlist, so the keyboard can never leave it.
-    void backtabLeavesThePlaylist()
-    {
-        Form1Harness h;
-        Form1 *window = activeFullWindow(h);
-        QVERIFY(window);
-        Form1 &f = *window;
-        probe(f).List2->setFocus();
         QTest::keyClick(probe(f).List2, Qt::Key_Backtab, Qt::ShiftModifier);
         QVERIFY(QApplication::focusWidget() != probe(f).List2);
         QVERIFY(QApplication::focusWidget() != probe(f).Text1);
@@ -606,15 +585,12 @@ private slots:
         QTest::addColumn<int>("selected");
         QTest::addColumn<bool>("plays");
         // Guards: Return on an entry doing nothing where a double-click plays it.
-        QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << 0 << 1 << true;
-        QTest::newRow("keypad Enter")
-            << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 0 << 2 << true;
+        row("Return", int(Qt::Key_Return), int(Qt::NoModifier), 0, 1, true);
+        row("keypad Enter", int(Qt::Key_Enter), int(Qt::KeypadModifier), 0, 2, true);
         // Guards: a held key restarting the track over and over.
-        QTest::newRow("held Return")
-            << int(Qt::Key_Return) << int(Qt::NoModifier) << 3 << 1 << true;
+        row("held Return", int(Qt::Key_Return), int(Qt::NoModifier), 3, 1, true);
         // Guards: Return with nothing selected playing some entry anyway.
-        QTest::newRow("nothing selected")
-            << int(Qt::Key_Return) << int(Qt::NoModifier) << 0 << -1 << false;
+        row("nothing selected", int(Qt::Key_Return), int(Qt::NoModifier), 0, -1, false);
     }
     void returnPlaysTheSelectedEntry()
     {

@@ -2,6 +2,7 @@
 // balloon; the icon's requests and the popup's items show and hide the main
 // window, open the About box and exit, and leave the playlist, playback and
 // view alone; a window hidden into the tray never outlives the tray host.
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
 #include "mini/form2.h"
@@ -95,8 +96,8 @@ private slots:
     void startUpPutsIconUpThenBalloon_data()
     {
         QTest::addColumn<QString>("size");
-        QTest::newRow("compact view") << "0";
-        QTest::newRow("full view") << "1";
+        row("compact view", "0");
+        row("full view", "1");
     }
     void startUpPutsIconUpThenBalloon()
     {
@@ -114,8 +115,8 @@ private slots:
     void menuRequestOpensPopupAtPointer_data()
     {
         QTest::addColumn<bool>("hidden");
-        QTest::newRow("window shown") << false;
-        QTest::newRow("window hidden into the tray") << true;
+        row("window shown", false);
+        row("window hidden into the tray", true);
     }
     void menuRequestOpensPopupAtPointer()
     {
@@ -149,19 +150,16 @@ private slots:
         QTest::addColumn<QStringList>("trayCalls");
         QTest::addColumn<QString>("opened"); // the window the action opens, if any
         const QStringList none;
-        QTest::newRow("restore request brings the window back")
-            << true << "restore" << true << none << "";
-        QTest::newRow("restore request on a shown window")
-            << false << "restore" << true << none << "";
-        QTest::newRow("Show brings the window back") << true << "show" << true << none << "";
-        QTest::newRow("Show on a shown window") << false << "show" << true << none << "";
-        QTest::newRow("Hide hides") << false << "hide" << false << none << "";
-        QTest::newRow("Hide twice") << true << "hide" << false << none << "";
-        QTest::newRow("information request")
-            << false << "info" << true << QStringList{kInfoBalloon} << "";
-        QTest::newRow("Mini Controls") << false << "mini" << false << none << "strip";
-        QTest::newRow("About, window stays hidden") << true << "about" << false << none << "about";
-        QTest::newRow("separator") << false << "separator" << true << none << "";
+        row("restore request brings the window back", true, "restore", true, none, "");
+        row("restore request on a shown window", false, "restore", true, none, "");
+        row("Show brings the window back", true, "show", true, none, "");
+        row("Show on a shown window", false, "show", true, none, "");
+        row("Hide hides", false, "hide", false, none, "");
+        row("Hide twice", true, "hide", false, none, "");
+        row("information request", false, "info", true, QStringList{kInfoBalloon}, "");
+        row("Mini Controls", false, "mini", false, none, "strip");
+        row("About, window stays hidden", true, "about", false, none, "about");
+        row("separator", false, "separator", true, none, "");
     }
     void requestsAndItems()
     {
@@ -201,8 +199,8 @@ private slots:
     void popupExitShowsWindowThenExits_data()
     {
         QTest::addColumn<bool>("hidden");
-        QTest::newRow("window hidden into the tray") << true;
-        QTest::newRow("window shown") << false;
+        row("window hidden into the tray", true);
+        row("window shown", false);
     }
     void popupExitShowsWindowThenExits()
     {
@@ -228,9 +226,9 @@ private slots:
         QTest::addColumn<bool>("hostAtHide");
         QTest::addColumn<bool>("hostLater");
         QTest::addColumn<bool>("visible");
-        QTest::newRow("host stays: window stays hidden") << true << true << false;
-        QTest::newRow("host goes: window comes back") << true << false << true;
-        QTest::newRow("no host: Hide leaves the window shown") << false << false << true;
+        row("host stays: window stays hidden", true, true, false);
+        row("host goes: window comes back", true, false, true);
+        row("no host: Hide leaves the window shown", false, false, true);
     }
     void windowNeverLostWithoutTrayHost()
     {
@@ -257,13 +255,12 @@ private slots:
         QTest::addColumn<QList<int>>("reasons");
         QTest::addColumn<QList<int>>("requests");
         const int menu = int(TrayRequest::Menu);
-        QTest::newRow("right click") << QList<int>{QSystemTrayIcon::Context} << QList<int>{menu};
-        QTest::newRow("left click") << QList<int>{QSystemTrayIcon::Trigger} << QList<int>{menu};
-        QTest::newRow("double click")
-            << QList<int>{QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick}
-            << QList<int>{int(TrayRequest::Restore)};
-        QTest::newRow("middle click") << QList<int>{QSystemTrayIcon::MiddleClick}
-                                      << QList<int>{int(TrayRequest::Information)};
+        row("right click", QList<int>{QSystemTrayIcon::Context}, QList<int>{menu});
+        row("left click", QList<int>{QSystemTrayIcon::Trigger}, QList<int>{menu});
+        row("double click", QList<int>{QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick},
+            QList<int>{int(TrayRequest::Restore)});
+        row("middle click", QList<int>{QSystemTrayIcon::MiddleClick},
+            QList<int>{int(TrayRequest::Information)});
     }
     void qtTrayGestures()
     {

@@ -1,6 +1,7 @@
 // The main window's two views, menu bar, keyboard order and artwork.
 #include "core/hot_spot.h"
 #include "core/svg_picture.h"
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
 
@@ -183,18 +184,12 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("item");
         QTest::addColumn<bool>("full");
-        QTest::newRow("add") << "Command1"
-                             << "Mnu_Add" << false;
-        QTest::newRow("remove") << "Command2"
-                                << "Mnu_Rem" << true;
-        QTest::newRow("exit") << "Command7"
-                              << "Mnu_Exit" << true;
-        QTest::newRow("show list") << "Show_play"
-                                   << "Lst_Show" << false;
-        QTest::newRow("hide list") << "Show_play"
-                                   << "Lst_Hide" << true;
-        QTest::newRow("mini controls") << "Command3"
-                                       << "Ctl_Mini" << false;
+        row("add", "Command1", "Mnu_Add", false);
+        row("remove", "Command2", "Mnu_Rem", true);
+        row("exit", "Command7", "Mnu_Exit", true);
+        row("show list", "Show_play", "Lst_Show", false);
+        row("hide list", "Show_play", "Lst_Hide", true);
+        row("mini controls", "Command3", "Ctl_Mini", false);
     }
     void menuItemDoesWhatItsButtonDoes()
     {
@@ -265,13 +260,11 @@ private slots:
     {
         QTest::addColumn<bool>("full");
         QTest::addColumn<QStringList>("reached");
-        QTest::newRow("compact") << false
-                                 << QStringList{"Slider1", "Check1", "HScroll1", "Command10"};
-        QTest::newRow("full") << true
-                              << QStringList{"Slider1",  "Check1",    "HScroll1", "Command8",
-                                             "Command9", "Command11", "Command1", "Command2",
-                                             "Command4", "Command5",  "Command6", "List2",
-                                             "Command10"};
+        row("compact", false, QStringList{"Slider1", "Check1", "HScroll1", "Command10"});
+        row("full", true,
+            QStringList{"Slider1", "Check1", "HScroll1", "Command8", "Command9", "Command11",
+                        "Command1", "Command2", "Command4", "Command5", "Command6", "List2",
+                        "Command10"});
     }
     void tabOrder()
     {
@@ -302,16 +295,11 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("word");
-        QTest::newRow("back") << "Back1"
-                              << "Back";
-        QTest::newRow("play") << "Play1"
-                              << "Play";
-        QTest::newRow("pause") << "pause1"
-                               << "Pause";
-        QTest::newRow("stop") << "stop1"
-                              << "Stop";
-        QTest::newRow("next") << "next1"
-                              << "Next";
+        row("back", "Back1", "Back");
+        row("play", "Play1", "Play");
+        row("pause", "pause1", "Pause");
+        row("stop", "stop1", "Stop");
+        row("next", "next1", "Next");
     }
     void hotSpots()
     {
@@ -372,8 +360,8 @@ private:
     static void bothViews()
     {
         QTest::addColumn<bool>("full");
-        QTest::newRow("compact") << false;
-        QTest::newRow("full") << true;
+        row("compact", false);
+        row("full", true);
     }
     static void ctrlKeyOnSlider(Form1 &f, Qt::Key key)
     {
