@@ -50,11 +50,18 @@ public:
         Form1::setSelectedIndex(list, index);
     }
 
+    // Any control by its design name (its object name); null when there is none.
+    template <typename Control = QWidget> Control *control(const char *name) const
+    {
+        return f_.findChild<Control *>(QLatin1String(name));
+    }
+
 private:
     Form1 &f_;
 
 public:
-    // Controls, by their design names (form1.h says what each is).
+    // The controls the tests look at most, by their design names (form1.h says
+    // what each is).
     QListWidget *const List2 = f_.List2;
     QListWidget *const List1 = f_.List1;
     QLabel *const lbl_track = f_.lbl_track;
@@ -77,29 +84,6 @@ public:
     QLabel *const Label4 = f_.Label4;
     QLabel *const Image1 = f_.Image1;
     QWidget *const client = f_.client;
-    QRadioButton *const optRES = f_.optRES;
-    QLineEdit *const Text2 = f_.Text2;
-    QPushButton *const Command7 = f_.Command7;
-    QAction *const Ctl_Mini = f_.Ctl_Mini;
-    QTimer *const tmr_chk = f_.tmr_chk;
-    QPushButton *const Command5 = f_.Command5;
-    QAction *const itmShowMainWindow = f_.itmShowMainWindow;
-    QTimer *const trayWatch = f_.trayWatch;
-    QAction *const cmd_About = f_.cmd_About;
-    QAction *const Mnu_Exit = f_.Mnu_Exit;
-    QPushButton *const Command10 = f_.Command10;
-    QPushButton *const Command3 = f_.Command3;
-    HotSpot *const Back1 = f_.Back1;
-    HotSpot *const next1 = f_.next1;
-    QPushButton *const Command8 = f_.Command8;
-    QPushButton *const Command9 = f_.Command9;
-    QPushButton *const Command11 = f_.Command11;
-    QPushButton *const Command2 = f_.Command2;
-    QPushButton *const Command6 = f_.Command6;
-    QAction *const Mnu_Add = f_.Mnu_Add;
-    QAction *const Mnu_Rem = f_.Mnu_Rem;
-    QAction *const Hide1 = f_.Hide1;
-    QAction *const Cmd_Exit = f_.Cmd_Exit;
 };
 
 inline Form1Probe probe(Form1 &form)

@@ -130,7 +130,7 @@ private slots:
         if (second == "Command6")
             probe(f).Command6_Click();
         else
-            probe(f).cmd_About->trigger();
+            probe(f).control<QAction>("cmd_About")->trigger();
         QCOMPARE(probe(f).aboutBox(), first);
         QCOMPARE(first->lblTitle->text(), QStringLiteral("changed"));
 

@@ -300,7 +300,7 @@ private slots:
         writeFile(appFile(h.appFolder.path(), QStringLiteral("Trans.ini")), " 0 \r\n");
         Form1 &f = playingWindow(h);
         const QString title = f.windowTitle();
-        probe(f).Ctl_Mini->trigger();
+        probe(f).control<QAction>("Ctl_Mini")->trigger();
         Form2 *strip = loadedStrip();
         QVERIFY(strip);
         QVERIFY(!f.isVisible());
@@ -338,7 +338,7 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = playingWindow(h);
-        QCOMPARE(probe(f).tmr_chk->interval(), 500);
+        QCOMPARE(probe(f).control<QTimer>("tmr_chk")->interval(), 500);
         probe(f).Command3_Click();
         Form2 *strip = loadedStrip();
         QVERIFY(strip);
@@ -350,7 +350,7 @@ private slots:
         QVERIFY(probe(f).Timer1->isActive());
 
         QTest::mouseClick(strip->next2, Qt::LeftButton, {}, strip->next2->rect().center());
-        QVERIFY(probe(f).tmr_chk->isActive());
+        QVERIFY(probe(f).control<QTimer>("tmr_chk")->isActive());
         QTRY_COMPARE(Form1Probe::selectedIndex(probe(f).List2), 1); // at the next poll
         h.engine.settle();
         QVERIFY(!f.isVisible());

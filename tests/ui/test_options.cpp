@@ -88,7 +88,7 @@ private slots:
         const QString path = appFile(h.appFolder.path(), kTrans);
         writeFile(path, " 60 \r\n");
         Form1 &f = h.create();
-        probe(f).Command5->click();
+        probe(f).control<QPushButton>("Command5")->click();
         Form4 *options = optionsWindow();
         QVERIFY(options && options->isVisible());
         QVERIFY(QTest::qWaitForWindowActive(options));

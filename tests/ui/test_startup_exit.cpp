@@ -150,9 +150,9 @@ private slots:
         probe(f).Show_play_Click();
 
         if (how == QLatin1String("button"))
-            probe(f).Command7->click();
+            probe(f).control<QPushButton>("Command7")->click();
         else if (how == QLatin1String("menu"))
-            probe(f).Mnu_Exit->trigger();
+            probe(f).control<QAction>("Mnu_Exit")->trigger();
         else
             QVERIFY(f.close());
 
@@ -328,7 +328,7 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = h.create();
-        probe(f).Command10->click();
+        probe(f).control<QPushButton>("Command10")->click();
         QCOMPARE(fileBytes(h.appFolder.path(), "vol.ini"), QByteArray::fromHex("2032353030200d0a"));
         probe(f).HScroll1->setValue(0);
         probe(f).Command10_Click();

@@ -549,8 +549,8 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = makeWindow(h, 3, 0, false);
-        probe(f).optRES->setAutoExclusive(false);
-        probe(f).optRES->setChecked(false);
+        probe(f).control<QRadioButton>("optRES")->setAutoExclusive(false);
+        probe(f).control<QRadioButton>("optRES")->setChecked(false);
         h.engine.finishTrack();
         h.engine.settle();
         QVERIFY(h.engine.calls.isEmpty());
@@ -566,7 +566,7 @@ private slots:
         Form1 *window = activeFullWindow(h);
         QVERIFY(window);
         Form1 &f = *window;
-        for (QLineEdit *box : {probe(f).Text1, probe(f).Text2}) {
+        for (QLineEdit *box : {probe(f).Text1, probe(f).control<QLineEdit>("Text2")}) {
             probe(f).Command1->setFocus();
             box->setFocus();
             QTRY_COMPARE(QApplication::focusWidget(), probe(f).List2);
@@ -574,7 +574,7 @@ private slots:
         QTest::keyClick(probe(f).List2, Qt::Key_Backtab, Qt::ShiftModifier);
         QVERIFY(QApplication::focusWidget() != probe(f).List2);
         QVERIFY(QApplication::focusWidget() != probe(f).Text1);
-        QVERIFY(QApplication::focusWidget() != probe(f).Text2);
+        QVERIFY(QApplication::focusWidget() != probe(f).control<QLineEdit>("Text2"));
     }
 
     void returnPlaysTheSelectedEntry_data()

@@ -131,8 +131,8 @@ private slots:
         QCOMPARE(probe(f).mnuPop->pos(), QPoint(200, 150));
         QCOMPARE(captions(probe(f).mnuPop), QStringList({"Show Tarn Player", "Hide Tarn Player",
                                                          "Mini Controls", "-", "About", "Exit"}));
-        QCOMPARE(probe(f).mnuPop->defaultAction(), probe(f).itmShowMainWindow);
-        QVERIFY(probe(f).itmShowMainWindow->font().bold());
+        QCOMPARE(probe(f).mnuPop->defaultAction(), probe(f).control<QAction>("itmShowMainWindow"));
+        QVERIFY(probe(f).control<QAction>("itmShowMainWindow")->font().bold());
         QVERIFY(!f.menuBar()->actions().contains(probe(f).mnuPop->menuAction()));
         QCOMPARE(f.isVisible(), !hidden); // opening the menu shows nothing
         probe(f).mnuPop->close();
@@ -171,7 +171,7 @@ private slots:
         Form1Harness h;
         Form1 &f = playingWindow(h);
         if (startHidden)
-            probe(f).Hide1->trigger();
+            probe(f).control<QAction>("Hide1")->trigger();
         const QString before = playerState(h);
 
         if (action == "restore")
@@ -211,7 +211,7 @@ private slots:
         h.onEndProgram = [&] { visibleAtEnd = f.isVisible(); };
         if (hidden)
             probe(f).Hide1_Click();
-        probe(f).Cmd_Exit->trigger();
+        probe(f).control<QAction>("Cmd_Exit")->trigger();
         QVERIFY(visibleAtEnd);
         QCOMPARE(h.endProgramCalls, 1);
         QCOMPARE(h.settings.values.value(FakeSettings::path(
@@ -241,10 +241,11 @@ private slots:
         probe(f).Hide1_Click();
         QCOMPARE(f.isVisible(), !hostAtHide);
         h.tray.hostAvailable = hostLater;
-        if (probe(f).trayWatch->isActive())
+        if (probe(f).control<QTimer>("trayWatch")->isActive())
             probe(f).trayWatch_Timer();
         QCOMPARE(f.isVisible(), visible);
-        QCOMPARE(probe(f).trayWatch->isActive(), !visible); // no watching a shown window
+        QCOMPARE(probe(f).control<QTimer>("trayWatch")->isActive(),
+                 !visible); // no watching a shown window
     }
 
     // Guards: a double click whose first click opens the menu (the menu then

@@ -140,24 +140,22 @@ private slots:
         QVERIFY(!(f.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
 
         const int clientHeight = probe(f).client->height();
-        const QList<QWidget *> upper{probe(f).Image5,    probe(f).Command7, probe(f).txtTime,
-                                     probe(f).Label3,    probe(f).Command3, probe(f).Show_play,
-                                     probe(f).lbl_track, probe(f).Slider1,  probe(f).Image2,
-                                     probe(f).Back1,     probe(f).next1,    probe(f).lbl_vol,
-                                     probe(f).Image1,    probe(f).Check1,   probe(f).HScroll1};
-        for (QWidget *w : upper) {
-            QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
-            QVERIFY2(w->geometry().bottom() < clientHeight, qPrintable(w->objectName()));
+        for (const char *name :
+             {"Image5", "Command7", "txtTime", "Label3", "Command3", "Show_play", "lbl_track",
+              "Slider1", "Image2", "Back1", "next1", "lbl_vol", "Image1", "Check1", "HScroll1"}) {
+            const QWidget *w = f.findChild<QWidget *>(name);
+            QVERIFY2(w && w->isVisible(), name);
+            QVERIFY2(w->geometry().bottom() < clientHeight, name);
         }
-        const QList<QWidget *> lower{probe(f).Command8, probe(f).Command9, probe(f).Command11,
-                                     probe(f).Command1, probe(f).Command2, probe(f).Command4,
-                                     probe(f).Command5, probe(f).Command6, probe(f).List2};
-        for (QWidget *w : lower) {
+        for (const char *name : {"Command8", "Command9", "Command11", "Command1", "Command2",
+                                 "Command4", "Command5", "Command6", "List2"}) {
+            const QWidget *w = f.findChild<QWidget *>(name);
+            QVERIFY2(w, name);
             if (full) {
-                QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
-                QVERIFY2(w->geometry().bottom() < clientHeight, qPrintable(w->objectName()));
+                QVERIFY2(w->isVisible(), name);
+                QVERIFY2(w->geometry().bottom() < clientHeight, name);
             } else {
-                QVERIFY2(!w->isVisible() || w->y() >= clientHeight, qPrintable(w->objectName()));
+                QVERIFY2(!w->isVisible() || w->y() >= clientHeight, name);
             }
         }
         if (full)
@@ -241,9 +239,9 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_H, Qt::ControlModifier);
         QCOMPARE(probe(f).playlistShown(), std::int16_t(0));
 
-        QSignalSpy add(probe(f).Mnu_Add, &QAction::triggered);
-        QSignalSpy remove(probe(f).Mnu_Rem, &QAction::triggered);
-        QSignalSpy mini(probe(f).Ctl_Mini, &QAction::triggered);
+        QSignalSpy add(probe(f).control<QAction>("Mnu_Add"), &QAction::triggered);
+        QSignalSpy remove(probe(f).control<QAction>("Mnu_Rem"), &QAction::triggered);
+        QSignalSpy mini(probe(f).control<QAction>("Ctl_Mini"), &QAction::triggered);
         ctrlKeyOnSlider(f, Qt::Key_A);
         ctrlKeyOnSlider(f, Qt::Key_R);
         ctrlKeyOnSlider(f, Qt::Key_M);
