@@ -40,7 +40,7 @@ int main(int argc, char **argv)
         engine.Play();
         const std::chrono::duration<double, std::milli> callMs =
             std::chrono::steady_clock::now() - called;
-        if (engine.PlayStatus() != tarn::engine::Playing) {
+        if (engine.PlayStatus() != tarn::PlayState::Playing) {
             std::fprintf(stderr, "Play: %s\n", engine.LastError().c_str());
             return 1;
         }

@@ -20,6 +20,7 @@
 #include "../tests/fakes/fake_dialogs.h"
 #include "../tests/fakes/fake_settings.h"
 #include "core/form1.h"
+#include "fakes/form1_probe.h"
 #include "platform/engine_adapter.h"
 
 #include <QApplication>
@@ -117,21 +118,21 @@ int main(int argc, char **argv)
     form->show();
     QCoreApplication::processEvents();
     dialogs.answers = {{tpl}};
-    form->Command9_Click();
-    if (form->List2->count() != kEntries)
-        qFatal("loaded %d entries", form->List2->count());
+    probe(*form).Command9_Click();
+    if (probe(*form).List2->count() != kEntries)
+        qFatal("loaded %d entries", probe(*form).List2->count());
     runFor(500);
-    std::printf("playlist: %d entries, entry 0 %s; Repeat %s\n", form->List2->count(),
-                qPrintable(playable), form->Check1->isChecked() ? "on" : "off");
+    std::printf("playlist: %d entries, entry 0 %s; Repeat %s\n", probe(*form).List2->count(),
+                qPrintable(playable), probe(*form).Check1->isChecked() ? "on" : "off");
     if (warm) {
-        form->List2->setCurrentRow(0);
-        form->List2_DblClick();
+        probe(*form).List2->setCurrentRow(0);
+        probe(*form).List2_DblClick();
         QElapsedTimer warming;
         warming.start();
         while (engine.Position() < 1.5 && warming.elapsed() < 5000)
             runFor(20);
         std::printf("warm-up: played to %.2f s, then Stop\n", engine.Position());
-        form->stop1_Click();
+        probe(*form).stop1_Click();
         runFor(1000);
     }
     QElapsedTimer clock;
@@ -149,7 +150,7 @@ int main(int argc, char **argv)
         const double now = double(clock.nsecsElapsed()) / 1e6;
         if (playingAt < 0 && engine.Position() > 0)
             playingAt = now;
-        if (endOfPlaylistAt < 0 && form->Text1->text() == QLatin1String("End of playlist"))
+        if (endOfPlaylistAt < 0 && probe(*form).Text1->text() == QLatin1String("End of playlist"))
             endOfPlaylistAt = now;
     });
 
@@ -158,8 +159,8 @@ int main(int argc, char **argv)
     clock.start();
     heartbeat.start();
     watch.start();
-    form->List2->setCurrentRow(0);
-    form->List2_DblClick();
+    probe(*form).List2->setCurrentRow(0);
+    probe(*form).List2_DblClick();
     runFor(seconds * 1000);
     heartbeat.stop();
     const double cpu1 = processCpuSeconds();
@@ -202,8 +203,9 @@ int main(int argc, char **argv)
         std::printf("  end-of-playlist line at %.2f s\n", endOfPlaylistAt / 1000);
     else
         std::printf("  no end-of-playlist line\n");
-    std::printf("  selected entry %d, status %d, track line: %s\n", form->List2->currentRow(),
-                engine.PlayStatus(), qPrintable(form->Text1->text()));
+    std::printf("  selected entry %d, status %d, track line: %s\n",
+                probe(*form).List2->currentRow(), int(engine.PlayStatus()),
+                qPrintable(probe(*form).Text1->text()));
 
     watch.stop();
     const double cpu2 = processCpuSeconds();

@@ -24,6 +24,7 @@
 #include "../tests/fakes/fake_settings.h"
 #include "core/file_import.h"
 #include "core/form1.h"
+#include "fakes/form1_probe.h"
 
 #include <QApplication>
 #include <QDir>
@@ -141,8 +142,8 @@ int main(int argc, char **argv)
                 QStringList paths;
                 for (int i = 0; i < Form1::kMaxEntries; ++i)
                     paths << QStringLiteral("/m/%1.mp3").arg(i);
-                form->List1->addItems(paths);
-                form->List2->addItems(paths);
+                probe(*form).List1->addItems(paths);
+                probe(*form).List2->addItems(paths);
             }
             runFor(300);
 
@@ -158,7 +159,7 @@ int main(int argc, char **argv)
             heartbeat.start();
             form->openFiles({std::strcmp(scenario, "bound") == 0 ? boundTree : roomTree}, false);
             const double requestMs = double(clock.nsecsElapsed()) / 1e6;
-            while (form->fileImport().busy())
+            while (probe(*form).fileImport().busy())
                 runFor(1);
             const double doneMs = double(clock.nsecsElapsed()) / 1e6;
             runFor(300);
@@ -168,8 +169,8 @@ int main(int argc, char **argv)
                         "returned in "
                         "%.2f ms, entries in after %.0f ms; %d entries; %zu messages; line: %s\n",
                         run, scenario, stalls.longest, stalls.at, stalls.over20, requestMs, doneMs,
-                        form->List2->count(), std::size_t(messages.shown.size()),
-                        qPrintable(form->lbl_track->toolTip()));
+                        probe(*form).List2->count(), std::size_t(messages.shown.size()),
+                        qPrintable(probe(*form).lbl_track->toolTip()));
         }
     }
     return 0;

@@ -15,6 +15,7 @@
 #include "../tests/fakes/fake_engine.h"
 #include "../tests/fakes/fake_settings.h"
 #include "core/form1.h"
+#include "fakes/form1_probe.h"
 #include "persist/playlist_file.h"
 
 #include <QApplication>
@@ -160,11 +161,11 @@ int main(int argc, char **argv)
 
     {
         Window w(folder.path());
-        w.form->List1->addItems(paths);
-        w.form->List2->addItems(names);
+        probe(*w.form).List1->addItems(paths);
+        probe(*w.form).List2->addItems(names);
         for (int r = 0; r < runs; ++r) {
             w.dialogs.answers = {{file}};
-            save.time([&] { w.form->Command8_Click(); });
+            save.time([&] { probe(*w.form).Command8_Click(); });
             if (!w.messages.texts().last().startsWith("Saved your playlist"))
                 qFatal("save failed: %s", qPrintable(w.messages.texts().last()));
         }
@@ -174,18 +175,18 @@ int main(int argc, char **argv)
         Window w(folder.path());
         loadStall.wall.push_back(longestStall([&] {
             w.dialogs.answers = {{file}};
-            loadHandler.time([&] { w.form->Command9_Click(); });
+            loadHandler.time([&] { probe(*w.form).Command9_Click(); });
         }));
-        if (w.form->List2->count() != kEntries)
-            qFatal("loaded %d entries", w.form->List2->count());
+        if (probe(*w.form).List2->count() != kEntries)
+            qFatal("loaded %d entries", probe(*w.form).List2->count());
     }
 
     for (int r = 0; r < runs; ++r) {
         Window w(folder.path());
         oneByOneStall.wall.push_back(longestStall([&] {
             for (const PlaylistEntry &e : entries) {
-                w.form->List1->addItem(e.path);
-                w.form->List2->addItem(e.name);
+                probe(*w.form).List1->addItem(e.path);
+                probe(*w.form).List2->addItem(e.name);
             }
         }));
     }

@@ -125,8 +125,7 @@ int main(int argc, char *argv[])
     // A desktop logout (SIGTERM) or Ctrl+C (SIGINT) ends the run through Exit,
     // which saves the settings.
     tarn::QuitSignals quitSignals;
-    QObject::connect(&quitSignals, &tarn::QuitSignals::received, &form1,
-                     &tarn::Form1::Command7_Click);
+    QObject::connect(&quitSignals, &tarn::QuitSignals::received, &form1, &tarn::Form1::exitProgram);
     form1.show();
     // What the window does not show waits until it has painted: the sound
     // library, and the tray icon with its balloon.

@@ -8,8 +8,8 @@
 //
 // Other windows, the flag-file poll and the desktop's media controls drive
 // this window through MainWindowControls and PlayerControls, which it
-// implements with its own handlers. The widgets
-// are public for the tests.
+// implements with its own handlers; that is all it shows to others. The
+// tests reach its controls and handlers through Form1Probe.
 #pragma once
 
 #include "core/design_place.h"
@@ -79,11 +79,49 @@ public:
     explicit Form1(Form1Services services, QWidget *parent = nullptr);
     ~Form1() override;
 
+    // ---- What other windows, processes and the desktop drive (form1_controls.cpp)
+    void play() override;
+    void pause() override;
+    void back() override;
+    void stop() override;
+    void next() override;
+    int volumePosition() const override;
+    void setVolumePosition(int position) override;
+    QString currentTrackText() const override;
+    void showMainWindow() override;
+    void hideMainWindow() override;
+
+    // ---- Open-with, drops, media controls (form1_desktop.cpp)
+    // Collected off the UI thread; the entries are appended when the search
+    // is done, after those of earlier requests. Reports on the track line,
+    // never in a message box: these come from other programs too.
+    void openFiles(const QStringList &paths, bool playFirst) override;
+    PlayState playStatus() const override;
+    double positionSeconds() const override;
+    void seekTo(double seconds) override; // form1_display.cpp, beside the slider's seek
+    bool repeat() const override;
+    void setRepeat(bool on) override;
+    PlayerTrack currentTrack() const override;
+    bool canGoNext() const override;
+    bool canGoBack() const override;
+    void bringToFront() override;
+    void exitProgram() override; // Exit, as the Exit button does it
+    void setChangeHandlers(std::function<void()> changed, std::function<void()> seeked) override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override; // form1_views.cpp
+
+private:
+    // The tests' way in: the controls and handlers below (tests/fakes/form1_probe.h).
+    friend class Form1Probe;
+
     // ---- Playlist (form1_playlist.cpp)
-    void Command1_Click();  // Add
-    void Command11_Click(); // Add Multi
+    void Command1_Click();  // Add: one file from a file dialog
+    void Command11_Click(); // Add Multi: several files of one folder
     QString GetFiles(const QString &title);
-    void Command2_Click(); // Remove
+    void Command2_Click(); // Remove: the selected entry
 
     // ---- Transport (form1_transport.cpp)
     void Play1_Click();
@@ -96,8 +134,8 @@ public:
     void List2_Click(); // keeps List1's selection on the entry the user picked
     void mp_EndOfStream();
     void mp_Opened(bool ok); // the outcome of an open that a play path started
-    void Text1_Change();
-    void Text1_GotFocus();
+    void Text1_Change();     // the track line follows Text1
+    void Text1_GotFocus();   // Text1 and Text2 hand the focus on to List2
     void Text2_GotFocus();
 
     // ---- Position, time and volume (form1_display.cpp)
@@ -108,7 +146,7 @@ public:
     void mp_VolumeChanged(int hundredthsOfDb); // the desktop's mixer moved the player's volume
 
     // ---- Views and menus (form1_views.cpp)
-    void Show_play_Click();
+    void Show_play_Click(); // toggles the full and the compact view
     void Mnu_Add_Click();
     void Mnu_Rem_Click();
     void Mnu_Exit_Click();
@@ -117,9 +155,9 @@ public:
     void Ctl_Mini_Click();
 
     // ---- Start-up and exit (form1_startup.cpp)
-    void Form_Load();
+    void Form_Load();       // restores volume, repeat and view from the settings
     void Command10_Click(); // writes vol.ini
-    void Command7_Click();  // Exit
+    void Command7_Click();  // Exit: saves the settings and ends the run
 
     // ---- Playlist files (form1_playlist_file.cpp)
     void Command8_Click(); // Save Playlist
@@ -147,40 +185,12 @@ public:
     // host has gone, so the window is never out of reach.
     void trayWatch_Timer();
 
+    void tmr_chk_Timer(); // the flag-file poll (form1_controls.cpp)
+
+    FileImport &fileImport() { return *import_; }
     // The loaded About box and bug-report window, or null.
     FrmAbout *aboutBox() const;
     Bugs *bugsWindow() const;
-
-    // ---- What other windows and processes drive (form1_controls.cpp)
-    void tmr_chk_Timer(); // the flag-file poll
-    void play() override;
-    void pause() override;
-    void back() override;
-    void stop() override;
-    void next() override;
-    int volumePosition() const override;
-    void setVolumePosition(int position) override;
-    QString currentTrackText() const override;
-    void showMainWindow() override;
-    void hideMainWindow() override;
-
-    // ---- What the desktop drives: open-with, drops, media controls (form1_desktop.cpp)
-    // Collected off the UI thread; the entries are appended when the search
-    // is done, after those of earlier requests. Reports on the track line,
-    // never in a message box: these come from other programs too.
-    void openFiles(const QStringList &paths, bool playFirst) override;
-    FileImport &fileImport() { return *import_; } // tests hold a search through it
-    int playStatus() const override;
-    double positionSeconds() const override;
-    void seekTo(double seconds) override; // form1_display.cpp, beside the slider's seek
-    bool repeat() const override;
-    void setRepeat(bool on) override;
-    PlayerTrack currentTrack() const override;
-    bool canGoNext() const override;
-    bool canGoBack() const override;
-    void bringToFront() override;
-    void exitProgram() override;
-    void setChangeHandlers(std::function<void()> changed, std::function<void()> seeked) override;
 
     // ---- Selection of the playlist lists (-1 when none)
     static int selectedIndex(const QListWidget *list);
@@ -190,76 +200,74 @@ public:
     MediaEngine &mp;
     TrayIcon &TrayIcon1;
 
-    // Controls, named as the design names them. Created in form1_layout.cpp.
-    QWidget *client = nullptr; // the client area (central widget)
-    QLabel *Image5 = nullptr;
-    QPushButton *Command7 = nullptr;
-    QLabel *txtTime = nullptr;
-    QLabel *Label3 = nullptr;
-    QPushButton *Command3 = nullptr;
-    QPushButton *Show_play = nullptr;
-    QLabel *lbl_track = nullptr;
-    QSlider *Slider1 = nullptr;
-    QLabel *Image2 = nullptr;
-    HotSpot *Back1 = nullptr;
-    HotSpot *Play1 = nullptr;
-    HotSpot *pause1 = nullptr;
-    HotSpot *stop1 = nullptr;
-    HotSpot *next1 = nullptr;
-    QLabel *lbl_vol = nullptr;
-    QLabel *Image1 = nullptr;
-    QCheckBox *Check1 = nullptr;
-    QScrollBar *HScroll1 = nullptr;
-    QPushButton *Command8 = nullptr;
-    QPushButton *Command9 = nullptr;
-    QPushButton *Command11 = nullptr;
-    QPushButton *Command1 = nullptr;
-    QPushButton *Command2 = nullptr;
-    QPushButton *Command4 = nullptr;
-    QPushButton *Command5 = nullptr;
-    QPushButton *Command6 = nullptr;
-    QListWidget *List2 = nullptr;
-    QListWidget *List1 = nullptr;
-    QGroupBox *Frame1 = nullptr;
-    QLineEdit *Text1 = nullptr;
-    QLineEdit *Text2 = nullptr;
-    QLabel *Label4 = nullptr;
-    QPushButton *Command10 = nullptr;
-    QRadioButton *optRES = nullptr;
-    QTimer *Timer1 = nullptr;
-    QTimer *tmr_chk = nullptr;
+    // Controls, named as the design names them. Created in form1_layout.cpp;
+    // each has its name as object name. "Hidden" controls lie right of the
+    // client area: never seen, they hold state or act as procedures.
+    QWidget *client = nullptr;        // the client area (central widget)
+    QLabel *Image5 = nullptr;         // the background picture of the upper part
+    QPushButton *Command7 = nullptr;  // Exit
+    QLabel *txtTime = nullptr;        // the elapsed time, e.g. 03:45
+    QLabel *Label3 = nullptr;         // the length of the current file, "/  03:45"
+    QPushButton *Command3 = nullptr;  // Mini Controls: the strip instead of this window
+    QPushButton *Show_play = nullptr; // Show Playlist / Hide Playlist: the view toggle
+    QLabel *lbl_track = nullptr;      // the visible track line, "Now Playing : ..."
+    QSlider *Slider1 = nullptr;       // the position, in whole seconds; dragging it seeks
+    QLabel *Image2 = nullptr;         // the picture of the five transport buttons
+    HotSpot *Back1 = nullptr;         // the five hot spots over Image2: Back,
+    HotSpot *Play1 = nullptr;         // Play,
+    HotSpot *pause1 = nullptr;        // Pause,
+    HotSpot *stop1 = nullptr;         // Stop
+    HotSpot *next1 = nullptr;         // and Next
+    QLabel *lbl_vol = nullptr;        // the volume in percent, "Volume 40 %"
+    QLabel *Image1 = nullptr;         // a small icon at the volume bar's end
+    QCheckBox *Check1 = nullptr;      // Repeat: the playlist starts again after its last entry
+    QScrollBar *HScroll1 = nullptr;   // the volume bar, 0 to kVolumeSteps
+    QPushButton *Command8 = nullptr;  // Save Playlist (full view)
+    QPushButton *Command9 = nullptr;  // Load Playlist (full view)
+    QPushButton *Command11 = nullptr; // Add Multi (full view)
+    QPushButton *Command1 = nullptr;  // Add (full view)
+    QPushButton *Command2 = nullptr;  // Remove (full view)
+    QPushButton *Command4 = nullptr;  // Visualizitions: the video window (full view)
+    QPushButton *Command5 = nullptr;  // Options: the strip's opacity (full view)
+    QPushButton *Command6 = nullptr;  // About (full view)
+    QListWidget *List2 = nullptr;     // the playlist as shown: display names (full view)
+    QListWidget *List1 = nullptr;     // hidden: the full paths, entry by entry beside List2
+    QGroupBox *Frame1 = nullptr;      // hidden: the frame "Now Playing..." around Text1
+    QLineEdit *Text1 = nullptr;       // hidden: the current-track text the track line shows
+    QLineEdit *Text2 = nullptr;       // hidden: in the tab order only, hands the focus on
+    QLabel *Label4 = nullptr;         // hidden: "File Size: N KB's" of the current file
+    QPushButton *Command10 = nullptr; // hidden, reached with Tab: writes vol.ini
+    QRadioButton *optRES = nullptr;   // hidden, always selected: enables the automatic advance
+    QTimer *Timer1 = nullptr;         // the display tick while something plays
+    QTimer *tmr_chk = nullptr;        // the flag-file poll, twice a second
 
     // Menu bar
-    QMenu *File = nullptr;
-    QAction *Mnu_Add = nullptr;
-    QAction *Mnu_Rem = nullptr;
-    QAction *Mnu_Exit = nullptr;
-    QMenu *Mnu_View = nullptr;
-    QAction *Lst_Show = nullptr;
-    QAction *Lst_Hide = nullptr;
+    QMenu *File = nullptr;       // File: Add File, Remove File, Exit
+    QAction *Mnu_Add = nullptr;  // Add File (Ctrl+A), as Add
+    QAction *Mnu_Rem = nullptr;  // Remove File (Ctrl+R), as Remove
+    QAction *Mnu_Exit = nullptr; // Exit, as the Exit button
+    QMenu *Mnu_View = nullptr;   // View: Show/Hide Play List, Mini Controls
+    QAction *Lst_Show = nullptr; // Show Play List (Ctrl+S): the view toggle, in the compact view
+    QAction *Lst_Hide = nullptr; // Hide Play List (Ctrl+H): the view toggle, in the full view
     QAction *Sep1 = nullptr;
-    QAction *Ctl_Mini = nullptr;
-    QMenu *mnuPop = nullptr; // the tray's popup; never in the menu bar
-    QAction *itmShowMainWindow = nullptr;
-    QAction *Hide1 = nullptr;
-    QAction *pop_Mini = nullptr;
+    QAction *Ctl_Mini = nullptr;          // Mini Controls (Ctrl+M), as Command3
+    QMenu *mnuPop = nullptr;              // the tray's popup; never in the menu bar
+    QAction *itmShowMainWindow = nullptr; // Show Tarn Player (bold)
+    QAction *Hide1 = nullptr;             // Hide Tarn Player: into the tray, playback goes on
+    QAction *pop_Mini = nullptr;          // Mini Controls
     QAction *Sep2 = nullptr;
-    QAction *cmd_About = nullptr;
-    QAction *Cmd_Exit = nullptr;
-    QTimer *trayWatch = nullptr; // runs while the window is hidden into the tray
+    QAction *cmd_About = nullptr; // About
+    QAction *Cmd_Exit = nullptr;  // Exit: shows the window and exits as Exit does
+    QTimer *trayWatch = nullptr;  // runs while the window is hidden into the tray
 
     // 1 while the full view (with the playlist) is on, 0 for the compact view.
     std::int16_t playlistShown = 0;
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void changeEvent(QEvent *event) override; // form1_views.cpp
-
-private:
     static constexpr int kFirstTickMs = 50; // Timer1's first tick after a play path
     void buildLayout();                     // form1_layout.cpp
     void buildMenus();                      // form1_layout.cpp
+    void styleControls();                   // form1_layout.cpp: fonts, colours, widths
+    void buildTabOrder();                   // form1_layout.cpp
     void buildPopup();                      // shell/form1_tray.cpp: mnuPop and its items
     void setUpTray();                       // shell/form1_tray.cpp: the last steps of start-up
     // form1_views.cpp: puts the window into the full view (playlist shown) or

@@ -8,6 +8,8 @@
 #include <QScrollBar>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace tarn {
 
 void Form1::tmr_chk_Timer()
@@ -43,12 +45,16 @@ int Form1::volumePosition() const
     return HScroll1->value();
 }
 
-// The bar's own handling runs only when the position changes; the engine gets
-// the volume either way.
+// The bar's own handling sets the engine when the position changes; when it
+// does not (the mixer may have taken the engine below the bar's bottom) the
+// engine is set here. Either way the engine hears of it once.
 void Form1::setVolumePosition(int position)
 {
-    mp.setVolume(position - 2500);
-    HScroll1->setValue(position);
+    position = std::clamp(position, HScroll1->minimum(), HScroll1->maximum());
+    if (HScroll1->value() != position)
+        HScroll1->setValue(position);
+    else
+        mp.setVolume(volumeForBar(position));
 }
 
 QString Form1::currentTrackText() const

@@ -97,10 +97,11 @@ bool Form1::handleFileDrop(QEvent *event)
     return true;
 }
 
-int Form1::playStatus() const
+PlayState Form1::playStatus() const
 {
-    const int status = mp.PlayStatus();
-    return status == 0 && pendingOpen_ != OpenedBy::Nobody ? 2 : status;
+    const PlayState status = mp.PlayStatus();
+    return status == PlayState::Stopped && pendingOpen_ != OpenedBy::Nobody ? PlayState::Playing
+                                                                            : status;
 }
 
 double Form1::positionSeconds() const

@@ -72,7 +72,7 @@ void Form1::Timer1_Timer()
 {
     const double position = mp.Position();
     const double length = mp.Length();
-    const bool playing = mp.PlayStatus() == 2;
+    const bool playing = mp.PlayStatus() == PlayState::Playing;
     if (!playing) {
         Timer1->stop(); // this tick still shows where it stopped
         notifyChanged();
@@ -104,7 +104,7 @@ void Form1::Timer1_Timer()
     const QString dash = d > 59 ? QStringLiteral(" - ") : QStringLiteral(" -  ");
     const QString track =
         selectedText(List2) + (playing && mp.outputLost() ? kOutputLostText : dash + duration);
-    if (Text1->text() != track) // keeps the 20-a-second tick cheap
+    if (Text1->text() != track) // a tick that changes nothing repaints nothing
         Text1->setText(track);
 }
 
@@ -115,7 +115,7 @@ void Form1::Timer1_Timer()
 void Form1::Slider1_Scroll()
 {
     mp.setPosition(static_cast<double>(Slider1->sliderPosition()));
-    if (mp.PlayStatus() != 2)
+    if (mp.PlayStatus() != PlayState::Playing)
         Timer1_Timer();
     notifySeeked();
 }
@@ -129,13 +129,14 @@ void Form1::seekTo(double seconds)
     Slider1_Scroll();
 }
 
-// Volume: bar 0..2500 to the engine's -2500..0 hundredths of a decibel.
+// Volume: the bar's position to the engine's hundredths of a decibel.
 void Form1::HScroll1_Change()
 {
     const int v = HScroll1->value();
     if (!followingMixer_)
-        mp.setVolume(v - 2500);
-    lbl_vol->setText(QStringLiteral("Volume ") + QString::number(v / 25) + QStringLiteral(" %"));
+        mp.setVolume(volumeForBar(v));
+    lbl_vol->setText(QStringLiteral("Volume ") + QString::number(v * 100 / kVolumeSteps) +
+                     QStringLiteral(" %"));
 }
 
 // The engine has the new volume already (the mixer set its stream's): the
@@ -144,7 +145,8 @@ void Form1::HScroll1_Change()
 void Form1::mp_VolumeChanged(int hundredthsOfDb)
 {
     followingMixer_ = true;
-    HScroll1->setValue(std::clamp(hundredthsOfDb + 2500, HScroll1->minimum(), HScroll1->maximum()));
+    HScroll1->setValue(
+        std::clamp(barForVolume(hundredthsOfDb), HScroll1->minimum(), HScroll1->maximum()));
     followingMixer_ = false;
 }
 

@@ -81,8 +81,11 @@ QFont arial(qreal points, bool bold = false)
     return font;
 }
 
-void styleControls(Form1 &f)
+} // namespace
+
+void Form1::styleControls()
 {
+    Form1 &f = *this;
     // The design's sizes are made for a small 8-point face.
     f.client->setFont(arial(8.25));
     f.txtTime->setFont(arial(14.25, true));
@@ -113,8 +116,9 @@ void styleControls(Form1 &f)
 // playlist, then the hidden Command10. The three buttons the menus stand for
 // take no focus; neither do the hidden path list (arrow keys there would
 // change the current entry out of sight) and the hidden option button.
-void buildTabOrder(Form1 &f)
+void Form1::buildTabOrder()
 {
+    Form1 &f = *this;
     for (QWidget *w :
          std::initializer_list<QWidget *>{f.Command3, f.Command7, f.Show_play, f.List1, f.optRES})
         w->setFocusPolicy(Qt::NoFocus);
@@ -126,8 +130,6 @@ void buildTabOrder(Form1 &f)
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
-
-} // namespace
 
 void Form1::buildLayout()
 {
@@ -169,7 +171,7 @@ void Form1::buildLayout()
                    480, 480);
     Check1 = place(new QCheckBox(QStringLiteral("Repeat"), c), "Check1", 120, 3000, 855, 255);
     HScroll1 = place(new QScrollBar(Qt::Horizontal, c), "HScroll1", 960, 3000, 6255, 255);
-    HScroll1->setRange(0, 2500);
+    HScroll1->setRange(0, kVolumeSteps);
     HScroll1->setSingleStep(1);
     HScroll1->setPageStep(1);
     HScroll1->setTracking(false); // the change is handled when a drag ends
@@ -212,8 +214,8 @@ void Form1::buildLayout()
     for (QLabel *label : {txtTime, Label3, lbl_track, lbl_vol, Label4})
         label->setTextFormat(Qt::PlainText);
 
-    styleControls(*this);
-    buildTabOrder(*this);
+    styleControls();
+    buildTabOrder();
     setTrackLine(QStringLiteral("Now Playing:"));
 
     Timer1 = new QTimer(this);

@@ -57,7 +57,7 @@ void Form1::Command1_Click()
     List1->addItem(path);
     List2->addItem(QFileInfo(path).fileName());
     Text1->setText(selectedText(List2) + QLatin1Char(' ') + Label3->text());
-    if (mp.PlayStatus() == 2) {
+    if (mp.PlayStatus() == PlayState::Playing) {
         startDisplayTimer();
         showFileSize();
     } else {

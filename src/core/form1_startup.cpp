@@ -34,7 +34,7 @@ void Form1::Form_Load()
     // Setting the bar runs HScroll1_Change through valueChanged. The bar would
     // clamp a value outside its range, so such a value is not set at all.
     const std::optional<std::int16_t> vol =
-        toInt16(store.getSetting(kProgramTitle, kSection, kVolKey, 2500));
+        toInt16(store.getSetting(kProgramTitle, kSection, kVolKey, kVolumeSteps));
     if (vol && *vol >= HScroll1->minimum() && *vol <= HScroll1->maximum())
         HScroll1->setValue(*vol);
 

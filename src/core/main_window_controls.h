@@ -10,6 +10,19 @@
 
 namespace tarn {
 
+// The volume bars (the main window's, the mini player's) run from 0, silent,
+// to kVolumeSteps, the loudest; a step is a hundredth of a decibel of the
+// engine's volume, whose loudest is 0.
+inline constexpr int kVolumeSteps = 2500;
+constexpr int volumeForBar(int position)
+{
+    return position - kVolumeSteps;
+}
+constexpr int barForVolume(int hundredthsOfDb)
+{
+    return hundredthsOfDb + kVolumeSteps;
+}
+
 class MainWindowControls {
 public:
     virtual ~MainWindowControls() = default;
@@ -21,10 +34,11 @@ public:
     virtual void stop() = 0;
     virtual void next() = 0;
 
-    // The volume bar's position, 0 (silent) to 2500 (loudest).
+    // The volume bar's position, 0 (silent) to kVolumeSteps (loudest).
     virtual int volumePosition() const = 0;
-    // Sets the engine's volume to `position` - 2500 and moves the volume bar
-    // there, whose own handling then updates its label.
+    // Moves the volume bar to `position` (kept within its range) and sets the
+    // engine's volume to volumeForBar() of it, once; the bar's own handling
+    // updates its label.
     virtual void setVolumePosition(int position) = 0;
 
     // The current-track text ("No Track" until a track is chosen).

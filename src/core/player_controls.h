@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/main_window_controls.h"
+#include "engine/play_state.h"
 
 #include <QString>
 
@@ -22,9 +23,8 @@ struct PlayerTrack {
 
 class PlayerControls : public MainWindowControls {
 public:
-    // 0 stopped, 1 paused, 2 playing. An entry being opened to play counts
-    // as playing already.
-    virtual int playStatus() const = 0;
+    // An entry being opened to play counts as playing already.
+    virtual PlayState playStatus() const = 0;
     virtual double positionSeconds() const = 0;
     // Seeks as the position slider does: whole seconds within the track.
     virtual void seekTo(double seconds) = 0;

@@ -13,7 +13,6 @@ namespace {
 
 const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
 constexpr double kMicroseconds = 1e6;
-constexpr int kVolumeSteps = 2500; // the volume bar's range
 
 QString trackId(const PlayerTrack &track)
 {
@@ -29,16 +28,17 @@ qlonglong microseconds(double seconds)
     return static_cast<qlonglong>(std::llround(std::max(seconds, 0.0) * kMicroseconds));
 }
 
-QString playbackStatus(int status)
+QString playbackStatus(PlayState status)
 {
     switch (status) {
-    case 2:
+    case PlayState::Playing:
         return QStringLiteral("Playing");
-    case 1:
+    case PlayState::Paused:
         return QStringLiteral("Paused");
-    default:
-        return QStringLiteral("Stopped");
+    case PlayState::Stopped:
+        break;
     }
+    return QStringLiteral("Stopped");
 }
 
 } // namespace
@@ -170,7 +170,7 @@ bool MprisPlayer::call(const QString &interface, const QString &method, const QV
     } else if (method == QLatin1String("Pause")) {
         player_.pause();
     } else if (method == QLatin1String("PlayPause")) {
-        if (player_.playStatus() == 2)
+        if (player_.playStatus() == PlayState::Playing)
             player_.pause();
         else
             player_.play();

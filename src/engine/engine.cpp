@@ -98,7 +98,7 @@ void Engine::Impl::steerVideo(double clockSeconds)
 {
     steer.segment = segment;
     steer.target = startSeconds;
-    steer.running = state == Playing;
+    steer.running = state == PlayState::Playing;
     steer.clockSeconds = clockSeconds;
     steer.clockNs = steadyNowNs();
     ++steer.serial;
@@ -209,7 +209,7 @@ void Engine::setFileName(const std::string &path)
             return;
         }
     }
-    d->state = Stopped;
+    d->state = PlayState::Stopped;
     d->playing.store(false);
     d->adopted = false;
     d->ticket = d->newSerial();
@@ -269,11 +269,11 @@ void Engine::Play()
     {
         std::lock_guard lock(d->statusMutex);
         // The last Play() found no output: this one tries again.
-        if (!std::exchange(d->status.outputError, {}).empty() && d->state == Playing)
-            d->state = Stopped;
+        if (!std::exchange(d->status.outputError, {}).empty() && d->state == PlayState::Playing)
+            d->state = PlayState::Stopped;
     }
     if (d->adopted && d->ended()) {
-        d->state = Playing; // taken over as it played out: its end is on its way
+        d->state = PlayState::Playing; // taken over as it played out: its end is on its way
         return;
     }
     if (d->ended()) {
@@ -282,7 +282,7 @@ void Engine::Play()
         c.seek = true;
         d->startSeconds = 0;
         d->restart(std::move(c));
-    } else if (d->state == Playing) {
+    } else if (d->state == PlayState::Playing) {
         return; // already playing: nothing to restart, no dip in the sound
     } else if (d->flushedPause) {
         // The output dropped what it held at the pause: go on from what was heard.
@@ -293,7 +293,7 @@ void Engine::Play()
         d->restart(std::move(c));
     }
     const double from = Position();
-    d->state = Playing;
+    d->state = PlayState::Playing;
     d->firstSampleLatencyNs.store(-1);
     d->playCalledNs.store(steadyNowNs());
     d->latencyPending.store(true);
@@ -315,10 +315,10 @@ void Engine::Play()
 
 void Engine::Pause()
 {
-    if (d->state != Playing || d->ended())
+    if (d->state != PlayState::Playing || d->ended())
         return;
     const double at = Position();
-    d->state = Paused;
+    d->state = PlayState::Paused;
     d->pausedAt = at; // what Position() says while paused
     d->steerVideo(at);
     if (d->currentStatus().videoOnly) {
@@ -338,7 +338,7 @@ void Engine::Pause()
 
 void Engine::Stop()
 {
-    d->state = Stopped;
+    d->state = PlayState::Stopped;
     d->playing.store(false);
     if (d->ticket == 0)
         return;
@@ -356,11 +356,11 @@ double Engine::Position() const
         return 0;
     if (d->ended())
         return Length();
-    if (d->state == Paused)
+    if (d->state == PlayState::Paused)
         return d->pausedAt;
     if (st.videoOnly) {
-        const double t =
-            d->state == Playing ? monotonicSeconds(d->steer, steadyNowNs()) : d->startSeconds;
+        const double t = d->state == PlayState::Playing ? monotonicSeconds(d->steer, steadyNowNs())
+                                                        : d->startSeconds;
         return std::clamp(t, 0.0, Length());
     }
     const double seconds = d->heardSeconds(d->segment, d->startSeconds);
@@ -376,7 +376,7 @@ void Engine::setPosition(double seconds)
     seconds = std::clamp(seconds, 0.0, Length());
     if (d->ended()) {
         // An ended file is stopped: the seek moves the position only.
-        d->state = Stopped;
+        d->state = PlayState::Stopped;
         d->playing.store(false);
     }
     Command c;
@@ -427,13 +427,13 @@ void Engine::Impl::volumeChangedOutside(void *userdata, float gain)
     d.postEvent({Event::Kind::VolumeChanged, 0});
 }
 
-int Engine::PlayStatus() const
+PlayState Engine::PlayStatus() const
 {
-    if (d->adopted && d->state == Playing)
-        return Playing; // until the owner took its end-of-stream
+    if (d->adopted && d->state == PlayState::Playing)
+        return PlayState::Playing; // until the owner took its end-of-stream
     const FileStatus st = d->currentStatus();
     if (d->ended() || st.state == OpenState::Failed || !st.outputError.empty())
-        return Stopped;
+        return PlayState::Stopped;
     return d->state;
 }
 

@@ -44,7 +44,7 @@
 //
 // STATES
 //   setFileName() leaves the file stopped at 0 (Play() before the open
-//   finished plays as soon as it did). After a natural end, PlayStatus() is 0
+//   finished plays as soon as it did). After a natural end, PlayStatus() is Stopped
 //   and Position() is Length(); a seek then moves the position without
 //   playing, and Play() starts from there (from 0 after the end itself).
 //   Length() is 0 until the open finished, then the container's figure less
@@ -57,7 +57,7 @@
 //
 // ERRORS
 //   Nothing throws across this interface. A file that cannot be played leaves
-//   the engine empty (Length() 0, PlayStatus() 0, openState() Failed) and
+//   the engine empty (Length() 0, PlayStatus() Stopped, openState() Failed) and
 //   LastError() gives the reason in words for people. A file that breaks off
 //   while it plays (a read error, or cut short on disk) ends there with
 //   LastError() saying so. An output that cannot be opened makes Play() a
@@ -83,6 +83,8 @@
 //   loudest: gain = 10^(Volume / 2000); -2500 and below is silence.
 #pragma once
 
+#include "engine/play_state.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -91,8 +93,6 @@
 namespace tarn::engine {
 
 class VideoSink;
-
-enum PlayState : int { Stopped = 0, Paused = 1, Playing = 2 };
 
 // The sample format the output device granted (all zero before an
 // output first opened). Samples are interleaved, in the machine's byte order.
@@ -158,7 +158,7 @@ public:
     void setVolume(std::int32_t hundredthsOfDb);
     std::int32_t Volume() const;
 
-    int PlayStatus() const; // PlayState
+    PlayState PlayStatus() const;
 
     void setFlag1017(bool on); // stored; no audible effect
     bool flag1017() const;

@@ -99,7 +99,7 @@ struct Engine::Impl {
     std::uint64_t segment = 0;
     double startSeconds = 0; // where the current segment starts playing
     bool flag1017 = false;
-    PlayState state = Stopped;
+    PlayState state = PlayState::Stopped;
     bool flushedPause = false; // paused with the output flushed: resume from pausedAt
     double pausedAt = 0;
     mutable bool adopted = false; // taken over from the decoder; its end not yet taken

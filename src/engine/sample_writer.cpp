@@ -9,7 +9,7 @@ namespace tarn::engine {
 
 float gainForVolume(std::int32_t hundredthsOfDb)
 {
-    if (hundredthsOfDb <= -2500)
+    if (hundredthsOfDb <= kSilentVolume)
         return 0.0f;
     return static_cast<float>(std::pow(10.0, std::min(hundredthsOfDb, 0) / 2000.0));
 }
@@ -17,9 +17,9 @@ float gainForVolume(std::int32_t hundredthsOfDb)
 std::int32_t volumeForGain(float gain)
 {
     if (!(gain > 0))
-        return -2500;
+        return kSilentVolume;
     const double hundredths = std::round(2000.0 * std::log10(double(gain)));
-    return static_cast<std::int32_t>(std::clamp(hundredths, -2500.0, 0.0));
+    return static_cast<std::int32_t>(std::clamp(hundredths, double(kSilentVolume), 0.0));
 }
 
 void SampleWriter::configure(const OutputSpec &spec)

@@ -13,10 +13,13 @@
 
 namespace tarn::engine {
 
-// Gain for a Volume in hundredths of a decibel; exactly 0 at -2500 and below.
+// The quietest Volume, in hundredths of a decibel: it and anything below is silence.
+inline constexpr std::int32_t kSilentVolume = -2500;
+
+// Gain for a Volume in hundredths of a decibel; exactly 0 at kSilentVolume and below.
 float gainForVolume(std::int32_t hundredthsOfDb);
-// The Volume of a gain, within -2500 (silence, and anything quieter) .. 0
-// (full, and anything louder).
+// The Volume of a gain, within kSilentVolume (silence, and anything quieter)
+// .. 0 (full, and anything louder).
 std::int32_t volumeForGain(float gain);
 
 class SampleWriter {

@@ -116,7 +116,7 @@ void Form2::buildLayout()
         "QPushButton:hover { border-color: #a5a820; }"
         "QPushButton:pressed { background: #14161b; }"));
     HScroll1 = place(new QScrollBar(Qt::Horizontal, this), "HScroll1", 2280, 0, 2175, 255);
-    HScroll1->setRange(0, 2500);
+    HScroll1->setRange(0, kVolumeSteps);
     HScroll1->setSingleStep(1);
     HScroll1->setPageStep(1);
     HScroll1->setTracking(false); // a drag counts when it ends
@@ -147,7 +147,7 @@ void Form2::wire()
 void Form2::Form_Load()
 {
     if (const std::optional<std::int16_t> percent =
-            readFirstNumber(services_.appFolder, QStringLiteral("Trans.ini")))
+            readFirstNumber(services_.appFolder, kOpacityFile))
         Transparent(this, *percent);
     // On top through the window's stays-on-top flag.
     // Runs HScroll1_Change only when this moves the bar.

@@ -13,7 +13,6 @@ namespace tarn {
 
 namespace {
 
-const QString kTransFile = QStringLiteral("Trans.ini");
 const QString kWaylandNote =
     QStringLiteral("On Wayland the desktop keeps the mini player neither on top nor "
                    "see-through; this setting applies in X11 sessions.");
@@ -65,7 +64,8 @@ void Form4::open()
 
 void Form4::Form_Load()
 {
-    if (const std::optional<std::int16_t> value = readFirstNumber(services_.appFolder, kTransFile))
+    if (const std::optional<std::int16_t> value =
+            readFirstNumber(services_.appFolder, kOpacityFile))
         held_ = *value;
     showHeld();
     UpDown1->setValue(held_);
@@ -81,9 +81,9 @@ void Form4::UpDown1_Change()
 void Form4::Command1_Click()
 {
     QString reason;
-    if (!writeNumberLine(services_.appFolder, kTransFile, held_, &reason))
+    if (!writeNumberLine(services_.appFolder, kOpacityFile, held_, &reason))
         services_.messages.show(QStringLiteral("Could not save the mini player's opacity to ") +
-                                    appFile(services_.appFolder, kTransFile) +
+                                    appFile(services_.appFolder, kOpacityFile) +
                                     QStringLiteral(":\n") + reason,
                                 MessageIcon::Exclamation);
 }

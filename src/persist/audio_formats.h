@@ -1,6 +1,6 @@
-// The audio formats the engine plays (anything FFmpeg decodes; these are the
-// ones a folder search picks up and the desktop is told about), by file name
-// extension and MIME type.
+// The audio file types the player plays (anything FFmpeg decodes; these are
+// the ones a folder search picks up and the desktop is told about), by file
+// name extension and MIME type.
 #pragma once
 
 #include <QString>
@@ -8,12 +8,12 @@
 
 namespace tarn {
 
-struct AudioFormat {
+struct AudioFileType {
     const char *extension; // lower case, without the dot
     const char *mimeType;
 };
 
-inline constexpr AudioFormat kAudioFormats[] = {
+inline constexpr AudioFileType kAudioFileTypes[] = {
     {"mp3", "audio/mpeg"},    {"wma", "audio/x-ms-wma"},    {"wav", "audio/x-wav"},
     {"wav", "audio/wav"},     {"flac", "audio/flac"},       {"ogg", "audio/ogg"},
     {"oga", "audio/ogg"},     {"opus", "audio/x-opus+ogg"}, {"m4a", "audio/mp4"},
@@ -24,8 +24,8 @@ inline constexpr AudioFormat kAudioFormats[] = {
 // True when `fileName` ends in one of the extensions above, in any case.
 inline bool isAudioFileName(const QString &fileName)
 {
-    for (const AudioFormat &format : kAudioFormats)
-        if (fileName.endsWith(QLatin1Char('.') + QLatin1String(format.extension),
+    for (const AudioFileType &type : kAudioFileTypes)
+        if (fileName.endsWith(QLatin1Char('.') + QLatin1String(type.extension),
                               Qt::CaseInsensitive))
             return true;
     return false;
@@ -35,9 +35,9 @@ inline bool isAudioFileName(const QString &fileName)
 inline QStringList audioMimeTypes()
 {
     QStringList types;
-    for (const AudioFormat &format : kAudioFormats)
-        if (!types.contains(QLatin1String(format.mimeType)))
-            types << QLatin1String(format.mimeType);
+    for (const AudioFileType &type : kAudioFileTypes)
+        if (!types.contains(QLatin1String(type.mimeType)))
+            types << QLatin1String(type.mimeType);
     return types;
 }
 

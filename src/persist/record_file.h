@@ -37,6 +37,10 @@
 
 namespace tarn {
 
+// The mini player's opacity in percent: written by Options, read by the
+// mini player as it opens.
+inline const QString kOpacityFile = QStringLiteral("Trans.ini");
+
 // The bytes of a number line / text line.
 QByteArray numberLine(std::int16_t value);
 QByteArray textLine(QByteArrayView text);

@@ -101,7 +101,7 @@ int EngineAdapter::Volume() const
 {
     return engine_.Volume();
 }
-int EngineAdapter::PlayStatus() const
+PlayState EngineAdapter::PlayStatus() const
 {
     return engine_.PlayStatus();
 }
@@ -111,7 +111,7 @@ int EngineAdapter::PlayStatus() const
 bool EngineAdapter::outputLost() const
 {
     constexpr qint64 kGraceMs = 1500;
-    if (engine_.PlayStatus() != 2 || engine_.outputOpen()) {
+    if (engine_.PlayStatus() != PlayState::Playing || engine_.outputOpen()) {
         withoutOutput_.invalidate();
         return false;
     }

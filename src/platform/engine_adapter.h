@@ -30,7 +30,7 @@ public:
     double Length() const override;
     void setVolume(int hundredthsOfDb) override;
     int Volume() const override;
-    int PlayStatus() const override;
+    PlayState PlayStatus() const override;
     bool outputLost() const override;
     void setFlag1017(bool on) override;
     void setEndOfStreamHandler(std::function<void()> handler) override;

@@ -8,6 +8,8 @@
 // PlayStatus() answer from the newest state known on the UI thread.
 #pragma once
 
+#include "engine/play_state.h"
+
 #include <QString>
 
 #include <functional>
@@ -42,7 +44,7 @@ public:
 
     virtual void setVolume(int hundredthsOfDb) = 0;
     virtual int Volume() const = 0;
-    virtual int PlayStatus() const = 0; // 0 stopped, 1 paused, 2 playing
+    virtual PlayState PlayStatus() const = 0;
     // True while it plays but has had no sound output for a while: the sound
     // server or the device went away. It opens one again as soon as there is
     // one and plays on; meanwhile nothing is heard and the position stands.

@@ -97,7 +97,7 @@ void unplayable(Checks &checks, const TempDir &dir)
         checks.expect(engine.Length() == 0 && engine.FileName() == path,
                       std::string(c.name) + ": length not 0 or name not kept");
         engine.Play();
-        checks.expect(engine.PlayStatus() == tarn::engine::Stopped,
+        checks.expect(engine.PlayStatus() == tarn::PlayState::Stopped,
                       std::string(c.name) + ": playing a file that did not open");
         stillUsable(checks, engine, ends, c.name);
     }

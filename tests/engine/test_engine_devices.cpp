@@ -32,7 +32,7 @@ void noSoundDevice(Checks &checks)
         engine.Play();
         // Guards: a crash, or "playing" reported with nothing to play on.
         checks.expect(waitUntil([&] { return !engine.LastError().empty(); }, 3s) &&
-                          engine.PlayStatus() == tarn::engine::Stopped,
+                          engine.PlayStatus() == tarn::PlayState::Stopped,
                       "no device: not stopped, or no reason given");
     }
     checks.expect(engine.outputSpec().rate == 0, "no device, yet an output format");
@@ -94,7 +94,7 @@ void twoAtOnce(Checks &checks)
     // Guards: closing one engine's device (or SDL's audio) stopping the other.
     checks.expect(waitUntil([&] { return main.Position() > before + 0.1; }, 2s),
                   "first engine stopped when the second went away");
-    checks.expect(main.PlayStatus() == tarn::engine::Playing, "first engine no longer playing");
+    checks.expect(main.PlayStatus() == tarn::PlayState::Playing, "first engine no longer playing");
     checks.expect(!mainEnds.wait(10ms).has_value(), "first engine ended early");
 }
 

@@ -59,8 +59,8 @@ void checkLength(Checks &checks, const LengthCase &c)
     // Guards: position at the end not at the length, or the end still "playing".
     checks.expect(std::fabs(engine.Position() - engine.Length()) < 0.003,
                   name + fmt(": position %.4f s at the end", engine.Position()));
-    checks.expect(engine.PlayStatus() == tarn::engine::Stopped,
-                  name + fmt(": PlayStatus %d after the end", engine.PlayStatus()));
+    checks.expect(engine.PlayStatus() == tarn::PlayState::Stopped,
+                  name + fmt(": PlayStatus %d after the end", int(engine.PlayStatus())));
 }
 
 } // namespace

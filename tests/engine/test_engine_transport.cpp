@@ -14,7 +14,6 @@
 using namespace tarn::test;
 using namespace std::chrono_literals;
 using tarn::engine::Engine;
-namespace st = tarn::engine;
 
 namespace {
 
@@ -23,7 +22,7 @@ void pauseHolds(Checks &checks)
     Engine engine;
     openFile(engine, fixture("tone440_cbr128_id3.mp3"));
     engine.Play();
-    checks.expect(engine.PlayStatus() == st::Playing, "PlayStatus 2 after Play");
+    checks.expect(engine.PlayStatus() == tarn::PlayState::Playing, "PlayStatus 2 after Play");
     checks.expect(waitUntil([&] { return engine.Position() > 0.2; }, 3s),
                   "position never passed 0.2 s");
     engine.Pause();
@@ -32,7 +31,7 @@ void pauseHolds(Checks &checks)
     // Guards: pause that keeps the output running, or a position that drifts while paused.
     checks.expect(engine.Position() == held,
                   fmt("paused at %.3f s, then %.3f s", held, engine.Position()));
-    checks.expect(engine.PlayStatus() == st::Paused, "PlayStatus 1 while paused");
+    checks.expect(engine.PlayStatus() == tarn::PlayState::Paused, "PlayStatus 1 while paused");
     engine.Play();
     // Guards: resume that restarts the file instead of continuing.
     checks.expect(engine.Position() >= held,
@@ -51,8 +50,8 @@ void stopRewinds(Checks &checks)
     engine.Stop();
     // Guards: Stop that only pauses, or audio of before the Stop counted afterwards.
     checks.expect(
-        engine.Position() == 0 && engine.PlayStatus() == st::Stopped,
-        fmt("after Stop: position %.3f, status %d", engine.Position(), engine.PlayStatus()));
+        engine.Position() == 0 && engine.PlayStatus() == tarn::PlayState::Stopped,
+        fmt("after Stop: position %.3f, status %d", engine.Position(), int(engine.PlayStatus())));
     std::this_thread::sleep_for(100ms);
     checks.expect(engine.Position() == 0, fmt("stopped, yet position %.3f", engine.Position()));
     engine.Play();
@@ -68,7 +67,8 @@ void positionFollowsTheClock(Checks &checks)
     engine.Play();
     double last = 0;
     bool ahead = false, backwards = false;
-    while (engine.PlayStatus() == st::Playing && std::chrono::steady_clock::now() - start < 3s) {
+    while (engine.PlayStatus() == tarn::PlayState::Playing &&
+           std::chrono::steady_clock::now() - start < 3s) {
         const double p = engine.Position();
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -81,7 +81,8 @@ void positionFollowsTheClock(Checks &checks)
     // Guards: position counted from what was decoded instead of what was heard.
     checks.expect(!ahead, "position ran ahead of the time since Play");
     checks.expect(!backwards, "position went backwards while playing");
-    checks.expect(engine.PlayStatus() == st::Stopped, "1 s file still playing after 3 s");
+    checks.expect(engine.PlayStatus() == tarn::PlayState::Stopped,
+                  "1 s file still playing after 3 s");
 }
 
 void playAfterTheEndStartsAgain(Checks &checks)
@@ -94,17 +95,17 @@ void playAfterTheEndStartsAgain(Checks &checks)
     checks.expect(ends.wait(3s).has_value(), "no end-of-stream");
     engine.Play();
     // Guards: Play after the end doing nothing (the user's Play button dead).
-    checks.expect(
-        engine.PlayStatus() == st::Playing && engine.Position() < 0.1,
-        fmt("Play after the end: status %d at %.3f s", engine.PlayStatus(), engine.Position()));
+    checks.expect(engine.PlayStatus() == tarn::PlayState::Playing && engine.Position() < 0.1,
+                  fmt("Play after the end: status %d at %.3f s", int(engine.PlayStatus()),
+                      engine.Position()));
     checks.expect(ends.wait(3s).has_value(), "no end-of-stream for the second play");
 
     // An ended file is stopped: a seek moves the position and plays nothing.
     engine.setPosition(0.1);
     std::this_thread::sleep_for(300ms); // longer than the rest of the file
     // Guards: a seek after the end that starts playback and ends it a second time.
-    checks.expect(engine.PlayStatus() == st::Stopped && !ends.wait(0ms).has_value(),
-                  fmt("seek after the end: status %d", engine.PlayStatus()));
+    checks.expect(engine.PlayStatus() == tarn::PlayState::Stopped && !ends.wait(0ms).has_value(),
+                  fmt("seek after the end: status %d", int(engine.PlayStatus())));
     checks.expect(std::fabs(engine.Position() - 0.1) < 0.01,
                   fmt("seek after the end: position %.3f", engine.Position()));
     engine.Play();
@@ -118,8 +119,8 @@ void seekKeepsTheState(Checks &checks)
     engine.setPosition(1.5);
     // Guards: a seek while stopped lost, or starting playback by itself.
     checks.expect(
-        engine.Position() == 1.5 && engine.PlayStatus() == st::Stopped,
-        fmt("seek while stopped: %.3f s, status %d", engine.Position(), engine.PlayStatus()));
+        engine.Position() == 1.5 && engine.PlayStatus() == tarn::PlayState::Stopped,
+        fmt("seek while stopped: %.3f s, status %d", engine.Position(), int(engine.PlayStatus())));
     engine.Play();
     checks.expect(engine.Position() >= 1.5,
                   fmt("played from %.3f s after seeking to 1.5 s", engine.Position()));
@@ -127,8 +128,8 @@ void seekKeepsTheState(Checks &checks)
     engine.setPosition(3.0);
     std::this_thread::sleep_for(50ms);
     checks.expect(
-        engine.Position() == 3.0 && engine.PlayStatus() == st::Paused,
-        fmt("seek while paused: %.3f s, status %d", engine.Position(), engine.PlayStatus()));
+        engine.Position() == 3.0 && engine.PlayStatus() == tarn::PlayState::Paused,
+        fmt("seek while paused: %.3f s, status %d", engine.Position(), int(engine.PlayStatus())));
     engine.setPosition(99);
     checks.expect(engine.Position() <= engine.Length(),
                   "seek past the end not clamped to the length");
@@ -174,7 +175,7 @@ void nothingLoaded(Checks &checks)
     Engine engine;
     engine.Play();
     // Guards: a Play with no file reported as playing, or crashing.
-    checks.expect(engine.PlayStatus() == st::Stopped && !engine.LastError().empty(),
+    checks.expect(engine.PlayStatus() == tarn::PlayState::Stopped && !engine.LastError().empty(),
                   "Play with no file: stopped, with a reason");
     engine.Pause();
     engine.Stop();

@@ -141,9 +141,10 @@ void playsOnItsClock(Checks &checks)
             worstLag < 10 * kFrame,
             fmt("%s: the picture shown was %.3f s from the position", row.file, worstLag));
         checks.expect(end && isCurrentEnd(engine, *end), name + ": no end-of-stream");
-        checks.expect(engine.PlayStatus() == st::Stopped && engine.Position() == engine.Length(),
-                      fmt("%s at the end: status %d, %.3f of %.3f s", row.file, engine.PlayStatus(),
-                          engine.Position(), engine.Length()));
+        checks.expect(engine.PlayStatus() == tarn::PlayState::Stopped &&
+                          engine.Position() == engine.Length(),
+                      fmt("%s at the end: status %d, %.3f of %.3f s", row.file,
+                          int(engine.PlayStatus()), engine.Position(), engine.Length()));
         std::this_thread::sleep_for(100ms);
         const std::vector<double> times = sink.times();
         const auto dropped = static_cast<int>(engine.droppedVideoFrames());
@@ -200,7 +201,8 @@ void pauseHoldsAndStopRewinds(Checks &checks)
         // Guards: a seek while stopped that shows nothing of where it went.
         checks.expect(waitUntil([&] { return std::fabs(sink.last() - 1.0) < kFrame / 2; }, 2s),
                       fmt("%s: after a seek to 1 s the picture is at %.3f s", file, sink.last()));
-        checks.expect(engine.PlayStatus() == st::Stopped, name + ": a seek started playback");
+        checks.expect(engine.PlayStatus() == tarn::PlayState::Stopped,
+                      name + ": a seek started playback");
     }
 }
 

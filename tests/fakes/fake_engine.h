@@ -26,7 +26,7 @@ public:
     double position = 0;
     double length = 0;
     int volume = 0;
-    int playStatus = 0;
+    PlayState playStatus = PlayState::Stopped;
     bool flag1017 = false;
     QSet<QString> unplayable; // paths whose open fails
     double lengthOnOpen = 0;  // Length() once a file has opened
@@ -49,7 +49,7 @@ public:
         ++opensStarted_;
         fileName = path;
         position = 0;
-        playStatus = 0;
+        playStatus = PlayState::Stopped;
         length = 0;
         lastError.clear();
         playWhenOpen_ = false;
@@ -77,14 +77,14 @@ public:
     {
         calls << QStringLiteral("Pause");
         playWhenOpen_ = false;
-        if (playStatus == 2)
-            playStatus = 1;
+        if (playStatus == PlayState::Playing)
+            playStatus = PlayState::Paused;
     }
     void Stop() override
     {
         calls << QStringLiteral("Stop");
         playWhenOpen_ = false;
-        playStatus = 0;
+        playStatus = PlayState::Stopped;
         position = 0;
     }
     double Position() const override { return position; }
@@ -100,8 +100,8 @@ public:
         volume = v;
     }
     int Volume() const override { return volume; }
-    int PlayStatus() const override { return playStatus; }
-    bool outputLost() const override { return lostOutput && playStatus == 2; }
+    PlayState PlayStatus() const override { return playStatus; }
+    bool outputLost() const override { return lostOutput && playStatus == PlayState::Playing; }
     void setFlag1017(bool on) override
     {
         calls << QStringLiteral("Flag1017=") + QString::number(on ? 1 : 0);
@@ -190,7 +190,7 @@ private:
     void playOpenFile()
     {
         if (playFailure.isEmpty()) {
-            playStatus = 2;
+            playStatus = PlayState::Playing;
             return;
         }
         const quint64 open = openSerial_;
@@ -200,7 +200,7 @@ private:
                 if (open != openSerial_)
                     return;
                 lastError = playFailure;
-                playStatus = 0;
+                playStatus = PlayState::Stopped;
                 if (playFailed)
                     playFailed();
             },

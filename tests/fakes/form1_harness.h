@@ -7,6 +7,7 @@
 #include "fakes/fake_engine.h"
 #include "fakes/fake_settings.h"
 #include "fakes/fake_shell.h"
+#include "fakes/form1_probe.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -54,7 +55,7 @@ struct Form1Harness {
     // never happens.
     bool importsDone() const
     {
-        return QTest::qWaitFor([this] { return !form->fileImport().busy(); }, 20000);
+        return QTest::qWaitFor([this] { return !probe(*form).fileImport().busy(); }, 20000);
     }
 };
 

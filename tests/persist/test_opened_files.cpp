@@ -1,5 +1,6 @@
 // Files handed to the player from outside: M3U lists, folders, playlists and
 // what is skipped.
+#include "fakes/data_rows.h"
 #include "fakes/test_files.h"
 #include "persist/m3u_file.h"
 #include "persist/opened_files.h"
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using tarn::test::row;
 using namespace tarn;
 using Entries = QList<PlaylistEntry>;
 
@@ -28,43 +30,38 @@ private slots:
         QTest::addColumn<Entries>("expected");
         const Entries ab{{"/lists/a.mp3", "a.mp3"}, {"/lists/sub/b.mp3", "b.mp3"}};
         // Guards: a relative path taken against the current folder, not the list's.
-        QTest::newRow("relative paths, LF and CR LF")
-            << "x.m3u" << QByteArray("a.mp3\r\nsub/b.mp3\n") << qsizetype(9) << ab;
+        row("relative paths, LF and CR LF", "x.m3u", QByteArray("a.mp3\r\nsub/b.mp3\n"),
+            qsizetype(9), ab);
         // Guards: #EXTINF titles lost, or kept for the wrong (later) entry.
-        QTest::newRow("EXTINF titles, comments, blank lines")
-            << "x.m3u"
-            << QByteArray("#EXTM3U\n#EXTINF:123,Artist - Song\n/m/a.mp3\n\n# note\n/m/b.mp3\n")
-            << qsizetype(9) << Entries{{"/m/a.mp3", "Artist - Song"}, {"/m/b.mp3", "b.mp3"}};
+        row("EXTINF titles, comments, blank lines", "x.m3u",
+            QByteArray("#EXTM3U\n#EXTINF:123,Artist - Song\n/m/a.mp3\n\n# note\n/m/b.mp3\n"),
+            qsizetype(9), Entries{{"/m/a.mp3", "Artist - Song"}, {"/m/b.mp3", "b.mp3"}});
         // Guards: a Windows list's byte 0xE9 read as an invalid UTF-8 character.
-        QTest::newRow(".m3u in Windows-1252")
-            << "x.m3u" << QByteArray("/m/caf\xe9.mp3\n") << qsizetype(9)
-            << Entries{{"/m/café.mp3", "café.mp3"}};
-        QTest::newRow(".m3u8 in UTF-8 with a BOM")
-            << "x.m3u8" << QByteArray("\xEF\xBB\xBF#EXTINF:1,Caf\xC3\xA9\n/m/a.mp3\n")
-            << qsizetype(9) << Entries{{"/m/a.mp3", "Café"}};
+        row(".m3u in Windows-1252", "x.m3u", QByteArray("/m/caf\xe9.mp3\n"), qsizetype(9),
+            Entries{{"/m/café.mp3", "café.mp3"}});
+        row(".m3u8 in UTF-8 with a BOM", "x.m3u8",
+            QByteArray("\xEF\xBB\xBF#EXTINF:1,Caf\xC3\xA9\n/m/a.mp3\n"), qsizetype(9),
+            Entries{{"/m/a.mp3", "Café"}});
         // Guards: a web address added as a path the engine cannot open; a
         // file URL's %-escapes kept.
-        QTest::newRow("URLs") << "x.m3u"
-                              << QByteArray("#EXTINF:1,Radio\nhttp://r.example/s\n"
-                                            "file:///m/a%20b.mp3\n")
-                              << qsizetype(9) << Entries{{"/m/a b.mp3", "a b.mp3"}};
-        QTest::newRow("backslashes of a Windows list")
-            << "x.m3u" << QByteArray("sub\\b.mp3\n") << qsizetype(9)
-            << Entries{{"/lists/sub/b.mp3", "b.mp3"}};
+        row("URLs", "x.m3u",
+            QByteArray("#EXTINF:1,Radio\nhttp://r.example/s\n"
+                       "file:///m/a%20b.mp3\n"),
+            qsizetype(9), Entries{{"/m/a b.mp3", "a b.mp3"}});
+        row("backslashes of a Windows list", "x.m3u", QByteArray("sub\\b.mp3\n"), qsizetype(9),
+            Entries{{"/lists/sub/b.mp3", "b.mp3"}});
         // Guards: a name starting with ":" taken for one of Qt's resources.
-        QTest::newRow("colon names") << "x.m3u" << QByteArray(":a.mp3\n") << qsizetype(9)
-                                     << Entries{{"/lists/:a.mp3", ":a.mp3"}};
+        row("colon names", "x.m3u", QByteArray(":a.mp3\n"), qsizetype(9),
+            Entries{{"/lists/:a.mp3", ":a.mp3"}});
         // Guards: a line no file can be named by (NUL, a name over 255 bytes)
         // kept, making the whole playlist unsavable; a long title kept whole.
-        QTest::newRow("impossible paths, long title")
-            << "x.m3u"
-            << QByteArray("/m/a" + QByteArray(1, '\0') + "b.mp3\nfile:///m/a%00b.mp3\n/m/" +
-                          QByteArray(256, 'n') + "\n#EXTINF:1," + QByteArray(300, 't') +
-                          "\n/m/ok.mp3\n")
-            << qsizetype(9) << Entries{{"/m/ok.mp3", QString(255, u't')}};
+        row("impossible paths, long title", "x.m3u",
+            QByteArray("/m/a" + QByteArray(1, '\0') + "b.mp3\nfile:///m/a%00b.mp3\n/m/" +
+                       QByteArray(256, 'n') + "\n#EXTINF:1," + QByteArray(300, 't') +
+                       "\n/m/ok.mp3\n"),
+            qsizetype(9), Entries{{"/m/ok.mp3", QString(255, u't')}});
         // Guards: a huge list filling the playlist past its limit.
-        QTest::newRow("room") << "x.m3u" << QByteArray("a.mp3\nsub/b.mp3\nc.mp3\n") << qsizetype(2)
-                              << ab;
+        row("room", "x.m3u", QByteArray("a.mp3\nsub/b.mp3\nc.mp3\n"), qsizetype(2), ab);
     }
     void m3u()
     {
@@ -88,23 +85,21 @@ private slots:
         QTest::addColumn<bool>("full");
         QTest::addColumn<qsizetype>("notUtf8");
         const QStringList folderOrder{"1 a.mp3", "2 b.WAV", "10 c.wma", "3 d.mp3"};
-        QTest::newRow("folder, natural order, recursive")
-            << QStringList{"music"} << qsizetype(99) << folderOrder << QStringList{} << false
-            << qsizetype(0);
-        QTest::newRow("files, lists and what is skipped")
-            << QStringList{"music/2 b.WAV", "gone.mp3", "notes.txt", "list.TPL", "list.m3u"}
-            << qsizetype(99) << QStringList{"2 b.WAV", "tpl entry", "m3u entry"}
-            << QStringList{"gone.mp3: no such file", "notes.txt: not an audio file"} << false
-            << qsizetype(0);
-        QTest::newRow("room") << QStringList{"music", "list.TPL"} << qsizetype(3)
-                              << folderOrder.mid(0, 3) << QStringList{} << true << qsizetype(0);
+        row("folder, natural order, recursive", QStringList{"music"}, qsizetype(99), folderOrder,
+            QStringList{}, false, qsizetype(0));
+        row("files, lists and what is skipped",
+            QStringList{"music/2 b.WAV", "gone.mp3", "notes.txt", "list.TPL", "list.m3u"},
+            qsizetype(99), QStringList{"2 b.WAV", "tpl entry", "m3u entry"},
+            QStringList{"gone.mp3: no such file", "notes.txt: not an audio file"}, false,
+            qsizetype(0));
+        row("room", QStringList{"music", "list.TPL"}, qsizetype(3), folderOrder.mid(0, 3),
+            QStringList{}, true, qsizetype(0));
         // Guards: names that are not UTF-8 vanishing without a word (Qt
         // decodes them to a name no file has), or given so (a command line, a
         // file URL: U+FFFD in place of the byte) called missing.
-        QTest::newRow("names not UTF-8")
-            << QStringList{"latin1", QString::fromLocal8Bit("latin1/caf\xe9.mp3")} << qsizetype(99)
-            << QStringList{"ok.mp3"} << QStringList{"caf\uFFFD.mp3: its name is not valid UTF-8"}
-            << false << qsizetype(2);
+        row("names not UTF-8", QStringList{"latin1", QString::fromLocal8Bit("latin1/caf\xe9.mp3")},
+            qsizetype(99), QStringList{"ok.mp3"},
+            QStringList{"caf\uFFFD.mp3: its name is not valid UTF-8"}, false, qsizetype(2));
     }
     void collect()
     {
@@ -170,12 +165,11 @@ private slots:
         QTest::addColumn<qsizetype>("visited");
         QTest::addColumn<QString>("stop"); // full, cut or cancelled
         const QStringList first{"f1/1.mp3", "f1/2.mp3", "f1/3.mp3", "f1/4.mp3"};
-        QTest::newRow("room filled") << qsizetype(3) << kMaxVisitedEntries << 0 << first.mid(0, 3)
-                                     << qsizetype(5 + 4) << "full";
-        QTest::newRow("bound reached")
-            << qsizetype(99) << qsizetype(5 + 4) << 0 << first << qsizetype(5 + 4) << "cut";
-        QTest::newRow("cancelled") << qsizetype(99) << kMaxVisitedEntries << 8 << QStringList{}
-                                   << qsizetype(7) << "cancelled";
+        row("room filled", qsizetype(3), kMaxVisitedEntries, 0, first.mid(0, 3), qsizetype(5 + 4),
+            "full");
+        row("bound reached", qsizetype(99), qsizetype(5 + 4), 0, first, qsizetype(5 + 4), "cut");
+        row("cancelled", qsizetype(99), kMaxVisitedEntries, 8, QStringList{}, qsizetype(7),
+            "cancelled");
     }
     void searchStops()
     {

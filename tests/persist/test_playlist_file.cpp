@@ -1,3 +1,4 @@
+#include "fakes/data_rows.h"
 #include "persist/playlist_file.h"
 
 #include <QFile>
@@ -8,6 +9,7 @@
 using tarn::PlaylistEntry;
 using tarn::PlaylistReadResult;
 using tarn::PlaylistRefusal;
+using tarn::test::row;
 using Entries = QList<PlaylistEntry>;
 
 Q_DECLARE_METATYPE(PlaylistRefusal)
@@ -81,19 +83,19 @@ private slots:
     {
         QTest::addColumn<Entries>("entries");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("two entries, 54 bytes")
-            << Entries{{"C:\\Music\\a.mp3", "a.mp3"}, {"D:\\Songs\\b.wma", "b.wma"}}
-            << QByteArray(" 2 \r\nC:\\Music\\a.mp3+a.mp3\r\nD:\\Songs\\b.wma+b.wma\r\nend\r\n");
-        QTest::newRow("empty, 10 bytes") << Entries{} << QByteArray(" 0 \r\nend\r\n");
-        QTest::newRow("utf-8") << Entries{{"/m/Ærø é.mp3", "Ærø é.mp3"}}
-                               << QByteArray(" 1 \r\n/m/\xc3\x86r\xc3\xb8 \xc3\xa9.mp3+"
-                                             "\xc3\x86r\xc3\xb8 \xc3\xa9.mp3\r\nend\r\n");
+        row("two entries, 54 bytes",
+            Entries{{"C:\\Music\\a.mp3", "a.mp3"}, {"D:\\Songs\\b.wma", "b.wma"}},
+            QByteArray(" 2 \r\nC:\\Music\\a.mp3+a.mp3\r\nD:\\Songs\\b.wma+b.wma\r\nend\r\n"));
+        row("empty, 10 bytes", Entries{}, QByteArray(" 0 \r\nend\r\n"));
+        row("utf-8", Entries{{"/m/Ærø é.mp3", "Ærø é.mp3"}},
+            QByteArray(" 1 \r\n/m/\xc3\x86r\xc3\xb8 \xc3\xa9.mp3+"
+                       "\xc3\x86r\xc3\xb8 \xc3\xa9.mp3\r\nend\r\n"));
         // Guards: an M3U title beside a "+" of the path (or holding one) cutting
         // the path short when the list is loaded again.
-        QTest::newRow("titles that would split the line elsewhere")
-            << Entries{{"/m/Rock + Roll.mp3", "Song"}, {"/m/a.mp3", "A+B"}, {"/m/b.mp3", "T"}}
-            << QByteArray(" 3 \r\n/m/Rock + Roll.mp3+Rock + Roll.mp3\r\n/m/a.mp3+a.mp3\r\n"
-                          "/m/b.mp3+T\r\nend\r\n");
+        row("titles that would split the line elsewhere",
+            Entries{{"/m/Rock + Roll.mp3", "Song"}, {"/m/a.mp3", "A+B"}, {"/m/b.mp3", "T"}},
+            QByteArray(" 3 \r\n/m/Rock + Roll.mp3+Rock + Roll.mp3\r\n/m/a.mp3+a.mp3\r\n"
+                       "/m/b.mp3+T\r\nend\r\n"));
     }
     // Guards: any byte of the format (blanks, CR LF, marker, encoding) drifting.
     void writerIsByteExact()
@@ -109,10 +111,10 @@ private slots:
     void writerRefusesEntriesThatAreNotOneLine_data()
     {
         QTest::addColumn<PlaylistEntry>("bad");
-        QTest::newRow("LF in path") << PlaylistEntry{"/m/a\nb.mp3", "b.mp3"};
-        QTest::newRow("LF in name") << PlaylistEntry{"/m/a.mp3", "a\n.mp3"};
-        QTest::newRow("NUL") << PlaylistEntry{QString("/m/a") + QChar(0) + ".mp3", "a.mp3"};
-        QTest::newRow("too long") << PlaylistEntry{"/" + QString(40000, 'x'), "x"};
+        row("LF in path", PlaylistEntry{"/m/a\nb.mp3", "b.mp3"});
+        row("LF in name", PlaylistEntry{"/m/a.mp3", "a\n.mp3"});
+        row("NUL", PlaylistEntry{QString("/m/a") + QChar(0) + ".mp3", "a.mp3"});
+        row("too long", PlaylistEntry{"/" + QString(40000, 'x'), "x"});
     }
     // Guards: a name with a line break silently becoming extra, wrong entries.
     void writerRefusesEntriesThatAreNotOneLine()
@@ -132,48 +134,43 @@ private slots:
         QTest::addColumn<bool>("endFound");
         const Entries ab{{"C:\\Music\\a.mp3", "a.mp3"}, {"D:\\Songs\\b.wma", "b.wma"}};
 
-        QTest::newRow("original two-entry file")
-            << QByteArray(" 2 \r\nC:\\Music\\a.mp3+a.mp3\r\nD:\\Songs\\b.wma+b.wma\r\nend\r\n")
-            << ab << true;
-        QTest::newRow("count says 5, two entries")
-            << QByteArray(" 5 \r\nC:\\Music\\a.mp3+a.mp3\r\nD:\\Songs\\b.wma+b.wma\r\nend\r\n")
-            << ab << true;
-        QTest::newRow("empty playlist") << QByteArray(" 0 \r\nend\r\n") << Entries{} << true;
-        QTest::newRow("LF only")
-            << QByteArray(" 2 \nC:\\Music\\a.mp3+a.mp3\nD:\\Songs\\b.wma+b.wma\nend\n") << ab
-            << true;
-        QTest::newRow("END and End are entries") << QByteArray(" 2 \r\nEND\r\nEnd\r\nend\r\n")
-                                                 << Entries{{"END", "END"}, {"End", "End"}} << true;
-        QTest::newRow("end with a blank is an entry")
-            << QByteArray(" 1 \r\nend \r\nend\r\n") << Entries{{"end ", "end "}} << true;
-        QTest::newRow("lines after end not read, even binary")
-            << raw(" 1 \r\n/m/a.mp3+a.mp3\r\nend\r\n/m/b.mp3+b.mp3\r\n\0\0")
-            << Entries{{"/m/a.mp3", "a.mp3"}} << true;
-        QTest::newRow("end without line end")
-            << QByteArray(" 1 \r\n/m/a.mp3+a.mp3\r\nend") << Entries{{"/m/a.mp3", "a.mp3"}} << true;
-        QTest::newRow("no end marker")
-            << QByteArray(" 3 \r\n/m/a.mp3+a.mp3\r\n/m/b.mp3+b.mp3")
-            << Entries{{"/m/a.mp3", "a.mp3"}, {"/m/b.mp3", "b.mp3"}} << false;
-        QTest::newRow("empty file") << QByteArray() << Entries{} << false;
-        QTest::newRow("blank lines hold no entry")
-            << QByteArray(" 1 \r\n\r\n/m/a.mp3+a.mp3\r\n\r\nend\r\n")
-            << Entries{{"/m/a.mp3", "a.mp3"}} << true;
-        QTest::newRow("blank first line: the next line is an entry")
-            << QByteArray("\r\n/m/a.mp3+a.mp3\nend\n") << Entries{{"/m/a.mp3", "a.mp3"}} << true;
-        QTest::newRow("no plus: name is the file-name part")
-            << QByteArray(" 2 \r\n/home/u/My Music/a b.mp3\r\nC:\\Music\\c.wav\r\nend\r\n")
-            << Entries{{"/home/u/My Music/a b.mp3", "a b.mp3"}, {"C:\\Music\\c.wav", "c.wav"}}
-            << true;
-        QTest::newRow("Windows-1252 lines")
-            << QByteArray(" 2 \r\nC:\\Musik\\Caf\xe9.mp3+Caf\xe9.mp3\r\n"
-                          "C:\\x\\\x80 Euro.wav+\x80 Euro.wav\r\nend\r\n")
-
-            << Entries{{"C:\\Musik\\Café.mp3", "Café.mp3"},
-                       {QString::fromUtf8("C:\\x\\€ Euro.wav"), QString::fromUtf8("€ Euro.wav")}}
-            << true;
-        QTest::newRow("UTF-8 and Windows-1252 mixed")
-            << QByteArray(" 2 \r\n/m/\xc3\xa9.mp3+\xc3\xa9.mp3\r\n/m/\xe9.mp3+\xe9.mp3\r\nend\r\n")
-            << Entries{{"/m/é.mp3", "é.mp3"}, {"/m/é.mp3", "é.mp3"}} << true;
+        row("original two-entry file",
+            QByteArray(" 2 \r\nC:\\Music\\a.mp3+a.mp3\r\nD:\\Songs\\b.wma+b.wma\r\nend\r\n"), ab,
+            true);
+        row("count says 5, two entries",
+            QByteArray(" 5 \r\nC:\\Music\\a.mp3+a.mp3\r\nD:\\Songs\\b.wma+b.wma\r\nend\r\n"), ab,
+            true);
+        row("empty playlist", QByteArray(" 0 \r\nend\r\n"), Entries{}, true);
+        row("LF only", QByteArray(" 2 \nC:\\Music\\a.mp3+a.mp3\nD:\\Songs\\b.wma+b.wma\nend\n"), ab,
+            true);
+        row("END and End are entries", QByteArray(" 2 \r\nEND\r\nEnd\r\nend\r\n"),
+            Entries{{"END", "END"}, {"End", "End"}}, true);
+        row("end with a blank is an entry", QByteArray(" 1 \r\nend \r\nend\r\n"),
+            Entries{{"end ", "end "}}, true);
+        row("lines after end not read, even binary",
+            raw(" 1 \r\n/m/a.mp3+a.mp3\r\nend\r\n/m/b.mp3+b.mp3\r\n\0\0"),
+            Entries{{"/m/a.mp3", "a.mp3"}}, true);
+        row("end without line end", QByteArray(" 1 \r\n/m/a.mp3+a.mp3\r\nend"),
+            Entries{{"/m/a.mp3", "a.mp3"}}, true);
+        row("no end marker", QByteArray(" 3 \r\n/m/a.mp3+a.mp3\r\n/m/b.mp3+b.mp3"),
+            Entries{{"/m/a.mp3", "a.mp3"}, {"/m/b.mp3", "b.mp3"}}, false);
+        row("empty file", QByteArray(), Entries{}, false);
+        row("blank lines hold no entry", QByteArray(" 1 \r\n\r\n/m/a.mp3+a.mp3\r\n\r\nend\r\n"),
+            Entries{{"/m/a.mp3", "a.mp3"}}, true);
+        row("blank first line: the next line is an entry", QByteArray("\r\n/m/a.mp3+a.mp3\nend\n"),
+            Entries{{"/m/a.mp3", "a.mp3"}}, true);
+        row("no plus: name is the file-name part",
+            QByteArray(" 2 \r\n/home/u/My Music/a b.mp3\r\nC:\\Music\\c.wav\r\nend\r\n"),
+            Entries{{"/home/u/My Music/a b.mp3", "a b.mp3"}, {"C:\\Music\\c.wav", "c.wav"}}, true);
+        row("Windows-1252 lines",
+            QByteArray(" 2 \r\nC:\\Musik\\Caf\xe9.mp3+Caf\xe9.mp3\r\n"
+                       "C:\\x\\\x80 Euro.wav+\x80 Euro.wav\r\nend\r\n"),
+            Entries{{"C:\\Musik\\Café.mp3", "Café.mp3"},
+                    {QString::fromUtf8("C:\\x\\€ Euro.wav"), QString::fromUtf8("€ Euro.wav")}},
+            true);
+        row("UTF-8 and Windows-1252 mixed",
+            QByteArray(" 2 \r\n/m/\xc3\xa9.mp3+\xc3\xa9.mp3\r\n/m/\xe9.mp3+\xe9.mp3\r\nend\r\n"),
+            Entries{{"/m/é.mp3", "é.mp3"}, {"/m/é.mp3", "é.mp3"}}, true);
     }
     // Guards: misreading the format: the count trusted, a marker in the wrong
     // case, reading past "end" or the file's end, mangled accented names.
@@ -193,28 +190,28 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<PlaylistRefusal>("refusal");
         QTest::addColumn<qsizetype>("line");
-        QTest::newRow("NUL after good entries")
-            << raw(" 2 \r\n/m/a.mp3+a.mp3\r\n/m/\0b.mp3+b.mp3\r\nend\r\n")
-            << PlaylistRefusal::Binary << qsizetype(3);
-        QTest::newRow("NUL after blank lines")
-            << raw(" 1 \r\n\r\n\n\r\n/m/\0") << PlaylistRefusal::Binary << qsizetype(5);
-        QTest::newRow("binary header") << raw("\x7f"
-                                              "ELF\x02\x01\x01\0\0\0")
-                                       << PlaylistRefusal::Binary << qsizetype(1);
-        QTest::newRow("line one byte too long")
-            << QByteArray(" 1 \r\n/m/a+a\r\n" + QByteArray(tarn::kPlaylistMaxLine + 1, 'x') +
-                          "\r\nend\r\n")
-            << PlaylistRefusal::LineTooLong << qsizetype(3);
-        QTest::newRow("huge last line without line end")
-            << QByteArray(" 1 \r\n" + QByteArray(5 * tarn::kPlaylistMaxLine, '+'))
-            << PlaylistRefusal::LineTooLong << qsizetype(2);
-        QTest::newRow("UTF-16 line one character too long")
-            << encoded(" 1 \r\n" + QString(tarn::kPlaylistMaxLine + 1, u'x') + "\r\nend\r\n",
-                       QStringConverter::Utf16LE)
-            << PlaylistRefusal::LineTooLong << qsizetype(2);
-        QTest::newRow("UTF-16 without byte-order mark")
-            << QByteArray(QStringEncoder(QStringConverter::Utf16LE)(u" 0 \r\nend\r\n"))
-            << PlaylistRefusal::Binary << qsizetype(1);
+        row("NUL after good entries", raw(" 2 \r\n/m/a.mp3+a.mp3\r\n/m/\0b.mp3+b.mp3\r\nend\r\n"),
+            PlaylistRefusal::Binary, qsizetype(3));
+        row("NUL after blank lines", raw(" 1 \r\n\r\n\n\r\n/m/\0"), PlaylistRefusal::Binary,
+            qsizetype(5));
+        row("binary header",
+            raw("\x7f"
+                "ELF\x02\x01\x01\0\0\0"),
+            PlaylistRefusal::Binary, qsizetype(1));
+        row("line one byte too long",
+            QByteArray(" 1 \r\n/m/a+a\r\n" + QByteArray(tarn::kPlaylistMaxLine + 1, 'x') +
+                       "\r\nend\r\n"),
+            PlaylistRefusal::LineTooLong, qsizetype(3));
+        row("huge last line without line end",
+            QByteArray(" 1 \r\n" + QByteArray(5 * tarn::kPlaylistMaxLine, '+')),
+            PlaylistRefusal::LineTooLong, qsizetype(2));
+        row("UTF-16 line one character too long",
+            encoded(" 1 \r\n" + QString(tarn::kPlaylistMaxLine + 1, u'x') + "\r\nend\r\n",
+                    QStringConverter::Utf16LE),
+            PlaylistRefusal::LineTooLong, qsizetype(2));
+        row("UTF-16 without byte-order mark",
+            QByteArray(QStringEncoder(QStringConverter::Utf16LE)(u" 0 \r\nend\r\n")),
+            PlaylistRefusal::Binary, qsizetype(1));
     }
     // Guards: a binary or runaway file half-loaded as garbage entries.
     void readerRefusesNonPlaylists()
@@ -246,40 +243,35 @@ private slots:
         using R = PlaylistRefusal;
 
         // The zero bytes after the last line are binary data: read, they refuse the file.
-        QTest::newRow("full: stops before a binary tail")
-            << noEnd << max << qsizetype(2) << qsizetype(2) << false << true << R::None;
-        QTest::newRow("no room: one entry line looked at")
-            << noEnd << max << qsizetype(0) << qsizetype(0) << false << true << R::None;
-        QTest::newRow("filled exactly: nothing left out")
-            << QByteArray(" 2 \r\n/a+a\r\n/b+b\r\n\r\nend\r\n") << max << qsizetype(2)
-            << qsizetype(2) << true << false << R::None;
+        row("full: stops before a binary tail", noEnd, max, qsizetype(2), qsizetype(2), false, true,
+            R::None);
+        row("no room: one entry line looked at", noEnd, max, qsizetype(0), qsizetype(0), false,
+            true, R::None);
+        row("filled exactly: nothing left out", QByteArray(" 2 \r\n/a+a\r\n/b+b\r\n\r\nend\r\n"),
+            max, qsizetype(2), qsizetype(2), true, false, R::None);
 
-        QTest::newRow("largest size accepted")
-            << one << max << kRoom << qsizetype(1) << true << false << R::None;
-        QTest::newRow("one byte more refused unread")
-            << one << max + 1 << kRoom << qsizetype(0) << false << false << R::TooLarge;
-        QTest::newRow("UTF-16 may be twice as large")
-            << oneUtf16 << max + 1 << kRoom << qsizetype(1) << true << false << R::None;
-        QTest::newRow("UTF-16 one byte past its size refused")
-            << oneUtf16 << maxUtf16 + 1 << kRoom << qsizetype(0) << false << false << R::TooLarge;
+        row("largest size accepted", one, max, kRoom, qsizetype(1), true, false, R::None);
+        row("one byte more refused unread", one, max + 1, kRoom, qsizetype(0), false, false,
+            R::TooLarge);
+        row("UTF-16 may be twice as large", oneUtf16, max + 1, kRoom, qsizetype(1), true, false,
+            R::None);
+        row("UTF-16 one byte past its size refused", oneUtf16, maxUtf16 + 1, kRoom, qsizetype(0),
+            false, false, R::TooLarge);
 
-        QTest::newRow("longest path and display name")
-            << line("/" + QByteArray(tarn::kMaxPathBytes - 2, 'p') + "+" +
-                    QByteArray(tarn::kMaxNameBytes, 'n'))
-            << qint64(0) << kRoom << qsizetype(1) << true << false << R::None;
-        QTest::newRow("line at the limit")
-            << line(QByteArray(tarn::kPlaylistMaxLine, 'x')) << qint64(0) << kRoom << qsizetype(1)
-            << true << false << R::None;
-        QTest::newRow("line one byte past the limit")
-            << line(QByteArray(tarn::kPlaylistMaxLine + 1, 'x')) << qint64(0) << kRoom
-            << qsizetype(0) << false << false << R::LineTooLong;
-        QTest::newRow("8 KiB line: longer than any path and name")
-            << line(QByteArray(8 * 1024, 'x')) << qint64(0) << kRoom << qsizetype(0) << false
-            << false << R::LineTooLong;
-        QTest::newRow("UTF-16 line at the limit")
-            << encoded(QString::fromLatin1(line(QByteArray(tarn::kPlaylistMaxLine, 'x'))),
-                       QStringConverter::Utf16BE)
-            << qint64(0) << kRoom << qsizetype(1) << true << false << R::None;
+        row("longest path and display name",
+            line("/" + QByteArray(tarn::kMaxPathBytes - 2, 'p') + "+" +
+                 QByteArray(tarn::kMaxNameBytes, 'n')),
+            qint64(0), kRoom, qsizetype(1), true, false, R::None);
+        row("line at the limit", line(QByteArray(tarn::kPlaylistMaxLine, 'x')), qint64(0), kRoom,
+            qsizetype(1), true, false, R::None);
+        row("line one byte past the limit", line(QByteArray(tarn::kPlaylistMaxLine + 1, 'x')),
+            qint64(0), kRoom, qsizetype(0), false, false, R::LineTooLong);
+        row("8 KiB line: longer than any path and name", line(QByteArray(8 * 1024, 'x')), qint64(0),
+            kRoom, qsizetype(0), false, false, R::LineTooLong);
+        row("UTF-16 line at the limit",
+            encoded(QString::fromLatin1(line(QByteArray(tarn::kPlaylistMaxLine, 'x'))),
+                    QStringConverter::Utf16BE),
+            qint64(0), kRoom, qsizetype(1), true, false, R::None);
     }
     // Guards: a huge file holding the window or its memory: read on after the
     // playlist is full, read at all when larger than a playlist can be, or
@@ -324,12 +316,12 @@ private slots:
         Entries shifted = longList;
         shifted[0].path.prepend(u'/');
         using E = QStringConverter;
-        QTest::newRow("UTF-16 LE, as Notepad saves Unicode") << E::Utf16LE << names;
-        QTest::newRow("UTF-16 BE") << E::Utf16BE << names;
-        QTest::newRow("UTF-8 with byte-order mark") << E::Utf8 << names;
-        QTest::newRow("UTF-16 LE, long") << E::Utf16LE << longList;
-        QTest::newRow("UTF-16 LE, long, shifted") << E::Utf16LE << shifted;
-        QTest::newRow("UTF-8 with byte-order mark, long") << E::Utf8 << longList;
+        row("UTF-16 LE, as Notepad saves Unicode", E::Utf16LE, names);
+        row("UTF-16 BE", E::Utf16BE, names);
+        row("UTF-8 with byte-order mark", E::Utf8, names);
+        row("UTF-16 LE, long", E::Utf16LE, longList);
+        row("UTF-16 LE, long, shifted", E::Utf16LE, shifted);
+        row("UTF-8 with byte-order mark, long", E::Utf8, longList);
     }
     // Guards: a playlist saved as Unicode by Notepad refused as binary, or its
     // names mangled (a byte-order mark in the first entry, a cut character).
@@ -348,30 +340,16 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("name");
-        QTest::newRow("plus in file name") << "/m/Rock + Roll.mp3+Rock + Roll.mp3"
-                                           << "/m/Rock + Roll.mp3"
-                                           << "Rock + Roll.mp3";
-        QTest::newRow("plus in folder") << "/m/A+B/x.mp3+x.mp3"
-                                        << "/m/A+B/x.mp3"
-                                        << "x.mp3";
-        QTest::newRow("windows plus in name") << "C:\\M\\a+b.mp3+a+b.mp3"
-                                              << "C:\\M\\a+b.mp3"
-                                              << "a+b.mp3";
-        QTest::newRow("backslash inside a Linux name") << "/m/x\\y+z.mp3+x\\y+z.mp3"
-                                                       << "/m/x\\y+z.mp3"
-                                                       << "x\\y+z.mp3";
-        QTest::newRow("plus only: unchanged original cut") << "C:\\x+y\\a.mp3+Custom"
-                                                           << "C:\\x"
-                                                           << "y\\a.mp3";
-        QTest::newRow("name with plus that is no file name") << "/m/a.mp3+b+c"
-                                                             << "/m/a.mp3"
-                                                             << "b";
-        QTest::newRow("empty name") << "/m/a.mp3+"
-                                    << "/m/a.mp3"
-                                    << "";
-        QTest::newRow("path and name both a plus") << "+++"
-                                                   << "+"
-                                                   << "+";
+        row("plus in file name", "/m/Rock + Roll.mp3+Rock + Roll.mp3", "/m/Rock + Roll.mp3",
+            "Rock + Roll.mp3");
+        row("plus in folder", "/m/A+B/x.mp3+x.mp3", "/m/A+B/x.mp3", "x.mp3");
+        row("windows plus in name", "C:\\M\\a+b.mp3+a+b.mp3", "C:\\M\\a+b.mp3", "a+b.mp3");
+        row("backslash inside a Linux name", "/m/x\\y+z.mp3+x\\y+z.mp3", "/m/x\\y+z.mp3",
+            "x\\y+z.mp3");
+        row("plus only: unchanged original cut", "C:\\x+y\\a.mp3+Custom", "C:\\x", "y\\a.mp3");
+        row("name with plus that is no file name", "/m/a.mp3+b+c", "/m/a.mp3", "b");
+        row("empty name", "/m/a.mp3+", "/m/a.mp3", "");
+        row("path and name both a plus", "+++", "+", "+");
     }
     // Guards: a path with "+" loaded as a broken path while old files change meaning.
     void splitKeepsPlusInPaths()

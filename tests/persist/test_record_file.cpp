@@ -1,5 +1,6 @@
 // Record shapes, the first-number rule, atomic state-file writes and the
 // choice of the application folder.
+#include "fakes/data_rows.h"
 #include "fakes/file_kinds.h"
 #include "persist/app_folder.h"
 #include "persist/record_file.h"
@@ -51,12 +52,12 @@ private slots:
     {
         QTest::addColumn<int>("value");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("60") << 60 << QByteArray::fromHex("203630200d0a");
-        QTest::newRow("0") << 0 << QByteArray::fromHex("2030200d0a");
-        QTest::newRow("-5") << -5 << QByteArray::fromHex("2d35200d0a");
-        QTest::newRow("2500") << 2500 << QByteArray::fromHex("2032353030200d0a");
-        QTest::newRow("32767") << 32767 << QByteArray::fromHex("203332373637200d0a");
-        QTest::newRow("-32768") << -32768 << QByteArray::fromHex("2d3332373638200d0a");
+        row("60", 60, QByteArray::fromHex("203630200d0a"));
+        row("0", 0, QByteArray::fromHex("2030200d0a"));
+        row("-5", -5, QByteArray::fromHex("2d35200d0a"));
+        row("2500", 2500, QByteArray::fromHex("2032353030200d0a"));
+        row("32767", 32767, QByteArray::fromHex("203332373637200d0a"));
+        row("-32768", -32768, QByteArray::fromHex("2d3332373638200d0a"));
     }
     void numberLineBytes()
     {
@@ -80,32 +81,32 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<std::optional<std::int16_t>>("expected");
-        QTest::newRow("37 35, no line end") << QByteArray::fromHex("3735") << n(75);
-        QTest::newRow("number line 60") << QByteArray::fromHex("203630200d0a") << n(60);
-        QTest::newRow("number line -5") << QByteArray("-5 \r\n") << n(-5);
-        QTest::newRow("text line 1") << QByteArray::fromHex("310d0a") << n(1);
-        QTest::newRow("31 2C 30: comma ends item") << QByteArray::fromHex("312c30") << n(1);
-        QTest::newRow("tab before, LF only") << QByteArray("\t7\n") << n(7);
-        QTest::newRow("second item ignored") << QByteArray(" 12 99\r\n") << n(12);
-        QTest::newRow("letters") << QByteArray("abc\r\n") << n(0);
-        QTest::newRow("digits then letters") << QByteArray("12abc") << n(0);
-        QTest::newRow("nan is not a number") << QByteArray("nan") << n(0);
-        QTest::newRow("inf is not a number") << QByteArray("inf") << n(0);
-        QTest::newRow("empty item before comma") << QByteArray(",5") << n(0);
-        QTest::newRow("fraction rounds half to even") << QByteArray("2.5") << n(2);
-        QTest::newRow("fraction rounds up") << QByteArray("3.5") << n(4);
-        QTest::newRow("lowest") << QByteArray("-32768") << n(-32768);
-        QTest::newRow("empty file") << QByteArray() << kFails;
-        QTest::newRow("blanks only") << QByteArray(" \r\n") << kFails;
-        QTest::newRow("first line empty") << QByteArray("\r\n5") << kFails;
-        QTest::newRow("40000 out of range") << QByteArray(" 40000 \r\n") << kFails;
-        QTest::newRow("-32769 out of range") << QByteArray("-32769") << kFails;
-        QTest::newRow("32767.5 rounds out of range") << QByteArray("32767.5") << kFails;
-        QTest::newRow("1e400: beyond a double, out of range") << QByteArray("1e400") << kFails;
-        QTest::newRow("-1e400 likewise") << QByteArray("-1e400\r\n") << kFails;
-        QTest::newRow("1e-400: nearly 0") << QByteArray("1e-400") << n(0);
-        QTest::newRow("vertical tab is no blank") << QByteArray("\v1\r\n") << n(0);
-        QTest::newRow("form feed after the digit") << QByteArray("1\f,0") << n(0);
+        row("37 35, no line end", QByteArray::fromHex("3735"), n(75));
+        row("number line 60", QByteArray::fromHex("203630200d0a"), n(60));
+        row("number line -5", QByteArray("-5 \r\n"), n(-5));
+        row("text line 1", QByteArray::fromHex("310d0a"), n(1));
+        row("31 2C 30: comma ends item", QByteArray::fromHex("312c30"), n(1));
+        row("tab before, LF only", QByteArray("\t7\n"), n(7));
+        row("second item ignored", QByteArray(" 12 99\r\n"), n(12));
+        row("letters", QByteArray("abc\r\n"), n(0));
+        row("digits then letters", QByteArray("12abc"), n(0));
+        row("nan is not a number", QByteArray("nan"), n(0));
+        row("inf is not a number", QByteArray("inf"), n(0));
+        row("empty item before comma", QByteArray(",5"), n(0));
+        row("fraction rounds half to even", QByteArray("2.5"), n(2));
+        row("fraction rounds up", QByteArray("3.5"), n(4));
+        row("lowest", QByteArray("-32768"), n(-32768));
+        row("empty file", QByteArray(), kFails);
+        row("blanks only", QByteArray(" \r\n"), kFails);
+        row("first line empty", QByteArray("\r\n5"), kFails);
+        row("40000 out of range", QByteArray(" 40000 \r\n"), kFails);
+        row("-32769 out of range", QByteArray("-32769"), kFails);
+        row("32767.5 rounds out of range", QByteArray("32767.5"), kFails);
+        row("1e400: beyond a double, out of range", QByteArray("1e400"), kFails);
+        row("-1e400 likewise", QByteArray("-1e400\r\n"), kFails);
+        row("1e-400: nearly 0", QByteArray("1e-400"), n(0));
+        row("vertical tab is no blank", QByteArray("\v1\r\n"), n(0));
+        row("form feed after the digit", QByteArray("1\f,0"), n(0));
     }
     void firstNumberRule()
     {
@@ -120,16 +121,16 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<std::optional<std::int16_t>>("expected");
-        QTest::newRow("2500") << "2500" << n(2500);
-        QTest::newRow("blanks around") << " 60 " << n(60);
-        QTest::newRow("3000 converts; range is the caller's") << "3000" << n(3000);
-        QTest::newRow("negative") << "-1" << n(-1);
-        QTest::newRow("fraction") << "1.5" << n(2);
-        QTest::newRow("letters") << "abc" << kFails;
-        QTest::newRow("empty") << "" << kFails;
-        QTest::newRow("40000") << "40000" << kFails;
-        QTest::newRow("hex") << "0x10" << kFails;
-        QTest::newRow("arabic-indic digits") << QString::fromUtf8("\u0661\u0662") << kFails;
+        row("2500", "2500", n(2500));
+        row("blanks around", " 60 ", n(60));
+        row("3000 converts; range is the caller's", "3000", n(3000));
+        row("negative", "-1", n(-1));
+        row("fraction", "1.5", n(2));
+        row("letters", "abc", kFails);
+        row("empty", "", kFails);
+        row("40000", "40000", kFails);
+        row("hex", "0x10", kFails);
+        row("arabic-indic digits", QString::fromUtf8("\u0661\u0662"), kFails);
     }
     void settingConversion()
     {
@@ -143,7 +144,7 @@ private slots:
     {
         QTest::addColumn<int>("value");
         for (int v : {60, 0, -5, 2500, 32767, -32768})
-            QTest::newRow(qPrintable(QString::number(v))) << v;
+            row(qPrintable(QString::number(v)), v);
     }
     void writeThenRead()
     {
@@ -271,9 +272,9 @@ private slots:
     {
         QTest::addColumn<bool>("usable");
         QTest::addColumn<QString>("candidate"); // relative to a temporary folder
-        QTest::newRow("writable executable folder") << true << "bin";
-        QTest::newRow("missing folder") << false << "nothing/here";
-        QTest::newRow("a file, not a folder") << false << "file";
+        row("writable executable folder", true, "bin");
+        row("missing folder", false, "nothing/here");
+        row("a file, not a folder", false, "file");
     }
     void appFolderFallsBackToDataFolder()
     {

@@ -1,6 +1,8 @@
 // The About box and the bug-report window: what they show when loaded, how
 // they close, one instance each, the link of the bug-report window.
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 #include "shell/bugs.h"
 #include "shell/frm_about.h"
 #include "shell/program_facts.h"
@@ -50,8 +52,8 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = h.create();
-        f.Command6_Click();
-        FrmAbout *about = f.aboutBox();
+        probe(f).Command6_Click();
+        FrmAbout *about = probe(f).aboutBox();
         QVERIFY(about && about->isVisible());
         QCOMPARE(about->windowTitle(), QStringLiteral("About Tarn Player"));
         QCOMPARE(about->lblTitle->text(), QStringLiteral("Tarn Player"));
@@ -72,7 +74,7 @@ private slots:
                  QStringList{QStringLiteral("System Information Is Unavailable At This Time")});
         QVERIFY(h.programs.started.isEmpty());
         about->Command1->click();
-        QVERIFY(f.bugsWindow() && f.bugsWindow()->isVisible());
+        QVERIFY(probe(f).bugsWindow() && probe(f).bugsWindow()->isVisible());
         QVERIFY(about->isVisible());
     }
 
@@ -81,19 +83,19 @@ private slots:
     void aboutCloses_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::newRow("Return") << "Return";
-        QTest::newRow("keypad Enter") << "Enter";
-        QTest::newRow("Esc") << "Esc";
-        QTest::newRow("OK") << "OK";
-        QTest::newRow("close box") << "close";
+        row("Return", "Return");
+        row("keypad Enter", "Enter");
+        row("Esc", "Esc");
+        row("OK", "OK");
+        row("close box", "close");
     }
     void aboutCloses()
     {
         QFETCH(QString, how);
         Form1Harness h;
         Form1 &f = h.create();
-        f.Command6_Click();
-        FrmAbout *about = f.aboutBox();
+        probe(f).Command6_Click();
+        FrmAbout *about = probe(f).aboutBox();
         if (how == "Return")
             QTest::keyClick(about, Qt::Key_Return);
         else if (how == "Enter")
@@ -105,7 +107,7 @@ private slots:
         else
             about->close();
         unloadClosed();
-        QVERIFY(!f.aboutBox());
+        QVERIFY(!probe(f).aboutBox());
         QVERIFY(h.messages.shown.isEmpty()); // nothing else was pressed
     }
 
@@ -114,28 +116,28 @@ private slots:
     void aboutLoadsOnce_data()
     {
         QTest::addColumn<QString>("second");
-        QTest::newRow("About button twice") << "Command6";
-        QTest::newRow("button, then the tray's About") << "cmd_About";
+        row("About button twice", "Command6");
+        row("button, then the tray's About", "cmd_About");
     }
     void aboutLoadsOnce()
     {
         QFETCH(QString, second);
         Form1Harness h;
         Form1 &f = h.create();
-        f.Command6_Click();
-        FrmAbout *first = f.aboutBox();
+        probe(f).Command6_Click();
+        FrmAbout *first = probe(f).aboutBox();
         first->lblTitle->setText(QStringLiteral("changed"));
         if (second == "Command6")
-            f.Command6_Click();
+            probe(f).Command6_Click();
         else
-            f.cmd_About->trigger();
-        QCOMPARE(f.aboutBox(), first);
+            probe(f).control<QAction>("cmd_About")->trigger();
+        QCOMPARE(probe(f).aboutBox(), first);
         QCOMPARE(first->lblTitle->text(), QStringLiteral("changed"));
 
         first->cmdOK->click();
         unloadClosed();
-        f.Command6_Click();
-        QCOMPARE(f.aboutBox()->lblTitle->text(), QStringLiteral("Tarn Player"));
+        probe(f).Command6_Click();
+        QCOMPARE(probe(f).aboutBox()->lblTitle->text(), QStringLiteral("Tarn Player"));
     }
 
     // Guards: a link that does not turn red under the pointer, turns blue
@@ -147,12 +149,12 @@ private slots:
         QTest::addColumn<QColor>("colour");
         const QColor blue(0, 0, 255);
         const QColor red(255, 0, 0);
-        QTest::newRow("as loaded") << QStringList() << blue;
-        QTest::newRow("over the link") << QStringList{"link"} << red;
-        QTest::newRow("then over the surface") << QStringList{"link", "surface"} << blue;
-        QTest::newRow("then over another label") << QStringList{"link", "label"} << red;
-        QTest::newRow("then over the button") << QStringList{"link", "button"} << red;
-        QTest::newRow("closed red, opened again") << QStringList{"link", "reopen"} << blue;
+        row("as loaded", QStringList(), blue);
+        row("over the link", QStringList{"link"}, red);
+        row("then over the surface", QStringList{"link", "surface"}, blue);
+        row("then over another label", QStringList{"link", "label"}, red);
+        row("then over the button", QStringList{"link", "button"}, red);
+        row("closed red, opened again", QStringList{"link", "reopen"}, blue);
     }
     void bugsLinkColour()
     {
@@ -160,9 +162,9 @@ private slots:
         QFETCH(QColor, colour);
         Form1Harness h;
         Form1 &f = h.create();
-        f.showBugs();
+        probe(f).showBugs();
         for (const QString &move : moves) {
-            Bugs *b = f.bugsWindow();
+            Bugs *b = probe(f).bugsWindow();
             if (move == "link")
                 moveOver(b->Label3, QPoint(2, 2));
             else if (move == "surface")
@@ -174,11 +176,11 @@ private slots:
             else {
                 b->Command1->click();
                 unloadClosed();
-                QVERIFY(!f.bugsWindow());
-                f.showBugs();
+                QVERIFY(!probe(f).bugsWindow());
+                probe(f).showBugs();
             }
         }
-        QCOMPARE(linkColour(*f.bugsWindow()), colour);
+        QCOMPARE(linkColour(*probe(f).bugsWindow()), colour);
     }
 
     // Guards: a message other than the one promised, a caption that copies
@@ -188,9 +190,9 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = h.create();
-        f.showBugs();
+        probe(f).showBugs();
         for (int i = 0; i < 2; ++i)
-            QTest::mouseClick(f.bugsWindow()->Label3, Qt::LeftButton);
+            QTest::mouseClick(probe(f).bugsWindow()->Label3, Qt::LeftButton);
         const QString text =
             QStringLiteral("Email me at ") + kReportAddress + " with the subject TPlayer BUG.";
         QCOMPARE(h.messages.texts(), QStringList({text, text}));

@@ -3,6 +3,7 @@
 #include "core/form1.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_settings.h"
+#include "fakes/form1_probe.h"
 #include "platform/engine_adapter.h"
 
 #include <QCheckBox>
@@ -44,8 +45,8 @@ struct RealWindow {
         for (const QString &name : names)
             paths << fixtures.filePath(name);
         dialogs.answers << paths;
-        form->Command11_Click();
-        form->Check1->setChecked(repeat);
+        probe(*form).Command11_Click();
+        probe(*form).Check1->setChecked(repeat);
         return *form;
     }
 };
@@ -68,22 +69,23 @@ private slots:
     {
         RealWindow w;
         Form1 &f = w.create({kFirst, kSecond}, false);
-        QCOMPARE(f.List1->count(), 2);
-        Form1::setSelectedIndex(f.List2, 0);
-        f.List2_DblClick();
+        QCOMPARE(probe(f).List1->count(), 2);
+        Form1Probe::setSelectedIndex(probe(f).List2, 0);
+        probe(f).List2_DblClick();
         QCOMPARE(w.engine.LastError(), QString());
-        QTRY_COMPARE_WITH_TIMEOUT(w.engine.PlayStatus(), 2, kTimeoutMs); // once the file is open
-        QTRY_COMPARE_WITH_TIMEOUT(f.Label3->text(), QStringLiteral("/  00:01"), kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(w.engine.PlayStatus(), PlayState::Playing,
+                                  kTimeoutMs); // once the file is open
+        QTRY_COMPARE_WITH_TIMEOUT(probe(f).Label3->text(), QStringLiteral("/  00:01"), kTimeoutMs);
 
-        QTRY_COMPARE_WITH_TIMEOUT(Form1::selectedIndex(f.List2), 1, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(Form1Probe::selectedIndex(probe(f).List2), 1, kTimeoutMs);
         QVERIFY(w.engine.FileName().endsWith(kSecond));
-        QCOMPARE(Form1::selectedIndex(f.List1), 1);
-        QTRY_COMPARE_WITH_TIMEOUT(f.lbl_track->text(),
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List1), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(probe(f).lbl_track->text(),
                                   QStringLiteral("Now Playing :- End Of Playlist"), kTimeoutMs);
-        QCOMPARE(w.engine.PlayStatus(), 0);
+        QCOMPARE(w.engine.PlayStatus(), PlayState::Stopped);
         QTest::qWait(200); // ticks go on and leave the line alone
-        QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing :- End Of Playlist"));
-        QCOMPARE(Form1::selectedIndex(f.List2), 1);
+        QCOMPARE(probe(f).lbl_track->text(), QStringLiteral("Now Playing :- End Of Playlist"));
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List2), 1);
     }
 
     // Guards: Repeat not going back to the first entry; a file that cannot be
@@ -92,22 +94,22 @@ private slots:
     {
         RealWindow w;
         Form1 &f = w.create({kFirst, kBroken, kSecond}, true);
-        Form1::setSelectedIndex(f.List2, 2);
-        f.List2_DblClick();
-        QTRY_COMPARE_WITH_TIMEOUT(w.engine.PlayStatus(), 2, kTimeoutMs);
+        Form1Probe::setSelectedIndex(probe(f).List2, 2);
+        probe(f).List2_DblClick();
+        QTRY_COMPARE_WITH_TIMEOUT(w.engine.PlayStatus(), PlayState::Playing, kTimeoutMs);
 
-        QTRY_COMPARE_WITH_TIMEOUT(Form1::selectedIndex(f.List2), 0, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(Form1Probe::selectedIndex(probe(f).List2), 0, kTimeoutMs);
         QVERIFY(w.engine.FileName().endsWith(kFirst));
         QTRY_COMPARE_WITH_TIMEOUT(
-            f.lbl_track->text(),
+            probe(f).lbl_track->text(),
             QStringLiteral("Now Playing : ") + kFirst + QStringLiteral(" -  00:01"), kTimeoutMs);
 
         // From entry 0 the advance passes over the broken entry 1.
-        QTRY_COMPARE_WITH_TIMEOUT(Form1::selectedIndex(f.List2), 2, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(Form1Probe::selectedIndex(probe(f).List2), 2, kTimeoutMs);
         QVERIFY(w.engine.FileName().endsWith(kSecond));
-        QTRY_COMPARE_WITH_TIMEOUT(w.engine.PlayStatus(), 2, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(w.engine.PlayStatus(), PlayState::Playing, kTimeoutMs);
         QVERIFY(w.messages.shown.isEmpty());
-        f.stop1_Click();
+        probe(f).stop1_Click();
     }
 };
 

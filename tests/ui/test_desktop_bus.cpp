@@ -1,7 +1,9 @@
 // The player on a real session bus (CTest runs this under dbus-run-session),
 // driven by the real playerctl and by real second starts of tarn-player.
 #include "desktop/mpris_player.h"
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 #include "platform/qt_media_bus.h"
 
 #include <QCheckBox>
@@ -51,14 +53,14 @@ bool nameOnBus(bool wanted)
 }
 
 // The window and engine in one line, for comparing with what playerctl did.
-QString state(const Form1 &f, const FakeEngine &e)
+QString state(Form1 &f, const FakeEngine &e)
 {
     return QStringLiteral("entry=%1 status=%2 pos=%3 bar=%4 repeat=%5")
-        .arg(Form1::selectedIndex(f.List2))
-        .arg(e.playStatus)
+        .arg(Form1Probe::selectedIndex(probe(f).List2))
+        .arg(int(e.playStatus))
         .arg(e.position)
-        .arg(f.HScroll1->value())
-        .arg(f.Check1->isChecked());
+        .arg(probe(f).HScroll1->value())
+        .arg(probe(f).Check1->isChecked());
 }
 
 } // namespace
@@ -92,28 +94,22 @@ private slots:
         QTest::addColumn<QStringList>("query");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("window");
-        QTest::newRow("play-pause")
-            << QStringList{"play-pause"} << QStringList{"status"} << "Paused"
-            << "entry=0 status=1 pos=0 bar=2500 repeat=0";
-        QTest::newRow("next") << QStringList{"next"} << QStringList{"metadata", "title"} << "1.mp3"
-                              << "entry=1 status=2 pos=0 bar=2500 repeat=0";
-        QTest::newRow("previous") << QStringList{"previous"} << QStringList{"metadata", "title"}
-                                  << "0.mp3"
-                                  << "entry=0 status=2 pos=0 bar=2500 repeat=0";
-        QTest::newRow("stop") << QStringList{"stop"} << QStringList{"status"} << "Stopped"
-                              << "entry=0 status=0 pos=0 bar=2500 repeat=0";
-        QTest::newRow("position 10")
-            << QStringList{"position", "10"} << QStringList{"position"} << "10.00*"
-            << "entry=0 status=2 pos=10 bar=2500 repeat=0";
-        QTest::newRow("volume 0.5")
-            << QStringList{"volume", "0.5"} << QStringList{"volume"} << "0.500000"
-            << "entry=0 status=2 pos=0 bar=1250 repeat=0";
-        QTest::newRow("loop Playlist")
-            << QStringList{"loop", "Playlist"} << QStringList{"loop"} << "Playlist"
-            << "entry=0 status=2 pos=0 bar=2500 repeat=1";
-        QTest::newRow("metadata") << QStringList{} << QStringList{"metadata", "mpris:length"}
-                                  << "180000000"
-                                  << "entry=0 status=2 pos=0 bar=2500 repeat=0";
+        row("play-pause", QStringList{"play-pause"}, QStringList{"status"}, "Paused",
+            "entry=0 status=1 pos=0 bar=2500 repeat=0");
+        row("next", QStringList{"next"}, QStringList{"metadata", "title"}, "1.mp3",
+            "entry=1 status=2 pos=0 bar=2500 repeat=0");
+        row("previous", QStringList{"previous"}, QStringList{"metadata", "title"}, "0.mp3",
+            "entry=0 status=2 pos=0 bar=2500 repeat=0");
+        row("stop", QStringList{"stop"}, QStringList{"status"}, "Stopped",
+            "entry=0 status=0 pos=0 bar=2500 repeat=0");
+        row("position 10", QStringList{"position", "10"}, QStringList{"position"}, "10.00*",
+            "entry=0 status=2 pos=10 bar=2500 repeat=0");
+        row("volume 0.5", QStringList{"volume", "0.5"}, QStringList{"volume"}, "0.500000",
+            "entry=0 status=2 pos=0 bar=1250 repeat=0");
+        row("loop Playlist", QStringList{"loop", "Playlist"}, QStringList{"loop"}, "Playlist",
+            "entry=0 status=2 pos=0 bar=2500 repeat=1");
+        row("metadata", QStringList{}, QStringList{"metadata", "mpris:length"}, "180000000",
+            "entry=0 status=2 pos=0 bar=2500 repeat=0");
     }
     void playerctl()
     {
@@ -124,13 +120,13 @@ private slots:
         Form1Harness h;
         h.engine.lengthOnOpen = 180;
         Form1 &f = h.create();
-        f.Check1->setChecked(false);
+        probe(f).Check1->setChecked(false);
         for (int i = 0; i < 3; ++i) {
-            f.List1->addItem(QStringLiteral("/m/%1.mp3").arg(i));
-            f.List2->addItem(QStringLiteral("%1.mp3").arg(i));
+            probe(f).List1->addItem(QStringLiteral("/m/%1.mp3").arg(i));
+            probe(f).List2->addItem(QStringLiteral("%1.mp3").arg(i));
         }
-        Form1::setSelectedIndex(f.List2, 0);
-        f.List2_DblClick();
+        Form1Probe::setSelectedIndex(probe(f).List2, 0);
+        probe(f).List2_DblClick();
         h.engine.settle();
         QtMediaBus bus(QStringLiteral("tarnplayer"));
         MprisPlayer mpris(f, bus);
@@ -154,8 +150,8 @@ private slots:
         Form1Harness h;
         h.engine.lengthOnOpen = 180;
         Form1 &f = h.create();
-        f.List1->addItem(QStringLiteral("/m/a.mp3"));
-        f.List2->addItem(QStringLiteral("a.mp3"));
+        probe(f).List1->addItem(QStringLiteral("/m/a.mp3"));
+        probe(f).List2->addItem(QStringLiteral("a.mp3"));
         QtMediaBus bus(QStringLiteral("tarnplayer"));
         MprisPlayer mpris(f, bus);
         QVERIFY(mpris.start());

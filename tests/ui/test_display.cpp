@@ -1,5 +1,7 @@
 // Position slider, time display, seeking and volume of the main window, on fakes.
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -16,14 +18,14 @@ namespace {
 Form1 &makeWindow(Form1Harness &h, bool selectSong, int count = 1)
 {
     Form1 &f = h.create();
-    f.List1->addItem(QStringLiteral("/m/Song.mp3"));
-    f.List2->addItem(QStringLiteral("Song.mp3"));
+    probe(f).List1->addItem(QStringLiteral("/m/Song.mp3"));
+    probe(f).List2->addItem(QStringLiteral("Song.mp3"));
     for (int i = 1; i < count; ++i) {
-        f.List1->addItem(QStringLiteral("/m/%1.mp3").arg(i));
-        f.List2->addItem(QStringLiteral("%1.mp3").arg(i));
+        probe(f).List1->addItem(QStringLiteral("/m/%1.mp3").arg(i));
+        probe(f).List2->addItem(QStringLiteral("%1.mp3").arg(i));
     }
     if (selectSong)
-        Form1::setSelectedIndex(f.List2, 0);
+        Form1Probe::setSelectedIndex(probe(f).List2, 0);
     h.engine.settle();
     h.engine.calls.clear();
     return f;
@@ -34,7 +36,7 @@ Form1 &playingWindow(Form1Harness &h, int count = 1)
 {
     h.engine.lengthOnOpen = 180;
     Form1 &f = makeWindow(h, true, count);
-    f.List2_DblClick();
+    probe(f).List2_DblClick();
     h.engine.settle();
     h.engine.calls.clear();
     return f;
@@ -47,6 +49,9 @@ class DisplayTest : public QObject {
 private slots:
     void tick_data()
     {
+        QTest::addColumn<bool>("selected");          // "Song.mp3" selected in the playlist
+        QTest::addColumn<double>("earlierPosition"); // a tick before, unless -1
+        QTest::addColumn<double>("earlierLength");
         QTest::addColumn<double>("position");
         QTest::addColumn<double>("length");
         QTest::addColumn<QString>("time");
@@ -55,37 +60,35 @@ private slots:
         QTest::addColumn<int>("sliderValue");
 
         // Guards: truncating instead of rounding to the nearest second.
-        QTest::newRow("59.4 s") << 59.4 << 225.0 << "00:59"
-                                << "/  03:45"
-                                << "Song.mp3 - 03:45" << 59;
-        QTest::newRow("59.6 s") << 59.6 << 225.0 << "01:00"
-                                << "/  03:45"
-                                << "Song.mp3 - 03:45" << 60;
+        row("59.4 s", true, -1.0, 0.0, 59.4, 225.0, "00:59", "/  03:45", "Song.mp3 - 03:45", 59);
+        row("59.6 s", true, -1.0, 0.0, 59.6, 225.0, "01:00", "/  03:45", "Song.mp3 - 03:45", 60);
         // Guards: the minute boundary of the length (60 is a minute, 59 is not).
-        QTest::newRow("length 60") << 7.0 << 60.0 << "00:07"
-                                   << "/  01:00"
-                                   << "Song.mp3 - 01:00" << 7;
-        QTest::newRow("length 59") << 7.0 << 59.0 << "00:07"
-                                   << "/  00:59"
-                                   << "Song.mp3 -  00:59" << 7;
-        QTest::newRow("start") << 0.0 << 0.4 << "00:00"
-                               << "/  00:00"
-                               << "Song.mp3 -  00:00" << 0;
+        row("length 60", true, -1.0, 0.0, 7.0, 60.0, "00:07", "/  01:00", "Song.mp3 - 01:00", 7);
+        row("length 59", true, -1.0, 0.0, 7.0, 59.0, "00:07", "/  00:59", "Song.mp3 -  00:59", 7);
+        row("start", true, -1.0, 0.0, 0.0, 0.4, "00:00", "/  00:00", "Song.mp3 -  00:00", 0);
         // Guards: halves rounding differently on the slider and in the text.
-        QTest::newRow("half to even") << 2.5 << 90.0 << "00:02"
-                                      << "/  01:30"
-                                      << "Song.mp3 - 01:30" << 2;
+        row("half to even", true, -1.0, 0.0, 2.5, 90.0, "00:02", "/  01:30", "Song.mp3 - 01:30", 2);
         // Guards: the minutes field cut to two digits.
-        QTest::newRow("6000 s") << 6000.0 << 7200.0 << "100:00"
-                                << "/  120:00"
-                                << "Song.mp3 - 120:00" << 6000;
+        row("6000 s", true, -1.0, 0.0, 6000.0, 7200.0, "100:00", "/  120:00", "Song.mp3 - 120:00",
+            6000);
         // Guards: 16-bit second counts overflowing on long files.
-        QTest::newRow("36000 s") << 36000.0 << 40000.4 << "600:00"
-                                 << "/  666:40"
-                                 << "Song.mp3 - 666:40" << 36000;
+        row("36000 s", true, -1.0, 0.0, 36000.0, 40000.4, "600:00", "/  666:40",
+            "Song.mp3 - 666:40", 36000);
+        // Guards: texts rewritten (e.g. to 00:00) while the engine reports no length.
+        row("no length: only the slider moves", true, 12.0, 100.0, 0.0, 0.0, "00:12", "/  01:40",
+            "Song.mp3 - 01:40", 0);
+        // Guards: a missing " - " prefix (or a crash) with nothing selected.
+        row("nothing selected", false, -1.0, 0.0, 0.0, 225.0, "00:00", "/  03:45", " - 03:45", 0);
+        // Guards: the slider's value clamped to the previous tick's maximum
+        // when the length grows (value set before the new maximum).
+        row("length grows", true, 50.0, 100.0, 150.0, 200.0, "02:30", "/  03:20",
+            "Song.mp3 - 03:20", 150);
     }
     void tick()
     {
+        QFETCH(bool, selected);
+        QFETCH(double, earlierPosition);
+        QFETCH(double, earlierLength);
         QFETCH(double, position);
         QFETCH(double, length);
         QFETCH(QString, time);
@@ -93,61 +96,23 @@ private slots:
         QFETCH(QString, track);
         QFETCH(int, sliderValue);
         Form1Harness h;
-        Form1 &f = makeWindow(h, true);
+        Form1 &f = makeWindow(h, selected);
+        if (earlierPosition >= 0) {
+            h.engine.position = earlierPosition;
+            h.engine.length = earlierLength;
+            probe(f).Timer1_Timer();
+        }
         h.engine.position = position;
         h.engine.length = length;
-        f.Timer1_Timer();
+        probe(f).Timer1_Timer();
 
-        QCOMPARE(f.txtTime->text(), time);
-        QCOMPARE(f.Label3->text(), duration);
-        QCOMPARE(f.Text1->text(), track);
-        QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : ") + track);
-        QCOMPARE(f.Slider1->value(), sliderValue);
-        QCOMPARE(f.Slider1->maximum(), qRound(length)); // no exact halves in the table
-        QVERIFY(h.engine.calls.isEmpty());              // a tick never seeks
-    }
-
-    // Guards: texts rewritten (e.g. to 00:00) while the engine reports no length.
-    void noLengthMovesOnlyTheSlider()
-    {
-        Form1Harness h;
-        Form1 &f = makeWindow(h, true);
-        h.engine.position = 12;
-        h.engine.length = 100;
-        f.Timer1_Timer();
-        h.engine.position = 0;
-        h.engine.length = 0;
-        f.Timer1_Timer();
-        QCOMPARE(f.Slider1->value(), 0);
-        QCOMPARE(f.Slider1->maximum(), 0);
-        QCOMPARE(f.txtTime->text(), QStringLiteral("00:12"));
-        QCOMPARE(f.Label3->text(), QStringLiteral("/  01:40"));
-        QCOMPARE(f.Text1->text(), QStringLiteral("Song.mp3 - 01:40"));
-    }
-
-    // Guards: a missing " - " prefix (or a crash) with nothing selected.
-    void trackTextWithoutSelection()
-    {
-        Form1Harness h;
-        Form1 &f = makeWindow(h, false);
-        h.engine.length = 225;
-        f.Timer1_Timer();
-        QCOMPARE(f.Text1->text(), QStringLiteral(" - 03:45"));
-    }
-
-    // Guards: the slider's value clamped to the previous tick's maximum when
-    // the length grows (value set before the new maximum).
-    void sliderFollowsAGrowingLength()
-    {
-        Form1Harness h;
-        Form1 &f = makeWindow(h, true);
-        h.engine.position = 50;
-        h.engine.length = 100;
-        f.Timer1_Timer();
-        h.engine.position = 150;
-        h.engine.length = 200;
-        f.Timer1_Timer();
-        QCOMPARE(f.Slider1->value(), 150);
+        QCOMPARE(probe(f).txtTime->text(), time);
+        QCOMPARE(probe(f).Label3->text(), duration);
+        QCOMPARE(probe(f).Text1->text(), track);
+        QCOMPARE(probe(f).lbl_track->text(), QStringLiteral("Now Playing : ") + track);
+        QCOMPARE(probe(f).Slider1->value(), sliderValue);
+        QCOMPARE(probe(f).Slider1->maximum(), qRound(length)); // no exact halves in the table
+        QVERIFY(h.engine.calls.isEmpty());                     // a tick never seeks
     }
 
     // Guards: the tick pulling the thumb back while the user drags it, and the
@@ -158,22 +123,22 @@ private slots:
         Form1 &f = makeWindow(h, true);
         h.engine.length = 300;
         h.engine.position = 10;
-        f.Timer1_Timer();
+        probe(f).Timer1_Timer();
 
-        f.Slider1->setSliderDown(true); // what pressing the thumb does
-        f.Slider1->setSliderPosition(120);
+        probe(f).Slider1->setSliderDown(true); // what pressing the thumb does
+        probe(f).Slider1->setSliderPosition(120);
         QCOMPARE(h.engine.calls, QStringList{"Position=120"});
         h.engine.position = 11; // a tick with the old position
-        f.Timer1_Timer();
-        QCOMPARE(f.Slider1->sliderPosition(), 120);
-        f.Slider1->setSliderDown(false);
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).Slider1->sliderPosition(), 120);
+        probe(f).Slider1->setSliderDown(false);
         QCOMPARE(h.engine.calls.last(), QStringLiteral("Position=120"));
         QCOMPARE(h.engine.calls.size(), 1); // letting go does not seek a second time
 
         h.engine.position = 121;
-        f.Timer1_Timer();
-        QCOMPARE(f.Slider1->value(), 121);
-        QCOMPARE(f.txtTime->text(), QStringLiteral("02:01"));
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).Slider1->value(), 121);
+        QCOMPARE(probe(f).txtTime->text(), QStringLiteral("02:01"));
     }
 
     // Guards: the pause leaving the time of the tick before it on show, and
@@ -183,19 +148,22 @@ private slots:
         Form1Harness h;
         Form1 &f = playingWindow(h);
         h.engine.position = 60.4;
-        f.Timer1_Timer();
-        QCOMPARE(f.txtTime->text(), QStringLiteral("01:00"));
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).txtTime->text(), QStringLiteral("01:00"));
         h.engine.position = 61.2; // played on since that tick
-        f.pause1_Click();
-        const QStringList paused{f.txtTime->text(), f.Label3->text(), f.lbl_track->text()};
+        probe(f).pause1_Click();
+        const QStringList paused{probe(f).txtTime->text(), probe(f).Label3->text(),
+                                 probe(f).lbl_track->text()};
         QCOMPARE(paused.first(), QStringLiteral("01:01"));
-        QVERIFY(!f.Timer1->isActive());
+        QVERIFY(!probe(f).Timer1->isActive());
 
         // A probe: the real engine's position stays while paused, so any
         // tick from now on would show this and give itself away.
         h.engine.position = 75;
-        QTest::qWait(4 * f.Timer1->interval());
-        QCOMPARE((QStringList{f.txtTime->text(), f.Label3->text(), f.lbl_track->text()}), paused);
+        QTest::qWait(4 * probe(f).Timer1->interval());
+        QCOMPARE((QStringList{probe(f).txtTime->text(), probe(f).Label3->text(),
+                              probe(f).lbl_track->text()}),
+                 paused);
     }
 
     // Guards: a seek while paused (slider keys or a click on its groove) not
@@ -204,13 +172,13 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = playingWindow(h);
-        f.pause1_Click();
-        f.Slider1->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        probe(f).pause1_Click();
+        probe(f).Slider1->triggerAction(QAbstractSlider::SliderPageStepAdd);
         QTRY_COMPARE(h.engine.calls.last(),
-                     QStringLiteral("Position=%1").arg(f.Slider1->pageStep()));
-        QCOMPARE(f.txtTime->text(),
-                 QStringLiteral("00:%1").arg(f.Slider1->pageStep(), 2, 10, QLatin1Char('0')));
-        QVERIFY(!f.Timer1->isActive());
+                     QStringLiteral("Position=%1").arg(probe(f).Slider1->pageStep()));
+        QCOMPARE(probe(f).txtTime->text(), QStringLiteral("00:%1").arg(probe(f).Slider1->pageStep(),
+                                                                       2, 10, QLatin1Char('0')));
+        QVERIFY(!probe(f).Timer1->isActive());
     }
 
     // Guards: the display waking 20 times a second while it shows whole
@@ -227,44 +195,44 @@ private slots:
                     {0.0, 500, 520},  {59.999, 500, 520}, {1e15, 1000, 1000}};
         for (const auto &r : rows) {
             h.engine.position = r.position;
-            f.Timer1_Timer();
-            QVERIFY2(f.Timer1->isActive() && f.Timer1->interval() >= r.lowMs &&
-                         f.Timer1->interval() <= r.highMs,
+            probe(f).Timer1_Timer();
+            QVERIFY2(probe(f).Timer1->isActive() && probe(f).Timer1->interval() >= r.lowMs &&
+                         probe(f).Timer1->interval() <= r.highMs,
                      qPrintable(QStringLiteral("at %1 s the next tick is in %2 ms")
                                     .arg(r.position)
-                                    .arg(f.Timer1->interval())));
+                                    .arg(probe(f).Timer1->interval())));
         }
         // Pressing Play again shows the position soon, whatever the last tick set.
-        f.Play1_Click();
-        QVERIFY(f.Timer1->interval() <= 100);
+        probe(f).Play1_Click();
+        QVERIFY(probe(f).Timer1->interval() <= 100);
     }
 
     void timerStopsWhenNothingPlays_data()
     {
         QTest::addColumn<QString>("event");
         // Guards: the display waking 20 times a second after playback ended.
-        QTest::newRow("Pause") << "Pause";
-        QTest::newRow("Stop") << "Stop";
-        QTest::newRow("end of playlist") << "end";
-        QTest::newRow("file cannot be played") << "broken";
-        QTest::newRow("no sound output") << "no output";
+        row("Pause", "Pause");
+        row("Stop", "Stop");
+        row("end of playlist", "end");
+        row("file cannot be played", "broken");
+        row("no sound output", "no output");
         // Guards: the display stopping at the advance to the next track.
-        QTest::newRow("advance to the next track") << "advance";
+        row("advance to the next track", "advance");
     }
     void timerStopsWhenNothingPlays()
     {
         QFETCH(QString, event);
         Form1Harness h;
         Form1 &f = playingWindow(h, 2);
-        QVERIFY(f.Timer1->isActive());
+        QVERIFY(probe(f).Timer1->isActive());
         const bool keepsPlaying = event == QLatin1String("advance");
         if (event == QLatin1String("Pause")) {
-            f.pause1_Click();
+            probe(f).pause1_Click();
         } else if (event == QLatin1String("Stop")) {
-            f.stop1_Click();
+            probe(f).stop1_Click();
         } else if (event == QLatin1String("end")) {
-            f.Check1->setChecked(false);
-            Form1::setSelectedIndex(f.List2, 1);
+            probe(f).Check1->setChecked(false);
+            Form1Probe::setSelectedIndex(probe(f).List2, 1);
             h.engine.finishTrack();
         } else if (event == QLatin1String("advance")) {
             h.engine.finishTrack();
@@ -273,11 +241,11 @@ private slots:
                 h.engine.unplayable << QStringLiteral("/m/Song.mp3");
             else
                 h.engine.playFailure = QStringLiteral("no sound output");
-            f.List2_DblClick();
+            probe(f).List2_DblClick();
         }
         h.engine.settle();
-        QTRY_COMPARE(f.Timer1->isActive(), keepsPlaying);
-        QCOMPARE(h.engine.playStatus == 2, keepsPlaying);
+        QTRY_COMPARE(probe(f).Timer1->isActive(), keepsPlaying);
+        QCOMPARE(h.engine.playStatus == PlayState::Playing, keepsPlaying);
     }
 
     void volume_data()
@@ -286,10 +254,10 @@ private slots:
         QTest::addColumn<int>("engineVolume");
         QTest::addColumn<QString>("label");
         // Guards: the bar's bottom not being silence, or the percentage rounding up.
-        QTest::newRow("0") << 0 << -2500 << "Volume 0 %";
-        QTest::newRow("24") << 24 << -2476 << "Volume 0 %";
-        QTest::newRow("1000") << 1000 << -1500 << "Volume 40 %";
-        QTest::newRow("2500") << 2500 << 0 << "Volume 100 %";
+        row("0", 0, -2500, "Volume 0 %");
+        row("24", 24, -2476, "Volume 0 %");
+        row("1000", 1000, -1500, "Volume 40 %");
+        row("2500", 2500, 0, "Volume 100 %");
     }
     void volume()
     {
@@ -299,11 +267,11 @@ private slots:
         Form1Harness h;
         Form1 &f = makeWindow(h, true);
         // Through the bar's own change notification, from a different value.
-        f.HScroll1->setValue(bar == 0 ? 1 : 0);
-        f.HScroll1->setValue(bar);
+        probe(f).HScroll1->setValue(bar == 0 ? 1 : 0);
+        probe(f).HScroll1->setValue(bar);
         QCOMPARE(h.engine.volume, engineVolume);
         QCOMPARE(h.engine.calls.last(), QStringLiteral("Volume=%1").arg(engineVolume));
-        QCOMPARE(f.lbl_vol->text(), label);
+        QCOMPARE(probe(f).lbl_vol->text(), label);
     }
 
     // The desktop's mixer changed the player's volume: the bar and its label
@@ -315,9 +283,9 @@ private slots:
         QTest::addColumn<int>("engineVolume"); // what the mixer's change made it
         QTest::addColumn<int>("bar");
         QTest::addColumn<QString>("label");
-        QTest::newRow("-18 dB") << -1806 << 694 << "Volume 27 %";
-        QTest::newRow("below the bar") << -3100 << 0 << "Volume 0 %";
-        QTest::newRow("full") << 0 << 2500 << "Volume 100 %";
+        row("-18 dB", -1806, 694, "Volume 27 %");
+        row("below the bar", -3100, 0, "Volume 0 %");
+        row("full", 0, 2500, "Volume 100 %");
     }
     void volumeFromMixer()
     {
@@ -326,16 +294,16 @@ private slots:
         QFETCH(QString, label);
         Form1Harness h;
         Form1 &f = makeWindow(h, true);
-        f.HScroll1->setValue(1250);
+        probe(f).HScroll1->setValue(1250);
         h.engine.calls.clear();
         h.engine.changeVolumeOutside(engineVolume);
         QCoreApplication::sendPostedEvents();
-        QCOMPARE(f.HScroll1->value(), bar);
-        QCOMPARE(f.lbl_vol->text(), label);
+        QCOMPARE(probe(f).HScroll1->value(), bar);
+        QCOMPARE(probe(f).lbl_vol->text(), label);
         QCOMPARE(h.engine.calls, QStringList{});
         QCOMPARE(h.engine.volume, engineVolume);
         // The bar's own changes still set the engine afterwards.
-        f.HScroll1->setValue(2000);
+        probe(f).HScroll1->setValue(2000);
         QCOMPARE(h.engine.calls, QStringList{QStringLiteral("Volume=-500")});
     }
 };

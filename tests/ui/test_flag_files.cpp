@@ -1,4 +1,5 @@
 // The flag files: the writers' bytes and the main window's poll over them.
+#include "fakes/data_rows.h"
 #include "fakes/fake_main_window.h"
 #include "fakes/file_kinds.h"
 #include "mini/flag_files.h"
@@ -61,39 +62,35 @@ private slots:
             f[name] = bytes;
             return f;
         };
-        QTest::newRow("no files: created, no action")
-            << Files{} << "" << QStringList{} << allZero();
-        QTest::newRow("back holds 2")
-            << Files{{kBackFlag, " 2 \r\n"}} << "" << QStringList{} << allZero();
-        QTest::newRow("next: the single byte 31")
-            << Files{{kNextFlag, "1"}} << "" << QStringList{"next"} << allZero();
-        QTest::newRow("next: number line 1")
-            << Files{{kNextFlag, " 1 \r\n"}} << "" << QStringList{"next"} << allZero();
-        QTest::newRow("stop: 1,0")
-            << Files{{kStopFlag, "1,0\r\n"}} << "" << QStringList{"stop"} << allZero();
-        QTest::newRow("empty back") << Files{{kBackFlag, ""}} << "" << QStringList{} << allZero();
-        QTest::newRow("all set: back, stop, next in this order")
-            << Files{{kNextFlag, "1\r\n"}, {kStopFlag, " 1 \r\n"}, {kBackFlag, " 1 \r\n"}} << ""
-            << QStringList{"back", "stop", "next"} << allZero();
-        QTest::newRow("a failing back: the rest still runs")
-            << Files{{kBackFlag, " 1 \r\n"}, {kNextFlag, "1\r\n"}} << "back"
-            << QStringList{"back", "next"} << allZero();
-        QTest::newRow("a folder named next2.ini")
-            << Files{{kNextFlag, kDirEntry}} << "" << QStringList{} << with(kNextFlag, kDirEntry);
-        QTest::newRow("a pipe named next2.ini")
-            << Files{{kNextFlag, kFifoEntry}} << "" << QStringList{} << with(kNextFlag, kFifoEntry);
+        row("no files: created, no action", Files{}, "", QStringList{}, allZero());
+        row("back holds 2", Files{{kBackFlag, " 2 \r\n"}}, "", QStringList{}, allZero());
+        row("next: the single byte 31", Files{{kNextFlag, "1"}}, "", QStringList{"next"},
+            allZero());
+        row("next: number line 1", Files{{kNextFlag, " 1 \r\n"}}, "", QStringList{"next"},
+            allZero());
+        row("stop: 1,0", Files{{kStopFlag, "1,0\r\n"}}, "", QStringList{"stop"}, allZero());
+        row("empty back", Files{{kBackFlag, ""}}, "", QStringList{}, allZero());
+        row("all set: back, stop, next in this order",
+            Files{{kNextFlag, "1\r\n"}, {kStopFlag, " 1 \r\n"}, {kBackFlag, " 1 \r\n"}}, "",
+            QStringList{"back", "stop", "next"}, allZero());
+        row("a failing back: the rest still runs",
+            Files{{kBackFlag, " 1 \r\n"}, {kNextFlag, "1\r\n"}}, "back",
+            QStringList{"back", "next"}, allZero());
+        row("a folder named next2.ini", Files{{kNextFlag, kDirEntry}}, "", QStringList{},
+            with(kNextFlag, kDirEntry));
+        row("a pipe named next2.ini", Files{{kNextFlag, kFifoEntry}}, "", QStringList{},
+            with(kNextFlag, kFifoEntry));
         const QByteArray big = "1\r\n" + QByteArray(5000, ' ');
-        QTest::newRow("next2.ini of 5 KiB starting with 1")
-            << Files{{kNextFlag, big}} << "" << QStringList{} << with(kNextFlag, big);
+        row("next2.ini of 5 KiB starting with 1", Files{{kNextFlag, big}}, "", QStringList{},
+            with(kNextFlag, big));
         const QByteArray notes = kLinkEntry + "1\r\nshopping: milk\r\n";
-        QTest::newRow("next2.ini a link to a text file starting with 1")
-            << Files{{kNextFlag, notes}} << "" << QStringList{} << with(kNextFlag, notes);
+        row("next2.ini a link to a text file starting with 1", Files{{kNextFlag, notes}}, "",
+            QStringList{}, with(kNextFlag, notes));
         const QByteArray binary = kLinkEntry + binaryBytes(" 1 \r\n", 100 * 1024);
-        QTest::newRow("stop1.ini a link to a 100 KB binary")
-            << Files{{kStopFlag, binary}} << "" << QStringList{} << with(kStopFlag, binary);
-        QTest::newRow("back1.ini a link to a missing file")
-            << Files{{kBackFlag, kDanglingEntry}} << "" << QStringList{}
-            << with(kBackFlag, kDanglingEntry);
+        row("stop1.ini a link to a 100 KB binary", Files{{kStopFlag, binary}}, "", QStringList{},
+            with(kStopFlag, binary));
+        row("back1.ini a link to a missing file", Files{{kBackFlag, kDanglingEntry}}, "",
+            QStringList{}, with(kBackFlag, kDanglingEntry));
     }
     void pollActsAndClears()
     {
@@ -124,11 +121,9 @@ private slots:
     {
         QTest::addColumn<QStringList>("clicks");
         QTest::addColumn<QStringList>("actions");
-        QTest::newRow("back") << QStringList{"back"} << QStringList{"back"};
-        QTest::newRow("stop three times")
-            << QStringList{"stop", "stop", "stop"} << QStringList{"stop"};
-        QTest::newRow("next then back")
-            << QStringList{"next", "back"} << QStringList{"back", "next"};
+        row("back", QStringList{"back"}, QStringList{"back"});
+        row("stop three times", QStringList{"stop", "stop", "stop"}, QStringList{"stop"});
+        row("next then back", QStringList{"next", "back"}, QStringList{"back", "next"});
     }
     void writersSetFlags()
     {
@@ -158,9 +153,9 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("action");
-        QTest::newRow("back") << kBackFlag << "back";
-        QTest::newRow("stop") << kStopFlag << "stop";
-        QTest::newRow("next") << kNextFlag << "next";
+        row("back", kBackFlag, "back");
+        row("stop", kStopFlag, "stop");
+        row("next", kNextFlag, "next");
     }
     void requestDuringPollSurvives()
     {

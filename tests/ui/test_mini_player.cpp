@@ -2,8 +2,10 @@
 // the main window (on fakes, and on a real main window with a fake engine).
 #include "core/hot_spot.h"
 #include "core/svg_picture.h"
+#include "fakes/data_rows.h"
 #include "fakes/fake_main_window.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 #include "fakes/test_files.h"
 #include "mini/flag_files.h"
 #include "mini/form2.h"
@@ -58,12 +60,12 @@ Form1 &playingWindow(Form1Harness &h, int volume = 2500)
         QString::number(volume);
     Form1 &f = h.create();
     for (const char *name : {"a.mp3", "b.mp3"}) {
-        f.List1->addItem(QStringLiteral("/m/") + QLatin1String(name));
-        f.List2->addItem(QLatin1String(name));
+        probe(f).List1->addItem(QStringLiteral("/m/") + QLatin1String(name));
+        probe(f).List2->addItem(QLatin1String(name));
     }
     f.show();
-    Form1::setSelectedIndex(f.List2, 0);
-    f.List2_DblClick();
+    Form1Probe::setSelectedIndex(probe(f).List2, 0);
+    probe(f).List2_DblClick();
     h.engine.settle();
     h.engine.calls.clear();
     return f;
@@ -85,7 +87,7 @@ private slots:
                                           {60, 153},  {70, 178}, {75, 191}, {90, 230}, {99, 252},
                                           {100, 255}, {0, -1},   {19, -1},  {101, -1}, {150, -1}};
         for (const auto &[percent, alpha] : rows)
-            QTest::newRow(qPrintable(QString::number(percent))) << percent << alpha;
+            row(qPrintable(QString::number(percent)), percent, alpha);
     }
     void transparent()
     {
@@ -138,12 +140,12 @@ private slots:
         QTest::addColumn<QByteArray>("transIni"); // "<none>", "<fifo>" or the bytes
         QTest::addColumn<int>("alpha");
         QTest::addColumn<int>("messages");
-        QTest::newRow("60") << QByteArray(" 60 \r\n") << 153 << 0;
-        QTest::newRow("0") << QByteArray(" 0 \r\n") << 255 << 1;
-        QTest::newRow("letters read as 0") << QByteArray("abc\r\n") << 255 << 1;
-        QTest::newRow("missing") << QByteArray("<none>") << 255 << 0;
-        QTest::newRow("40000 does not fit") << QByteArray(" 40000 \r\n") << 255 << 0;
-        QTest::newRow("a pipe") << QByteArray("<fifo>") << 255 << 0;
+        row("60", QByteArray(" 60 \r\n"), 153, 0);
+        row("0", QByteArray(" 0 \r\n"), 255, 1);
+        row("letters read as 0", QByteArray("abc\r\n"), 255, 1);
+        row("missing", QByteArray("<none>"), 255, 0);
+        row("40000 does not fit", QByteArray(" 40000 \r\n"), 255, 0);
+        row("a pipe", QByteArray("<fifo>"), 255, 0);
     }
     void loadReadsOpacity()
     {
@@ -212,18 +214,13 @@ private slots:
         QTest::addColumn<QStringList>("calls");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("Back2") << "Back2" << QStringList{} << kBackFlag
-                               << QByteArray::fromHex("2031200d0a");
-        QTest::newRow("Play2") << "Play2" << QStringList{"play"} << "" << QByteArray();
-        QTest::newRow("pause2") << "pause2" << QStringList{"pause"} << "" << QByteArray();
-        QTest::newRow("stop2") << "stop2" << QStringList{} << kStopFlag
-                               << QByteArray::fromHex("2031200d0a");
-        QTest::newRow("next2") << "next2" << QStringList{} << kNextFlag
-                               << QByteArray::fromHex("310d0a");
-        QTest::newRow("volume arrow")
-            << "HScroll1" << QStringList{"volume=1001"} << "" << QByteArray();
-        QTest::newRow("Back to the main window")
-            << "Command1" << QStringList{"show"} << "" << QByteArray();
+        row("Back2", "Back2", QStringList{}, kBackFlag, QByteArray::fromHex("2031200d0a"));
+        row("Play2", "Play2", QStringList{"play"}, "", QByteArray());
+        row("pause2", "pause2", QStringList{"pause"}, "", QByteArray());
+        row("stop2", "stop2", QStringList{}, kStopFlag, QByteArray::fromHex("2031200d0a"));
+        row("next2", "next2", QStringList{}, kNextFlag, QByteArray::fromHex("310d0a"));
+        row("volume arrow", "HScroll1", QStringList{"volume=1001"}, "", QByteArray());
+        row("Back to the main window", "Command1", QStringList{"show"}, "", QByteArray());
     }
     void buttons()
     {
@@ -253,20 +250,18 @@ private slots:
     }
 
     // Guards: the strip's volume out of step with the main window's bar: not
-    // taken at the load, the engine not set, the main window's change handling
-    // run when nothing changed, or its label not following the strip.
+    // taken at the load, the engine not set or set twice for one move, the
+    // main window's change handling run when nothing changed, or its label
+    // not following the strip.
     void volumeFollowsMainWindow_data()
     {
         QTest::addColumn<int>("mainBar");
         QTest::addColumn<int>("miniTo"); // -1: left alone
         QTest::addColumn<QStringList>("engineCalls");
         QTest::addColumn<QString>("mainLabel");
-        QTest::newRow("main bar 1250")
-            << 1250 << -1 << QStringList{"Volume=-1250"} << "Volume 50 %";
-        QTest::newRow("main bar 0: nothing runs") << 0 << -1 << QStringList{} << "Volume 0 %";
-        QTest::newRow("strip to 2500")
-            << 1250 << 2500 << QStringList{"Volume=-1250", "Volume=0", "Volume=0"}
-            << "Volume 100 %";
+        row("main bar 1250", 1250, -1, QStringList{"Volume=-1250"}, "Volume 50 %");
+        row("main bar 0: nothing runs", 0, -1, QStringList{}, "Volume 0 %");
+        row("strip to 2500", 1250, 2500, QStringList{"Volume=-1250", "Volume=0"}, "Volume 100 %");
     }
     void volumeFollowsMainWindow()
     {
@@ -276,15 +271,15 @@ private slots:
         QFETCH(QString, mainLabel);
         Form1Harness h;
         Form1 &f = playingWindow(h, mainBar);
-        f.Command3_Click();
+        probe(f).Command3_Click();
         Form2 *strip = loadedStrip();
         QVERIFY(strip);
         QCOMPARE(strip->HScroll1->value(), mainBar);
         if (miniTo >= 0)
             strip->HScroll1->setValue(miniTo);
         QCOMPARE(h.engine.calls, engineCalls);
-        QCOMPARE(f.HScroll1->value(), miniTo >= 0 ? miniTo : mainBar);
-        QCOMPARE(f.lbl_vol->text(), mainLabel);
+        QCOMPARE(probe(f).HScroll1->value(), miniTo >= 0 ? miniTo : mainBar);
+        QCOMPARE(probe(f).lbl_vol->text(), mainLabel);
     }
 
     // Guards: Mini Controls stopping or pausing the track, loading the strip
@@ -294,9 +289,9 @@ private slots:
     void standsInForTheMainWindow_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::newRow("Back button") << "back";
-        QTest::newRow("close box") << "close";
-        QTest::newRow("Exit") << "exit";
+        row("Back button", "back");
+        row("close box", "close");
+        row("Exit", "exit");
     }
     void standsInForTheMainWindow()
     {
@@ -305,18 +300,18 @@ private slots:
         writeFile(appFile(h.appFolder.path(), QStringLiteral("Trans.ini")), " 0 \r\n");
         Form1 &f = playingWindow(h);
         const QString title = f.windowTitle();
-        f.Ctl_Mini->trigger();
+        probe(f).control<QAction>("Ctl_Mini")->trigger();
         Form2 *strip = loadedStrip();
         QVERIFY(strip);
         QVERIFY(!f.isVisible());
         QCOMPARE(h.messages.texts(), QStringList{kRefused}); // loaded once
-        f.Command3_Click();
+        probe(f).Command3_Click();
         QCOMPARE(loadedStrip(), strip);
         QCOMPARE(h.messages.shown.size(), 1); // only brought forward
         QVERIFY(!f.isVisible());
 
         if (how == "exit") {
-            f.Command7_Click();
+            probe(f).Command7_Click();
             QCOMPARE(h.endProgramCalls, 1);
             QVERIFY(!f.isVisible());
             return;
@@ -327,11 +322,11 @@ private slots:
             strip->close();
         QVERIFY(!loadedStrip());
         QVERIFY(f.isVisible());
-        QCOMPARE(h.engine.PlayStatus(), 2);
+        QCOMPARE(h.engine.PlayStatus(), PlayState::Playing);
         QCOMPARE(h.engine.playerCalls(), QStringList{"Volume=0"}); // the strip's load
-        QCOMPARE(Form1::selectedIndex(f.List2), 0);
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List2), 0);
         QCOMPARE(f.windowTitle(), title);
-        f.Command3_Click();
+        probe(f).Command3_Click();
         QVERIFY(loadedStrip());
         QCOMPARE(h.messages.shown.size(), 2); // loaded afresh
     }
@@ -343,25 +338,25 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = playingWindow(h);
-        QCOMPARE(f.tmr_chk->interval(), 500);
-        f.Command3_Click();
+        QCOMPARE(probe(f).control<QTimer>("tmr_chk")->interval(), 500);
+        probe(f).Command3_Click();
         Form2 *strip = loadedStrip();
         QVERIFY(strip);
         QTest::mouseClick(strip->pause2, Qt::LeftButton, {}, strip->pause2->rect().center());
-        QCOMPARE(h.engine.PlayStatus(), 1);
-        f.Timer1_Timer(); // a tick while paused stops the display timer
+        QCOMPARE(h.engine.PlayStatus(), PlayState::Paused);
+        probe(f).Timer1_Timer(); // a tick while paused stops the display timer
         QTest::mouseClick(strip->Play2, Qt::LeftButton, {}, strip->Play2->rect().center());
-        QCOMPARE(h.engine.PlayStatus(), 2);
-        QVERIFY(f.Timer1->isActive());
+        QCOMPARE(h.engine.PlayStatus(), PlayState::Playing);
+        QVERIFY(probe(f).Timer1->isActive());
 
         QTest::mouseClick(strip->next2, Qt::LeftButton, {}, strip->next2->rect().center());
-        QVERIFY(f.tmr_chk->isActive());
-        QTRY_COMPARE(Form1::selectedIndex(f.List2), 1); // at the next poll
+        QVERIFY(probe(f).control<QTimer>("tmr_chk")->isActive());
+        QTRY_COMPARE(Form1Probe::selectedIndex(probe(f).List2), 1); // at the next poll
         h.engine.settle();
         QVERIFY(!f.isVisible());
         strip->Timer2_Timer();
-        QCOMPARE(strip->Label2->text(), f.Text1->text());
-        QVERIFY(f.Text1->text().startsWith(QStringLiteral("b.mp3")));
+        QCOMPARE(strip->Label2->text(), probe(f).Text1->text());
+        QVERIFY(probe(f).Text1->text().startsWith(QStringLiteral("b.mp3")));
     }
 };
 

@@ -2,6 +2,7 @@
 // what a later start does when the owner does not take its files. CTest runs
 // this under dbus-run-session; the socket cases use no bus at all.
 #include "desktop/one_player.h"
+#include "fakes/data_rows.h"
 #include "platform/local_socket.h"
 #include "platform/qt_instance_channel.h"
 
@@ -26,6 +27,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using tarn::test::row;
 using namespace tarn;
 using Outcome = PlayerStart::Outcome;
 
@@ -252,12 +254,12 @@ private slots:
     {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<bool>("usable");
-        QTest::newRow("missing: made with mode 0700") << "missing" << true;
-        QTest::newRow("mode 0777") << "0777" << false;
-        QTest::newRow("mode 0710: the group may enter") << "0710" << false;
-        QTest::newRow("a symbolic link to a private folder") << "link" << false;
-        QTest::newRow("a file") << "file" << false;
-        QTest::newRow("owned by nobody (root only)") << "nobody" << false;
+        row("missing: made with mode 0700", "missing", true);
+        row("mode 0777", "0777", false);
+        row("mode 0710: the group may enter", "0710", false);
+        row("a symbolic link to a private folder", "link", false);
+        row("a file", "file", false);
+        row("owned by nobody (root only)", "nobody", false);
     }
     void socketFolder()
     {
@@ -321,15 +323,13 @@ private slots:
     {
         QTest::addColumn<Holder>("holder");
         QTest::addColumn<Outcome>("outcome");
-        QTest::newRow("socket: taken, not listening")
-            << Holder::LockedNotListening << Outcome::Failed;
-        QTest::newRow("socket: listens, never reads")
-            << Holder::ListensNeverReads << Outcome::Failed;
-        QTest::newRow("socket: reads, refuses") << Holder::ReadsButRefuses << Outcome::Failed;
-        QTest::newRow("socket: a player") << Holder::PlayerHere << Outcome::HandedOver;
-        QTest::newRow("bus: name without Open") << Holder::BusNameNoObject << Outcome::Failed;
-        QTest::newRow("bus: Open never answers") << Holder::BusOpenNeverAnswers << Outcome::Failed;
-        QTest::newRow("bus: a player") << Holder::BusPlayerHere << Outcome::HandedOver;
+        row("socket: taken, not listening", Holder::LockedNotListening, Outcome::Failed);
+        row("socket: listens, never reads", Holder::ListensNeverReads, Outcome::Failed);
+        row("socket: reads, refuses", Holder::ReadsButRefuses, Outcome::Failed);
+        row("socket: a player", Holder::PlayerHere, Outcome::HandedOver);
+        row("bus: name without Open", Holder::BusNameNoObject, Outcome::Failed);
+        row("bus: Open never answers", Holder::BusOpenNeverAnswers, Outcome::Failed);
+        row("bus: a player", Holder::BusPlayerHere, Outcome::HandedOver);
     }
     void laterStart()
     {
@@ -441,13 +441,11 @@ private slots:
         QTest::addColumn<Holder>("holder");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("says");
-        QTest::newRow("socket: a player") << Holder::PlayerHere << 0 << "";
-        QTest::newRow("socket: reads, refuses")
-            << Holder::ReadsButRefuses << 1
-            << "tarn-player: a player runs already but did not take the files";
-        QTest::newRow("bus: name without Open")
-            << Holder::BusNameNoObject << 1
-            << "tarn-player: a player runs already but did not take the files";
+        row("socket: a player", Holder::PlayerHere, 0, "");
+        row("socket: reads, refuses", Holder::ReadsButRefuses, 1,
+            "tarn-player: a player runs already but did not take the files");
+        row("bus: name without Open", Holder::BusNameNoObject, 1,
+            "tarn-player: a player runs already but did not take the files");
     }
     void secondStartOfTheProgram()
     {

@@ -2,9 +2,11 @@
 // folders and playlists dropped on the playlist or on the mini player.
 #include "desktop/command_line.h"
 #include "desktop/mpris_player.h"
+#include "fakes/data_rows.h"
 #include "fakes/fake_main_window.h"
 #include "fakes/fake_media_bus.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 #include "fakes/test_files.h"
 #include "mini/form2.h"
 
@@ -48,11 +50,11 @@ bool dragAndDrop(QWidget *target, const QList<QUrl> &urls)
     return drop.isAccepted();
 }
 
-QStringList shownNames(const Form1 &f)
+QStringList shownNames(Form1 &f)
 {
     QStringList names;
-    for (int i = 0; i < f.List2->count(); ++i)
-        names << f.List2->item(i)->text();
+    for (int i = 0; i < probe(f).List2->count(); ++i)
+        names << probe(f).List2->item(i)->text();
     return names;
 }
 
@@ -167,18 +169,17 @@ private slots:
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QString>("textStart");
         using A = CommandLine::Action;
-        QTest::newRow("no arguments") << QStringList{} << A::Run << QStringList{} << "";
-        QTest::newRow("paths and URLs")
-            << QStringList{"a.mp3", "../b/c.wav", "/abs/d.mp3", "file:///m/e%20f.mp3"} << A::Run
-            << QStringList{"/home/u/a.mp3", "/home/b/c.wav", "/abs/d.mp3", "/m/e f.mp3"} << "";
-        QTest::newRow("-- then a dash name")
-            << QStringList{"--", "-x.mp3", "--help"} << A::Run
-            << QStringList{"/home/u/-x.mp3", "/home/u/--help"} << "";
-        QTest::newRow("--help") << QStringList{"a.mp3", "--help"} << A::Print << QStringList{}
-                                << "Usage: tarn-player";
-        QTest::newRow("-v") << QStringList{"-v"} << A::Print << QStringList{} << "Tarn Player 9.9";
-        QTest::newRow("unknown option") << QStringList{"--shuffle"} << A::Fail << QStringList{}
-                                        << "tarn-player: unknown option --shuffle";
+        row("no arguments", QStringList{}, A::Run, QStringList{}, "");
+        row("paths and URLs",
+            QStringList{"a.mp3", "../b/c.wav", "/abs/d.mp3", "file:///m/e%20f.mp3"}, A::Run,
+            QStringList{"/home/u/a.mp3", "/home/b/c.wav", "/abs/d.mp3", "/m/e f.mp3"}, "");
+        row("-- then a dash name", QStringList{"--", "-x.mp3", "--help"}, A::Run,
+            QStringList{"/home/u/-x.mp3", "/home/u/--help"}, "");
+        row("--help", QStringList{"a.mp3", "--help"}, A::Print, QStringList{},
+            "Usage: tarn-player");
+        row("-v", QStringList{"-v"}, A::Print, QStringList{}, "Tarn Player 9.9");
+        row("unknown option", QStringList{"--shuffle"}, A::Fail, QStringList{},
+            "tarn-player: unknown option --shuffle");
     }
     void commandLine()
     {
@@ -202,17 +203,16 @@ private slots:
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QString>("trackLine");
         const QString noLine = "Now Playing:";
-        QTest::newRow("files") << QStringList{"music/b.mp3", "music/a.WAV"} << true
-                               << QStringList{"old.mp3", "b.mp3", "a.WAV"} << noLine;
-        QTest::newRow("folder") << QStringList{"music"} << true
-                                << QStringList{"old.mp3", "a.WAV", "b.mp3", "c.mp3"} << noLine;
-        QTest::newRow(".TPL") << QStringList{"list.TPL"} << true
-                              << QStringList{"old.mp3", "from list"} << noLine;
-        QTest::newRow("missing file")
-            << QStringList{"gone.mp3", "music/b.mp3"} << true << QStringList{"old.mp3", "b.mp3"}
-            << "Now Playing : gone.mp3 cannot be played: no such file";
-        QTest::newRow("web link") << QStringList{"https://example.org/a.mp3"} << false
-                                  << QStringList{"old.mp3"} << noLine;
+        row("files", QStringList{"music/b.mp3", "music/a.WAV"}, true,
+            QStringList{"old.mp3", "b.mp3", "a.WAV"}, noLine);
+        row("folder", QStringList{"music"}, true, QStringList{"old.mp3", "a.WAV", "b.mp3", "c.mp3"},
+            noLine);
+        row(".TPL", QStringList{"list.TPL"}, true, QStringList{"old.mp3", "from list"}, noLine);
+        row("missing file", QStringList{"gone.mp3", "music/b.mp3"}, true,
+            QStringList{"old.mp3", "b.mp3"},
+            "Now Playing : gone.mp3 cannot be played: no such file");
+        row("web link", QStringList{"https://example.org/a.mp3"}, false, QStringList{"old.mp3"},
+            noLine);
     }
     void dropOnPlaylist()
     {
@@ -229,23 +229,24 @@ private slots:
 
         Form1Harness h;
         Form1 &f = h.create();
-        f.List1->addItem("/m/old.mp3");
-        f.List2->addItem("old.mp3");
+        probe(f).List1->addItem("/m/old.mp3");
+        probe(f).List2->addItem("old.mp3");
         h.engine.calls.clear();
         QList<QUrl> urls;
         for (const QString &d : dropped)
             urls << (d.contains("://") ? QUrl(d) : QUrl::fromLocalFile(root.filePath(d)));
 
-        QCOMPARE(dragAndDrop(f.List2->viewport(), urls), accepted);
+        QCOMPARE(dragAndDrop(probe(f).List2->viewport(), urls), accepted);
         QCoreApplication::processEvents();
         QVERIFY(h.importsDone());
         QStringList shown;
-        for (int i = 0; i < f.List2->count(); ++i)
-            shown << f.List2->item(i)->text();
+        for (int i = 0; i < probe(f).List2->count(); ++i)
+            shown << probe(f).List2->item(i)->text();
         QCOMPARE(shown, names);
-        QCOMPARE(f.List1->count(), f.List2->count());
+        QCOMPARE(probe(f).List1->count(), probe(f).List2->count());
         QCOMPARE(h.engine.playerCalls(), QStringList{});
-        QCOMPARE(f.lbl_track->toolTip().isEmpty() ? f.lbl_track->text() : f.lbl_track->toolTip(),
+        QCOMPARE(probe(f).lbl_track->toolTip().isEmpty() ? probe(f).lbl_track->text()
+                                                         : probe(f).lbl_track->toolTip(),
                  trackLine);
     }
 
@@ -267,18 +268,18 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = h.create();
-        f.List1->addItem("/m/old.mp3");
-        f.List2->addItem("old.mp3");
+        probe(f).List1->addItem("/m/old.mp3");
+        probe(f).List2->addItem("old.mp3");
         const QString fixtures = qEnvironmentVariable("TARN_FIXTURES");
         f.openFiles({fixtures + "/missing.mp3", fixtures + "/tone440_u8_8k_mono.wav",
                      fixtures + "/tone440_wmav1.wma"},
                     true);
         QVERIFY(h.importsDone());
         h.engine.settle();
-        QCOMPARE(f.List2->count(), 3);
-        QCOMPARE(Form1::selectedIndex(f.List2), 1);
+        QCOMPARE(probe(f).List2->count(), 3);
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List2), 1);
         QCOMPARE(h.engine.fileName, fixtures + "/tone440_u8_8k_mono.wav");
-        QCOMPARE(h.engine.playStatus, 2);
+        QCOMPARE(h.engine.playStatus, PlayState::Playing);
         QCOMPARE(f.windowTitle(), h.engine.fileName);
     }
 
@@ -290,9 +291,9 @@ private slots:
     void fullPlaylistFromOutside_data()
     {
         QTest::addColumn<QString>("source");
-        QTest::newRow("command line, second start") << "openFiles";
-        QTest::newRow("OpenUri") << "OpenUri";
-        QTest::newRow("drop") << "drop";
+        row("command line, second start", "openFiles");
+        row("OpenUri", "OpenUri");
+        row("drop", "drop");
     }
     void fullPlaylistFromOutside()
     {
@@ -304,8 +305,8 @@ private slots:
             names << QStringLiteral("%1.mp3").arg(i);
             paths << "/m/" + names.last();
         }
-        f.List1->addItems(paths);
-        f.List2->addItems(names);
+        probe(f).List1->addItems(paths);
+        probe(f).List2->addItems(names);
         FakeMediaBus bus;
         MprisPlayer mpris(f, bus);
         QVERIFY(mpris.start());
@@ -319,13 +320,13 @@ private slots:
                 QVERIFY(
                     mpris.call(kMprisPlayer, "OpenUri", {QUrl::fromLocalFile(file).toString()}));
             else
-                QVERIFY(dragAndDrop(f.List2->viewport(), {QUrl::fromLocalFile(file)}));
+                QVERIFY(dragAndDrop(probe(f).List2->viewport(), {QUrl::fromLocalFile(file)}));
         }
         QCoreApplication::processEvents(); // a drop is taken from the event loop
         QVERIFY(h.importsDone());
         QCOMPARE(h.messages.texts(), QStringList{});
-        QCOMPARE(f.List2->count(), Form1::kMaxEntries);
-        QCOMPARE(f.lbl_track->toolTip(),
+        QCOMPARE(probe(f).List2->count(), Form1::kMaxEntries);
+        QCOMPARE(probe(f).lbl_track->toolTip(),
                  QStringLiteral("Now Playing : The playlist is full (32767 entries)."));
         QCOMPARE(h.engine.playerCalls(), QStringList{});
     }
@@ -342,14 +343,12 @@ private slots:
         QTest::addColumn<QStringList>("second"); // a request made while it is held
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<bool>("stopped"); // the track line says a folder search stopped
-        QTest::newRow("a file after a folder")
-            << QStringList{"a"} << QStringList{"b.mp3"} << QStringList{"b.mp3"} << true;
-        QTest::newRow("a file named after the folder, then a file")
-            << QStringList{"a", "b.mp3"} << QStringList{"a/1.mp3"} << QStringList{"b.mp3", "1.mp3"}
-            << true;
-        QTest::newRow("a folder after a file")
-            << QStringList{"b.mp3"} << QStringList{"a"}
-            << QStringList{"b.mp3", "1.mp3", "2.mp3", "10.mp3"} << false;
+        row("a file after a folder", QStringList{"a"}, QStringList{"b.mp3"}, QStringList{"b.mp3"},
+            true);
+        row("a file named after the folder, then a file", QStringList{"a", "b.mp3"},
+            QStringList{"a/1.mp3"}, QStringList{"b.mp3", "1.mp3"}, true);
+        row("a folder after a file", QStringList{"b.mp3"}, QStringList{"a"},
+            QStringList{"b.mp3", "1.mp3", "2.mp3", "10.mp3"}, false);
     }
     void searchLeavesTheWindowAnswering()
     {
@@ -367,15 +366,15 @@ private slots:
                 path = dir.filePath(path);
             return paths;
         };
-        f.fileImport().setVisitHook(hold.hook());
+        probe(f).fileImport().setVisitHook(hold.hook());
         f.openFiles(inDir(first), false);
         // Held in its folder, or done with a request of files alone.
-        QTRY_VERIFY(hold.entries() > 0 || !f.fileImport().busy());
+        QTRY_VERIFY(hold.entries() > 0 || !probe(f).fileImport().busy());
         f.openFiles(inDir(second), false);
-        f.fileImport().setVisitHook({});
+        probe(f).fileImport().setVisitHook({});
         QVERIFY(hold.waitHeld());
         QVERIFY(hold.thread() != std::this_thread::get_id());
-        const int before = f.List2->count();
+        const int before = probe(f).List2->count();
 
         // The window's event loop runs on while the search is held.
         int ticks = 0;
@@ -383,13 +382,14 @@ private slots:
         connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
         timer.start(1);
         QVERIFY(QTest::qWaitFor([&ticks] { return ticks >= 3; }));
-        QCOMPARE(f.List2->count(), before);
+        QCOMPARE(probe(f).List2->count(), before);
 
         hold.release();
         QVERIFY(h.importsDone());
         QCOMPARE(shownNames(f), names);
-        QCOMPARE(f.lbl_track->toolTip().contains("A newer request stopped the folder search"),
-                 stopped);
+        QCOMPARE(
+            probe(f).lbl_track->toolTip().contains("A newer request stopped the folder search"),
+            stopped);
         QVERIFY(hold.waitEnded());
     }
 
@@ -399,8 +399,8 @@ private slots:
     void exitLeavesTheSearch_data()
     {
         QTest::addColumn<bool>("exit"); // Exit; otherwise the window is destroyed
-        QTest::newRow("Exit") << true;
-        QTest::newRow("window gone") << false;
+        row("Exit", true);
+        row("window gone", false);
     }
     void exitLeavesTheSearch()
     {
@@ -410,13 +410,13 @@ private slots:
         Form1Harness h;
         Form1 &f = h.create();
         SearchHold hold;
-        f.fileImport().setVisitHook(hold.hook());
+        probe(f).fileImport().setVisitHook(hold.hook());
         f.openFiles({dir.path()}, true);
-        f.fileImport().setVisitHook({}); // the search holds the only copy now
+        probe(f).fileImport().setVisitHook({}); // the search holds the only copy now
         QVERIFY(hold.waitHeld());
 
         if (exit)
-            f.Command7_Click();
+            probe(f).Command7_Click();
         else
             h.form.reset();
         QVERIFY(hold.held()); // returned without waiting for the search
@@ -427,7 +427,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(hold.entries(), 1); // stopped at the entry it was held before
         if (exit)
-            QCOMPARE(f.List2->count(), 0);
+            QCOMPARE(probe(f).List2->count(), 0);
     }
 
     // Guards: names that are not UTF-8 (Latin-1 names of old disks and
@@ -436,12 +436,10 @@ private slots:
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("line");
-        QTest::newRow("folder")
-            << "folder"
-            << "Now Playing : 1 file or folder whose name is not valid UTF-8 was left out";
-        QTest::newRow("OpenUri")
-            << "OpenUri"
-            << "Now Playing : caf\uFFFD.ogg cannot be played: its name is not valid UTF-8";
+        row("folder", "folder",
+            "Now Playing : 1 file or folder whose name is not valid UTF-8 was left out");
+        row("OpenUri", "OpenUri",
+            "Now Playing : caf\uFFFD.ogg cannot be played: its name is not valid UTF-8");
     }
     void namesNotUtf8()
     {
@@ -466,7 +464,7 @@ private slots:
             QVERIFY(mpris.call(kMprisPlayer, "OpenUri",
                                {"file://" + QString::fromLatin1(name.toPercentEncoding("/"))}));
         QVERIFY(h.importsDone());
-        QCOMPARE(f.lbl_track->toolTip(), line);
+        QCOMPARE(probe(f).lbl_track->toolTip(), line);
         QCOMPARE(shownNames(f), source == "folder" ? QStringList{"ok.mp3"} : QStringList{});
     }
 };

@@ -1,5 +1,7 @@
 // The Options window: the opacity it holds, its arrows and Save.
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 #include "fakes/test_files.h"
 #include "mini/form4.h"
 #include "mini/up_down.h"
@@ -43,16 +45,13 @@ private slots:
         QTest::addColumn<QString>("loaded");
         QTest::addColumn<QString>("stepped");
         QTest::addColumn<QByteArray>("saved");
-        QTest::newRow("60, one up") << QByteArray(" 60 \r\n") << 1 << "60%"
-                                    << "61%" << QByteArray::fromHex("203631200d0a");
-        QTest::newRow("no file, saved at once") << QByteArray() << 0 << "0%"
-                                                << "0%" << QByteArray::fromHex("2030200d0a");
-        QTest::newRow("no file, one up: the lowest") << QByteArray() << 1 << "0%"
-                                                     << "20%" << QByteArray(" 20 \r\n");
-        QTest::newRow("100, up: no wrap") << QByteArray("100") << 1 << "100%"
-                                          << "100%" << QByteArray(" 100 \r\n");
-        QTest::newRow("20, down: no wrap") << QByteArray(" 20 \r\n") << -1 << "20%"
-                                           << "20%" << QByteArray(" 20 \r\n");
+        row("60, one up", QByteArray(" 60 \r\n"), 1, "60%", "61%",
+            QByteArray::fromHex("203631200d0a"));
+        row("no file, saved at once", QByteArray(), 0, "0%", "0%",
+            QByteArray::fromHex("2030200d0a"));
+        row("no file, one up: the lowest", QByteArray(), 1, "0%", "20%", QByteArray(" 20 \r\n"));
+        row("100, up: no wrap", QByteArray("100"), 1, "100%", "100%", QByteArray(" 100 \r\n"));
+        row("20, down: no wrap", QByteArray(" 20 \r\n"), -1, "20%", "20%", QByteArray(" 20 \r\n"));
     }
     void arrowsAndSave()
     {
@@ -89,7 +88,7 @@ private slots:
         const QString path = appFile(h.appFolder.path(), kTrans);
         writeFile(path, " 60 \r\n");
         Form1 &f = h.create();
-        f.Command5->click();
+        probe(f).control<QPushButton>("Command5")->click();
         Form4 *options = optionsWindow();
         QVERIFY(options && options->isVisible());
         QVERIFY(QTest::qWaitForWindowActive(options));
@@ -98,17 +97,17 @@ private slots:
         QCOMPARE(options->Label2->text(), QStringLiteral("61%"));
 
         writeFile(path, " 30 \r\n");
-        f.Command5_Click(); // shown: only brought forward
+        probe(f).Command5_Click(); // shown: only brought forward
         QCOMPARE(optionsWindow(), options);
         QCOMPARE(options->Label2->text(), QStringLiteral("61%"));
 
         options->close();
         QVERIFY(QFile::remove(path));
-        f.Command5_Click(); // nothing to read: the held value stays
+        probe(f).Command5_Click(); // nothing to read: the held value stays
         QCOMPARE(options->Label2->text(), QStringLiteral("61%"));
         options->close();
         writeFile(path, " 30 \r\n");
-        f.Command5_Click();
+        probe(f).Command5_Click();
         QCOMPARE(options->Label2->text(), QStringLiteral("30%"));
         QCOMPARE(options->UpDown1->value(), 30);
         QVERIFY(h.messages.shown.isEmpty());

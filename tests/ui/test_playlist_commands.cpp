@@ -1,4 +1,6 @@
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,8 +21,8 @@ const QString kFilter = QStringLiteral("Tarn Player Playlist (*.TPL)");
 void addEntries(tarn::Form1 &f, const QStringList &paths)
 {
     for (const QString &path : paths) {
-        f.List1->addItem(path);
-        f.List2->addItem(QFileInfo(path).fileName());
+        probe(f).List1->addItem(path);
+        probe(f).List2->addItem(QFileInfo(path).fileName());
     }
 }
 
@@ -48,8 +50,8 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 void load(Form1Harness &h, const QString &file)
 {
     h.dialogs.answers = {{file}};
-    h.form->Command9_Click();
-    QCOMPARE(h.form->List1->count(), h.form->List2->count());
+    probe(*h.form).Command9_Click();
+    QCOMPARE(probe(*h.form).List1->count(), probe(*h.form).List2->count());
 }
 
 } // namespace
@@ -65,7 +67,7 @@ private slots:
         addEntries(f, {"/m/a.mp3", "/m/b.wma", "/m/c.wav"});
         const QString file = h.appFolder.filePath("list.TPL");
         h.dialogs.answers = {{file}};
-        f.Command8_Click();
+        probe(f).Command8_Click();
 
         QCOMPARE(h.dialogs.calls.size(), 1);
         QCOMPARE(h.dialogs.calls[0].kind, QStringLiteral("save"));
@@ -82,8 +84,8 @@ private slots:
         QCOMPARE(
             fileBytes(file),
             QByteArray(" 3 \r\n/m/a.mp3+a.mp3\r\n/m/b.wma+b.wma\r\n/m/c.wav+c.wav\r\nend\r\n"));
-        QCOMPARE(tarn::Form1::selectedIndex(f.List2), 2);
-        QCOMPARE(tarn::Form1::selectedIndex(f.List1), 2);
+        QCOMPARE(tarn::Form1Probe::selectedIndex(probe(f).List2), 2);
+        QCOMPARE(tarn::Form1Probe::selectedIndex(probe(f).List1), 2);
     }
 
     // Guards: the empty playlist's 10 bytes, or a selection appearing from nowhere.
@@ -93,14 +95,14 @@ private slots:
         tarn::Form1 &f = h.create();
         const QString file = h.appFolder.filePath("empty.TPL");
         h.dialogs.answers = {{file}};
-        f.Command8_Click();
+        probe(f).Command8_Click();
         QCOMPARE(fileBytes(file), QByteArray(" 0 \r\nend\r\n"));
         QCOMPARE(h.messages.texts().first(), QStringLiteral("there are 0 Songs in your playlist"));
-        QCOMPARE(tarn::Form1::selectedIndex(f.List2), -1);
+        QCOMPARE(tarn::Form1Probe::selectedIndex(probe(f).List2), -1);
 
         h.messages.shown.clear();
         load(h, file);
-        QCOMPARE(f.List1->count(), 0);
+        QCOMPARE(probe(f).List1->count(), 0);
         QCOMPARE(h.messages.texts(), QStringList{"Playlist Imported"});
         QCOMPARE(h.dialogs.calls.last().kind, QStringLiteral("open"));
         QCOMPARE(h.dialogs.calls.last().title, QStringLiteral("Load Playlist"));
@@ -119,13 +121,13 @@ private slots:
         addEntries(saver.create(), paths);
         const QString file = saver.appFolder.filePath("round.TPL");
         saver.dialogs.answers = {{file}};
-        saver.form->Command8_Click();
+        probe(*saver.form).Command8_Click();
 
         Form1Harness loader;
         loader.create();
         load(loader, file);
-        QCOMPARE(texts(loader.form->List1), texts(saver.form->List1));
-        QCOMPARE(texts(loader.form->List2), texts(saver.form->List2));
+        QCOMPARE(texts(probe(*loader.form).List1), texts(probe(*saver.form).List1));
+        QCOMPARE(texts(probe(*loader.form).List2), texts(probe(*saver.form).List2));
     }
 
     // Guards: Load clearing, reordering or reselecting the existing playlist.
@@ -134,20 +136,20 @@ private slots:
         Form1Harness h;
         tarn::Form1 &f = h.create();
         addEntries(f, {"/old/x.mp3", "/old/y.mp3"});
-        tarn::Form1::setSelectedIndex(f.List1, 1);
-        tarn::Form1::setSelectedIndex(f.List2, 1);
+        tarn::Form1Probe::setSelectedIndex(probe(f).List1, 1);
+        tarn::Form1Probe::setSelectedIndex(probe(f).List2, 1);
         const QString file = h.appFolder.filePath("two.TPL");
         QVERIFY(
             writeFile(file, " 2 \r\nC:\\Music\\a.mp3+a.mp3\r\nD:\\Songs\\b.wma+b.wma\r\nend\r\n"));
         const qsizetype engineCalls = h.engine.calls.size();
         load(h, file);
         load(h, file);
-        QCOMPARE(texts(f.List1),
+        QCOMPARE(texts(probe(f).List1),
                  QStringList({"/old/x.mp3", "/old/y.mp3", "C:\\Music\\a.mp3", "D:\\Songs\\b.wma",
                               "C:\\Music\\a.mp3", "D:\\Songs\\b.wma"}));
-        QCOMPARE(texts(f.List2),
+        QCOMPARE(texts(probe(f).List2),
                  QStringList({"x.mp3", "y.mp3", "a.mp3", "b.wma", "a.mp3", "b.wma"}));
-        QCOMPARE(tarn::Form1::selectedIndex(f.List2), 1);
+        QCOMPARE(tarn::Form1Probe::selectedIndex(probe(f).List2), 1);
         QCOMPARE(h.engine.calls.size(), engineCalls);
     }
 
@@ -156,15 +158,14 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("added");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no end marker")
-            << QByteArray(" 2 \r\n/m/a.mp3+a.mp3\r\n/m/b.mp3+b.mp3\r\n") << 2
-            << "Playlist Imported\n\nThe file ended early, without its \"end\" line; the 2 "
-               "entries before that were loaded.";
-        QTest::newRow("binary") << QByteArray(" 1 \r\n/m/a.mp3+a.mp3\r\n\x01\x02\0\x03", 25) << 0
-                                << "%1 is not a playlist file: line 3 holds binary data.";
-        QTest::newRow("long line")
-            << QByteArray(" 1 \r\n/m/a.mp3+a.mp3\r\n" + QByteArray(40000, 'x') + "\r\nend\r\n") << 0
-            << "%1 is not a playlist file: line 3 is longer than a file path and a name can be.";
+        row("no end marker", QByteArray(" 2 \r\n/m/a.mp3+a.mp3\r\n/m/b.mp3+b.mp3\r\n"), 2,
+            "Playlist Imported\n\nThe file ended early, without its \"end\" line; the 2 "
+            "entries before that were loaded.");
+        row("binary", QByteArray(" 1 \r\n/m/a.mp3+a.mp3\r\n\x01\x02\0\x03", 25), 0,
+            "%1 is not a playlist file: line 3 holds binary data.");
+        row("long line",
+            QByteArray(" 1 \r\n/m/a.mp3+a.mp3\r\n" + QByteArray(40000, 'x') + "\r\nend\r\n"), 0,
+            "%1 is not a playlist file: line 3 is longer than a file path and a name can be.");
     }
     // Guards: a truncated or binary file loaded silently, or half-loaded.
     void loadReportsProblems()
@@ -178,7 +179,7 @@ private slots:
         const QString file = h.appFolder.filePath("p.TPL");
         QVERIFY(writeFile(file, bytes));
         load(h, file);
-        QCOMPARE(f.List1->count(), 1 + added);
+        QCOMPARE(probe(f).List1->count(), 1 + added);
         QCOMPARE(h.messages.texts(),
                  QStringList{message.contains("%1") ? message.arg(file) : message});
     }
@@ -191,19 +192,19 @@ private slots:
         QStringList many;
         for (int i = 0; i < tarn::Form1::kMaxEntries - 2; ++i)
             many << QStringLiteral("/m/%1.mp3").arg(i);
-        f.List1->addItems(many);
-        f.List2->addItems(many);
+        probe(f).List1->addItems(many);
+        probe(f).List2->addItems(many);
         const QString file = h.appFolder.filePath("five.TPL");
         QVERIFY(writeFile(file, " 5 \r\n/a+a\r\n/b+b\r\n/c+c\r\n/d+d\r\n/e+e\r\nend\r\n"));
         load(h, file);
-        QCOMPARE(f.List1->count(), tarn::Form1::kMaxEntries);
-        QCOMPARE(f.List2->item(tarn::Form1::kMaxEntries - 1)->text(), QStringLiteral("b"));
+        QCOMPARE(probe(f).List1->count(), tarn::Form1::kMaxEntries);
+        QCOMPARE(probe(f).List2->item(tarn::Form1::kMaxEntries - 1)->text(), QStringLiteral("b"));
         QCOMPARE(h.messages.texts(),
                  QStringList{"Playlist Imported\n\nThe playlist holds at most 32767 entries: 2 "
                              "entries of the file were loaded, the rest were left out."});
         h.messages.shown.clear();
         load(h, file);
-        QCOMPARE(f.List1->count(), tarn::Form1::kMaxEntries);
+        QCOMPARE(probe(f).List1->count(), tarn::Form1::kMaxEntries);
         QVERIFY(h.messages.texts().first().contains("0 entries of the file were loaded"));
     }
 
@@ -213,12 +214,12 @@ private slots:
         Form1Harness h;
         tarn::Form1 &f = h.create();
         addEntries(f, {"/m/a.mp3"});
-        f.Command8_Click(); // no answer queued: cancelled
-        f.Command9_Click();
+        probe(f).Command8_Click(); // no answer queued: cancelled
+        probe(f).Command9_Click();
         QCOMPARE(h.dialogs.calls.size(), 2);
         QVERIFY(h.messages.shown.isEmpty());
-        QCOMPARE(f.List1->count(), 1);
-        QCOMPARE(tarn::Form1::selectedIndex(f.List2), -1);
+        QCOMPARE(probe(f).List1->count(), 1);
+        QCOMPARE(tarn::Form1Probe::selectedIndex(probe(f).List2), -1);
         QCOMPARE(QDir(h.appFolder.path()).entryList(QDir::Files), QStringList());
     }
 
@@ -232,14 +233,14 @@ private slots:
         QVERIFY(writeFile(notADir, "x"));
         const QString file = notADir + "/list.TPL";
         h.dialogs.answers = {{file}};
-        f.Command8_Click();
+        probe(f).Command8_Click();
         QCOMPARE(h.messages.shown.size(), 3);
         const QString last = h.messages.shown.last().text;
         QVERIFY2(last.startsWith("Could not save the playlist to " + file + ":\n"),
                  qPrintable(last));
         QVERIFY(last.size() > ("Could not save the playlist to " + file + ":\n").size());
         QCOMPARE(h.messages.shown.last().icon, MessageIcon::Exclamation);
-        QCOMPARE(tarn::Form1::selectedIndex(f.List2), -1);
+        QCOMPARE(tarn::Form1Probe::selectedIndex(probe(f).List2), -1);
     }
 
     // Guards: a save that fails half-way destroying the earlier file of that name.
@@ -263,7 +264,7 @@ private slots:
         small.rlim_cur = 1024;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
         h.dialogs.answers = {{file}};
-        f.Command8_Click();
+        probe(f).Command8_Click();
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
 
@@ -283,7 +284,7 @@ private slots:
         addEntries(f, {"/m/a.mp3", "/m/two\nlines.mp3"});
         const QString file = h.appFolder.filePath("bad.TPL");
         h.dialogs.answers = {{file}};
-        f.Command8_Click();
+        probe(f).Command8_Click();
         QVERIFY(!QFile::exists(file));
         QVERIFY(h.messages.texts().last().startsWith("The playlist was not saved: entry 2"));
     }
@@ -292,12 +293,9 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << "missing.TPL"
-                                 << "No such file or directory";
-        QTest::newRow("pipe") << "fifo.TPL"
-                              << "it is not a regular file";
-        QTest::newRow("folder") << "folder.TPL"
-                                << "";
+        row("missing", "missing.TPL", "No such file or directory");
+        row("pipe", "fifo.TPL", "it is not a regular file");
+        row("folder", "folder.TPL", "");
     }
     // Guards: a crash, a frozen window on a pipe, or a silent failure to open.
     void loadUnreadableFileSaysWhy()
@@ -312,7 +310,7 @@ private slots:
         if (name.startsWith("folder"))
             QVERIFY(QDir().mkdir(file));
         load(h, file);
-        QCOMPARE(f.List1->count(), 0);
+        QCOMPARE(probe(f).List1->count(), 0);
         QCOMPARE(h.messages.shown.size(), 1);
         const QString text = h.messages.shown[0].text;
         QVERIFY2(text.startsWith("Could not open " + file + ":\n"), qPrintable(text));

@@ -1,6 +1,8 @@
 // SIGTERM and SIGINT reach the event loop as a Qt signal, and end the player
 // through Exit, once.
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 #include "platform/quit_signals.h"
 
 #include <QCheckBox>
@@ -32,8 +34,8 @@ private slots:
     void reachesTheEventLoop_data()
     {
         QTest::addColumn<int>("signalNumber");
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("SIGINT") << SIGINT;
+        row("SIGTERM", SIGTERM);
+        row("SIGINT", SIGINT);
     }
     // Guards: a logout or Ctrl+C killing the player where it stands, a
     // handler that does the work inside the signal handler instead of on the
@@ -60,11 +62,11 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = h.create();
-        f.HScroll1->setValue(700);
-        f.Check1->setChecked(false);
+        probe(f).HScroll1->setValue(700);
+        probe(f).Check1->setChecked(false);
         QuitSignals quit;
         QVERIFY(quit.isActive());
-        connect(&quit, &QuitSignals::received, &f, &Form1::Command7_Click);
+        connect(&quit, &QuitSignals::received, &f, &Form1::exitProgram);
         raise(SIGTERM);
         raise(SIGINT);
         QTRY_COMPARE(h.endProgramCalls, 1);

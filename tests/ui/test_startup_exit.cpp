@@ -1,7 +1,9 @@
 // Start-up restores volume, repeat and view; Exit (button, menu, close box)
 // writes rep.ini, saves them and ends the program exactly once.
 #include "core/first_paint.h"
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 #include "persist/app_folder.h"
 #include "persist/qt_settings_store.h"
 #include "persist/record_file.h"
@@ -40,13 +42,13 @@ QByteArray fileBytes(const QString &folder, const char *name)
 }
 
 // The view as the user sees it: flag, caption and menu states agree.
-void checkView(const Form1 &f, bool full)
+void checkView(Form1 &f, bool full)
 {
-    QCOMPARE(f.playlistShown, full ? 1 : 0);
-    QCOMPARE(f.Show_play->text(),
+    QCOMPARE(probe(f).playlistShown(), full ? 1 : 0);
+    QCOMPARE(probe(f).Show_play->text(),
              full ? QStringLiteral("Hide Playlist") : QStringLiteral("Show Playlist"));
-    QCOMPARE(f.Lst_Show->isEnabled(), !full);
-    QCOMPARE(f.Lst_Hide->isEnabled(), full);
+    QCOMPARE(probe(f).Lst_Show->isEnabled(), !full);
+    QCOMPARE(probe(f).Lst_Hide->isEnabled(), full);
 }
 
 } // namespace
@@ -68,15 +70,15 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = h.create();
-        QCOMPARE(f.HScroll1->value(), 2500);
-        QCOMPARE(f.lbl_vol->text(), QStringLiteral("Volume 100 %"));
+        QCOMPARE(probe(f).HScroll1->value(), 2500);
+        QCOMPARE(probe(f).lbl_vol->text(), QStringLiteral("Volume 100 %"));
         QCOMPARE(h.engine.volume, 0);
-        QVERIFY(f.Check1->isChecked());
+        QVERIFY(probe(f).Check1->isChecked());
         checkView(f, false);
-        QCOMPARE(f.txtTime->text(), QStringLiteral(" "));
-        QCOMPARE(f.Label3->text(), QStringLiteral(" "));
-        QVERIFY(!f.Timer1->isActive());
-        QCOMPARE(f.Text1->text(), QStringLiteral("No Track"));
+        QCOMPARE(probe(f).txtTime->text(), QStringLiteral(" "));
+        QCOMPARE(probe(f).Label3->text(), QStringLiteral(" "));
+        QVERIFY(!probe(f).Timer1->isActive());
+        QCOMPARE(probe(f).Text1->text(), QStringLiteral("No Track"));
         QVERIFY(h.engine.fileName.isEmpty()); // nothing restores a playlist
     }
 
@@ -91,42 +93,18 @@ private slots:
         QTest::addColumn<int>("bar");
         QTest::addColumn<bool>("repeat");
         QTest::addColumn<bool>("full");
-        QTest::newRow("saved 1000/0/1") << "1000"
-                                        << "0"
-                                        << "1" << 1000 << false << true;
-        QTest::newRow("Vol 0 still reaches engine") << "0"
-                                                    << "1"
-                                                    << "0" << 0 << true << false;
-        QTest::newRow("Vol 3000 leaves bar at 0") << "3000"
-                                                  << "1"
-                                                  << "1" << 0 << true << true;
-        QTest::newRow("Vol -1 leaves bar at 0") << "-1"
-                                                << "1"
-                                                << "0" << 0 << true << false;
-        QTest::newRow("Vol 40000 leaves bar at 0") << "40000"
-                                                   << "1"
-                                                   << "0" << 0 << true << false;
-        QTest::newRow("Vol letters leave bar at 0") << "loud"
-                                                    << "1"
-                                                    << "1" << 0 << true << true;
-        QTest::newRow("REP 2 is off") << "24"
-                                      << "2"
-                                      << "0" << 24 << false << false;
-        QTest::newRow("REP letters are off") << "2500"
-                                             << "yes"
-                                             << "0" << 2500 << false << false;
-        QTest::newRow("SIZE 2 is full") << "2500"
-                                        << "1"
-                                        << "2" << 2500 << true << true;
-        QTest::newRow("SIZE letters are compact") << "2500"
-                                                  << "1"
-                                                  << "big" << 2500 << true << false;
-        QTest::newRow("SIZE 40000 is compact") << "2500"
-                                               << "1"
-                                               << "40000" << 2500 << true << false;
-        QTest::newRow("everything unreadable") << ""
-                                               << ""
-                                               << "" << 0 << false << false;
+        row("saved 1000/0/1", "1000", "0", "1", 1000, false, true);
+        row("Vol 0 still reaches engine", "0", "1", "0", 0, true, false);
+        row("Vol 3000 leaves bar at 0", "3000", "1", "1", 0, true, true);
+        row("Vol -1 leaves bar at 0", "-1", "1", "0", 0, true, false);
+        row("Vol 40000 leaves bar at 0", "40000", "1", "0", 0, true, false);
+        row("Vol letters leave bar at 0", "loud", "1", "1", 0, true, true);
+        row("REP 2 is off", "24", "2", "0", 24, false, false);
+        row("REP letters are off", "2500", "yes", "0", 2500, false, false);
+        row("SIZE 2 is full", "2500", "1", "2", 2500, true, true);
+        row("SIZE letters are compact", "2500", "1", "big", 2500, true, false);
+        row("SIZE 40000 is compact", "2500", "1", "40000", 2500, true, false);
+        row("everything unreadable", "", "", "", 0, false, false);
     }
     void restoresStoredValues()
     {
@@ -139,12 +117,12 @@ private slots:
         Form1Harness h;
         h.settings.values = {{key("Vol"), vol}, {key("REP"), rep}, {key("SIZE"), size}};
         Form1 &f = h.create();
-        QCOMPARE(f.HScroll1->value(), bar);
+        QCOMPARE(probe(f).HScroll1->value(), bar);
         QCOMPARE(h.engine.volume, bar - 2500);
-        QCOMPARE(f.lbl_vol->text(), QStringLiteral("Volume %1 %").arg(bar / 25));
-        QCOMPARE(f.Check1->isChecked(), repeat);
+        QCOMPARE(probe(f).lbl_vol->text(), QStringLiteral("Volume %1 %").arg(bar / 25));
+        QCOMPARE(probe(f).Check1->isChecked(), repeat);
         checkView(f, full);
-        QCOMPARE(f.txtTime->text(), QStringLiteral(" "));
+        QCOMPARE(probe(f).txtTime->text(), QStringLiteral(" "));
     }
 
     // Guards: Exit reached one way but not another, rep.ini left unwritten or
@@ -154,11 +132,11 @@ private slots:
     {
         QTest::addColumn<QString>("how");
         QTest::addColumn<bool>("repeat");
-        QTest::newRow("Exit button, repeat on") << "button" << true;
-        QTest::newRow("Exit button, repeat off") << "button" << false;
-        QTest::newRow("File menu Exit") << "menu" << false;
-        QTest::newRow("close box, repeat on") << "close" << true;
-        QTest::newRow("close box, repeat off") << "close" << false;
+        row("Exit button, repeat on", "button", true);
+        row("Exit button, repeat off", "button", false);
+        row("File menu Exit", "menu", false);
+        row("close box, repeat on", "close", true);
+        row("close box, repeat off", "close", false);
     }
     void everyExitSavesAndEndsOnce()
     {
@@ -167,14 +145,14 @@ private slots:
         Form1Harness h;
         Form1 &f = h.create();
         f.show();
-        f.HScroll1->setValue(1234);
-        f.Check1->setChecked(repeat);
-        f.Show_play_Click();
+        probe(f).HScroll1->setValue(1234);
+        probe(f).Check1->setChecked(repeat);
+        probe(f).Show_play_Click();
 
         if (how == QLatin1String("button"))
-            f.Command7->click();
+            probe(f).control<QPushButton>("Command7")->click();
         else if (how == QLatin1String("menu"))
-            f.Mnu_Exit->trigger();
+            probe(f).control<QAction>("Mnu_Exit")->trigger();
         else
             QVERIFY(f.close());
 
@@ -187,7 +165,7 @@ private slots:
         QCOMPARE(h.endProgramCalls, 1);
 
         f.close();
-        f.Command7_Click();
+        probe(f).Command7_Click();
         QCOMPARE(h.endProgramCalls, 1);
     }
 
@@ -214,9 +192,9 @@ private slots:
     void exitSurvivesFailedWrites_data()
     {
         QTest::addColumn<QString>("failure");
-        QTest::newRow("application folder missing") << "folder";
-        QTest::newRow("disk full") << "disk";
-        QTest::newRow("settings store fails") << "store";
+        row("application folder missing", "folder");
+        row("disk full", "disk");
+        row("settings store fails", "store");
     }
     void exitSurvivesFailedWrites()
     {
@@ -231,13 +209,13 @@ private slots:
         int ends = 0;
         Form1 f(
             Form1Services{h.engine, h.dialogs, h.messages, h.settings, folder, [&] { ++ends; }});
-        f.Check1->setChecked(false);
-        f.HScroll1->setValue(600);
+        probe(f).Check1->setChecked(false);
+        probe(f).HScroll1->setValue(600);
         {
             std::optional<FileSizeLimit> full;
             if (failure == QLatin1String("disk"))
                 full.emplace(0);
-            f.Command7_Click();
+            probe(f).Command7_Click();
         }
         QCOMPARE(ends, 1);
         if (failure == QLatin1String("store")) {
@@ -264,15 +242,15 @@ private slots:
         };
         {
             Form1 first(services());
-            first.HScroll1->setValue(875);
-            first.Check1->setChecked(false);
-            first.Lst_Show->trigger();
-            first.Command7_Click();
+            probe(first).HScroll1->setValue(875);
+            probe(first).Check1->setChecked(false);
+            probe(first).Lst_Show->trigger();
+            probe(first).Command7_Click();
         }
         Form1 next(services());
-        QCOMPARE(next.HScroll1->value(), 875);
-        QCOMPARE(next.lbl_vol->text(), QStringLiteral("Volume 35 %"));
-        QVERIFY(!next.Check1->isChecked());
+        QCOMPARE(probe(next).HScroll1->value(), 875);
+        QCOMPARE(probe(next).lbl_vol->text(), QStringLiteral("Volume 35 %"));
+        QVERIFY(!probe(next).Check1->isChecked());
         checkView(next, true);
         QCOMPARE(ends, 1);
     }
@@ -284,10 +262,10 @@ private slots:
         Form1Harness h;
         h.engine.lengthOnOpen = 60;
         Form1 &first = h.create();
-        first.List1->addItem(QStringLiteral("/m/a.mp3"));
-        first.List2->addItem(QStringLiteral("a.mp3"));
-        Form1::setSelectedIndex(first.List2, 0);
-        first.List2_DblClick(); // its open is still under way
+        probe(first).List1->addItem(QStringLiteral("/m/a.mp3"));
+        probe(first).List2->addItem(QStringLiteral("a.mp3"));
+        Form1Probe::setSelectedIndex(probe(first).List2, 0);
+        probe(first).List2_DblClick(); // its open is still under way
         QVERIFY(h.engine.endOfStream && h.engine.opened);
         h.form.reset();
         QVERIFY(!h.engine.endOfStream);
@@ -296,8 +274,8 @@ private slots:
         h.engine.finishTrack();
 
         Form1 &second = h.create();
-        second.List1->addItem(QStringLiteral("/m/b.mp3"));
-        second.List2->addItem(QStringLiteral("b.mp3"));
+        probe(second).List1->addItem(QStringLiteral("/m/b.mp3"));
+        probe(second).List2->addItem(QStringLiteral("b.mp3"));
         h.engine.finishTrack(); // nothing selected: the advance starts at entry 0
         h.engine.settle();
         QCOMPARE(h.engine.fileName, QStringLiteral("/m/b.mp3"));
@@ -313,9 +291,9 @@ private slots:
         QTest::addColumn<bool>("shown");
         QTest::addColumn<bool>("destroyed");
         QTest::addColumn<int>("runs");
-        QTest::newRow("shown and painted") << true << false << 1;
-        QTest::newRow("never shown: the time limit") << false << false << 1;
-        QTest::newRow("destroyed first") << false << true << 0;
+        row("shown and painted", true, false, 1);
+        row("never shown: the time limit", false, false, 1);
+        row("destroyed first", false, true, 0);
     }
     void workAfterFirstPaintRunsOnce()
     {
@@ -350,10 +328,10 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = h.create();
-        f.Command10->click();
+        probe(f).control<QPushButton>("Command10")->click();
         QCOMPARE(fileBytes(h.appFolder.path(), "vol.ini"), QByteArray::fromHex("2032353030200d0a"));
-        f.HScroll1->setValue(0);
-        f.Command10_Click();
+        probe(f).HScroll1->setValue(0);
+        probe(f).Command10_Click();
         QCOMPARE(fileBytes(h.appFolder.path(), "vol.ini"), QByteArray::fromHex("2030200d0a"));
         QCOMPARE(h.endProgramCalls, 0);
     }

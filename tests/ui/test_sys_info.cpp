@@ -1,5 +1,6 @@
 // Reading the registry values that name the system information tool, and
 // starting it or saying it is unavailable.
+#include "fakes/data_rows.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_shell.h"
 #include "shell/sys_info.h"
@@ -36,25 +37,21 @@ private slots:
         QTest::addColumn<QString>("keyVal");
         const uint text = Registry::kString;
         const uint number = Registry::kNumber32;
-        QTest::newRow("string with its NUL")
-            << "K/V" << text << QByteArray("C:\\a b\\x.exe", 13) << true << "C:\\a b\\x.exe";
-        QTest::newRow("string without NUL") << "K/V" << text << QByteArray("abc") << true << "abc";
-        QTest::newRow("only one of two NULs goes")
-            << "K/V" << text << QByteArray("ab\0\0", 4) << true << QString::fromLatin1("ab\0", 3);
-        QTest::newRow("empty string") << "K/V" << text << QByteArray("", 1) << true << "";
-        QTest::newRow("zero bytes") << "K/V" << text << QByteArray() << false << "";
-        QTest::newRow("number 0x0A01")
-            << "K/V" << number << QByteArray("\x01\x0a\x00\x00", 4) << true << "2561";
-        QTest::newRow("number with every bit set")
-            << "K/V" << number << QByteArray("\xff\xff\xff\xff", 4) << true << "4294967295";
-        QTest::newRow("number of two bytes")
-            << "K/V" << number << QByteArray("\x01\x0a", 2) << false << "";
-        QTest::newRow("other type leaves KeyVal")
-            << "K/V" << 3u << QByteArray("\x01", 1) << true << "before";
-        QTest::newRow("longer than the buffer")
-            << "K/V" << text << QByteArray(1025, 'a') << false << "";
-        QTest::newRow("missing key") << "X/V" << text << QByteArray("abc") << false << "";
-        QTest::newRow("missing value") << "K/X" << text << QByteArray("abc") << false << "";
+        row("string with its NUL", "K/V", text, QByteArray("C:\\a b\\x.exe", 13), true,
+            "C:\\a b\\x.exe");
+        row("string without NUL", "K/V", text, QByteArray("abc"), true, "abc");
+        row("only one of two NULs goes", "K/V", text, QByteArray("ab\0\0", 4), true,
+            QString::fromLatin1("ab\0", 3));
+        row("empty string", "K/V", text, QByteArray("", 1), true, "");
+        row("zero bytes", "K/V", text, QByteArray(), false, "");
+        row("number 0x0A01", "K/V", number, QByteArray("\x01\x0a\x00\x00", 4), true, "2561");
+        row("number with every bit set", "K/V", number, QByteArray("\xff\xff\xff\xff", 4), true,
+            "4294967295");
+        row("number of two bytes", "K/V", number, QByteArray("\x01\x0a", 2), false, "");
+        row("other type leaves KeyVal", "K/V", 3u, QByteArray("\x01", 1), true, "before");
+        row("longer than the buffer", "K/V", text, QByteArray(1025, 'a'), false, "");
+        row("missing key", "X/V", text, QByteArray("abc"), false, "");
+        row("missing value", "K/X", text, QByteArray("abc"), false, "");
     }
     void getKeyValue()
     {
@@ -88,20 +85,16 @@ private slots:
         const QVariant absent;
         const QVariant tool(QByteArray("/nowhere/msinfo", 16));
         const QString exe = QStringLiteral("<folder>/MSINFO32.EXE");
-        QTest::newRow("PATH: started without the existence test")
-            << tool << false << false << true << "/nowhere/msinfo" << false;
-        QTest::newRow("PATH wins over the folder")
-            << tool << true << true << true << "/nowhere/msinfo" << false;
-        QTest::newRow("folder with MSINFO32.EXE") << absent << true << true << true << exe << false;
-        QTest::newRow("folder without MSINFO32.EXE")
-            << absent << true << false << true << "" << true;
-        QTest::newRow("nothing in the registry") << absent << false << false << true << "" << true;
-        QTest::newRow("empty PATH starts nothing")
-            << QVariant(QByteArray("", 1)) << true << true << true << "" << true;
-        QTest::newRow("zero-byte PATH: the folder is asked")
-            << QVariant(QByteArray()) << true << true << true << exe << false;
-        QTest::newRow("the tool fails to start")
-            << tool << false << false << false << "/nowhere/msinfo" << true;
+        row("PATH: started without the existence test", tool, false, false, true, "/nowhere/msinfo",
+            false);
+        row("PATH wins over the folder", tool, true, true, true, "/nowhere/msinfo", false);
+        row("folder with MSINFO32.EXE", absent, true, true, true, exe, false);
+        row("folder without MSINFO32.EXE", absent, true, false, true, "", true);
+        row("nothing in the registry", absent, false, false, true, "", true);
+        row("empty PATH starts nothing", QVariant(QByteArray("", 1)), true, true, true, "", true);
+        row("zero-byte PATH: the folder is asked", QVariant(QByteArray()), true, true, true, exe,
+            false);
+        row("the tool fails to start", tool, false, false, false, "/nowhere/msinfo", true);
     }
     void startSysInfo()
     {

@@ -2,7 +2,9 @@
 // automatic advance and the current-track line, on fakes. The fake engine
 // reports each open as a later event, as the real one does; settle() runs
 // those events.
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -36,12 +38,12 @@ Form1 &makeWindow(Form1Harness &h, int count, int selected, bool repeat)
     h.engine.lengthOnOpen = 180;
     Form1 &f = h.create();
     for (int i = 0; i < count; ++i) {
-        f.List1->addItem(path(i));
-        f.List2->addItem(QStringLiteral("%1.mp3").arg(i));
+        probe(f).List1->addItem(path(i));
+        probe(f).List2->addItem(QStringLiteral("%1.mp3").arg(i));
     }
-    Form1::setSelectedIndex(f.List1, selected);
-    Form1::setSelectedIndex(f.List2, selected);
-    f.Check1->setChecked(repeat);
+    Form1Probe::setSelectedIndex(probe(f).List1, selected);
+    Form1Probe::setSelectedIndex(probe(f).List2, selected);
+    probe(f).Check1->setChecked(repeat);
     h.engine.settle();
     h.engine.calls.clear();
     return f;
@@ -56,8 +58,8 @@ QStringList advanceCalls(int entry)
 // Shows the window with its playlist, as a user working with the list has it.
 void showFullView(Form1 &f)
 {
-    if (f.playlistShown == 0)
-        f.Show_play_Click();
+    if (probe(f).playlistShown() == 0)
+        probe(f).Show_play_Click();
     f.show();
 }
 
@@ -84,17 +86,17 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = makeWindow(h, 1, 0, false);
-        f.List1_DblClick();
+        probe(f).List1_DblClick();
         h.engine.settle();
         h.engine.calls.clear();
-        f.pause1_Click();
+        probe(f).pause1_Click();
         QCOMPARE(h.engine.calls, QStringList{"Pause"});
-        QCOMPARE(h.engine.playStatus, 1);
-        QVERIFY(!f.Timer1->isActive());
-        f.Play1_Click();
+        QCOMPARE(h.engine.playStatus, PlayState::Paused);
+        QVERIFY(!probe(f).Timer1->isActive());
+        probe(f).Play1_Click();
         QCOMPARE(h.engine.calls, (QStringList{"Pause", "Play"}));
-        QCOMPARE(h.engine.playStatus, 2);
-        QVERIFY(f.Timer1->isActive());
+        QCOMPARE(h.engine.playStatus, PlayState::Playing);
+        QVERIFY(probe(f).Timer1->isActive());
     }
 
     // Guards: Stop not rewinding, not showing 0, or touching the selection,
@@ -103,23 +105,23 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = makeWindow(h, 2, 1, false);
-        f.List1_DblClick();
+        probe(f).List1_DblClick();
         h.engine.settle();
         h.engine.position = 42;
-        f.Timer1_Timer();
-        QCOMPARE(f.Slider1->value(), 42);
-        QCOMPARE(f.txtTime->text(), QStringLiteral("00:42"));
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).Slider1->value(), 42);
+        QCOMPARE(probe(f).txtTime->text(), QStringLiteral("00:42"));
         const QString caption = f.windowTitle();
-        const QString track = f.Text1->text();
+        const QString track = probe(f).Text1->text();
         h.engine.calls.clear();
 
-        f.stop1_Click();
+        probe(f).stop1_Click();
         QCOMPARE(h.engine.calls, (QStringList{"Stop", "Position=0"}));
-        QCOMPARE(f.Slider1->value(), 0);
-        QCOMPARE(f.txtTime->text(), QStringLiteral("00:00"));
-        QCOMPARE(Form1::selectedIndex(f.List2), 1);
+        QCOMPARE(probe(f).Slider1->value(), 0);
+        QCOMPARE(probe(f).txtTime->text(), QStringLiteral("00:00"));
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List2), 1);
         QCOMPARE(f.windowTitle(), caption);
-        QCOMPARE(f.Text1->text(), track);
+        QCOMPARE(probe(f).Text1->text(), track);
     }
 
     void nextAndBack_data()
@@ -132,18 +134,18 @@ private slots:
         QTest::addColumn<int>("selectedAfter");
 
         // Guards: Next with nothing selected not starting at the first entry.
-        QTest::newRow("next, none selected") << 3 << -1 << false << true << 0 << 0;
-        QTest::newRow("next, middle") << 3 << 1 << false << true << 2 << 2;
+        row("next, none selected", 3, -1, false, true, 0, 0);
+        row("next, middle", 3, 1, false, true, 2, 2);
         // Guards: Next past the end losing the selection or playing nothing valid.
-        QTest::newRow("next, last, no repeat") << 3 << 2 << false << true << -1 << 2;
-        QTest::newRow("next, last, repeat") << 3 << 2 << true << true << 0 << 0;
+        row("next, last, no repeat", 3, 2, false, true, -1, 2);
+        row("next, last, repeat", 3, 2, true, true, 0, 0);
         // Guards: a crash or stray engine call on an empty playlist.
-        QTest::newRow("next, empty") << 0 << -1 << true << true << -1 << -1;
-        QTest::newRow("back, middle") << 3 << 2 << false << false << 1 << 1;
+        row("next, empty", 0, -1, true, true, -1, -1);
+        row("back, middle", 3, 2, false, false, 1, 1);
         // Guards: Back on the first entry doing nothing instead of restarting it.
-        QTest::newRow("back, first") << 3 << 0 << false << false << 0 << 0;
-        QTest::newRow("back, none selected") << 3 << -1 << false << false << -1 << -1;
-        QTest::newRow("back, empty") << 0 << -1 << false << false << -1 << -1;
+        row("back, first", 3, 0, false, false, 0, 0);
+        row("back, none selected", 3, -1, false, false, -1, -1);
+        row("back, empty", 0, -1, false, false, -1, -1);
     }
     void nextAndBack()
     {
@@ -155,20 +157,22 @@ private slots:
         QFETCH(int, selectedAfter);
         Form1Harness h;
         Form1 &f = makeWindow(h, count, selected, repeat);
-        next ? f.next1_Click() : f.Back1_Click();
+        next ? probe(f).next1_Click() : probe(f).Back1_Click();
         h.engine.settle();
 
-        QCOMPARE(Form1::selectedIndex(f.List1), selectedAfter);
-        QCOMPARE(Form1::selectedIndex(f.List2), selectedAfter);
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List1), selectedAfter);
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List2), selectedAfter);
         if (played < 0) {
             QVERIFY(h.engine.playerCalls().isEmpty());
         } else {
             QCOMPARE(h.engine.playerCalls(),
                      (QStringList{QStringLiteral("FileName=") + path(played), "Play"}));
-            QCOMPARE(h.engine.playStatus, 2);
+            QCOMPARE(h.engine.playStatus, PlayState::Playing);
             // The line names the entry that was just selected.
-            QCOMPARE(f.Text1->text(), QStringLiteral("%1.mp3 ").arg(played) + f.Label3->text());
-            QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : ") + f.Text1->text());
+            QCOMPARE(probe(f).Text1->text(),
+                     QStringLiteral("%1.mp3 ").arg(played) + probe(f).Label3->text());
+            QCOMPARE(probe(f).lbl_track->text(),
+                     QStringLiteral("Now Playing : ") + probe(f).Text1->text());
         }
     }
 
@@ -184,20 +188,20 @@ private slots:
 
         Form1Harness h;
         Form1 &f = makeWindow(h, 2, -1, false);
-        f.List1->addItem(path);
-        f.List2->addItem(QStringLiteral("big song.mp3"));
-        f.Label3->setText(QStringLiteral("/  02:00"));
-        Form1::setSelectedIndex(f.List2, 2);
-        f.List2_DblClick();
+        probe(f).List1->addItem(path);
+        probe(f).List2->addItem(QStringLiteral("big song.mp3"));
+        probe(f).Label3->setText(QStringLiteral("/  02:00"));
+        Form1Probe::setSelectedIndex(probe(f).List2, 2);
+        probe(f).List2_DblClick();
         h.engine.settle();
 
         QCOMPARE(h.engine.playerCalls(), (QStringList{QStringLiteral("FileName=") + path, "Play"}));
-        QCOMPARE(Form1::selectedIndex(f.List1), 2);
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List1), 2);
         QCOMPARE(f.windowTitle(), path);
-        QCOMPARE(f.Label4->text(), QStringLiteral("File Size: 4567 KB's"));
-        QCOMPARE(f.Text1->text(), QStringLiteral("big song.mp3 /  02:00"));
-        QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : big song.mp3 /  02:00"));
-        QVERIFY(f.Timer1->isActive());
+        QCOMPARE(probe(f).Label4->text(), QStringLiteral("File Size: 4567 KB's"));
+        QCOMPARE(probe(f).Text1->text(), QStringLiteral("big song.mp3 /  02:00"));
+        QCOMPARE(probe(f).lbl_track->text(), QStringLiteral("Now Playing : big song.mp3 /  02:00"));
+        QVERIFY(probe(f).Timer1->isActive());
     }
 
     void playFailureSaysWhy_data()
@@ -207,13 +211,12 @@ private slots:
         QTest::addColumn<QString>("reason");
         // Guards: a missing or broken entry crashing, claiming to play, or
         // leaving the time of the track before it on show.
-        QTest::newRow("double-click, broken file")
-            << "double-click" << false << "not an audio file";
+        row("double-click, broken file", "double-click", false, "not an audio file");
         // Guards: no sound output failing silently, as if the track played.
-        QTest::newRow("double-click, no output") << "double-click" << true << "no sound output";
-        QTest::newRow("Play, no output") << "Play" << true << "no sound output";
+        row("double-click, no output", "double-click", true, "no sound output");
+        row("Play, no output", "Play", true, "no sound output");
         // Guards: the advance racing on through the playlist with no output.
-        QTest::newRow("advance, no output") << "advance" << true << "no sound output";
+        row("advance, no output", "advance", true, "no sound output");
     }
     void playFailureSaysWhy()
     {
@@ -222,11 +225,11 @@ private slots:
         QFETCH(QString, reason);
         Form1Harness h;
         Form1 &f = makeWindow(h, 3, 0, false);
-        f.List2_DblClick();
+        probe(f).List2_DblClick();
         h.engine.settle();
         h.engine.position = 30;
-        f.Timer1_Timer();
-        QCOMPARE(f.txtTime->text(), QStringLiteral("00:30"));
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).txtTime->text(), QStringLiteral("00:30"));
         if (noOutput)
             h.engine.playFailure = reason;
         else
@@ -235,25 +238,25 @@ private slots:
 
         if (how == QLatin1String("Play")) {
             h.engine.Stop();
-            f.Play1_Click();
+            probe(f).Play1_Click();
         } else {
-            Form1::setSelectedIndex(f.List2, how == QLatin1String("advance") ? 0 : 1);
-            how == QLatin1String("advance") ? h.engine.finishTrack() : f.List2_DblClick();
+            Form1Probe::setSelectedIndex(probe(f).List2, how == QLatin1String("advance") ? 0 : 1);
+            how == QLatin1String("advance") ? h.engine.finishTrack() : probe(f).List2_DblClick();
         }
         h.engine.settle();
-        f.Timer1_Timer();
+        probe(f).Timer1_Timer();
 
         const QString name =
             how == QLatin1String("Play") ? QStringLiteral("0.mp3") : QStringLiteral("1.mp3");
-        QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : ") + name +
-                                          QStringLiteral(" cannot be played: ") + reason);
-        QVERIFY(h.engine.playStatus != 2);
-        QVERIFY(!f.Timer1->isActive());
+        QCOMPARE(probe(f).lbl_track->text(), QStringLiteral("Now Playing : ") + name +
+                                                 QStringLiteral(" cannot be played: ") + reason);
+        QVERIFY(h.engine.playStatus != PlayState::Playing);
+        QVERIFY(!probe(f).Timer1->isActive());
         QVERIFY(h.engine.playerCalls().filter(QStringLiteral("FileName=")).size() <= 1);
         if (!noOutput) {
-            QCOMPARE(f.txtTime->text(), QStringLiteral(" "));
-            QCOMPARE(f.Label3->text(), QStringLiteral(" "));
-            QCOMPARE(f.Label4->text(), QStringLiteral("File Size: 0 KB's"));
+            QCOMPARE(probe(f).txtTime->text(), QStringLiteral(" "));
+            QCOMPARE(probe(f).Label3->text(), QStringLiteral(" "));
+            QCOMPARE(probe(f).Label4->text(), QStringLiteral("File Size: 0 KB's"));
         }
     }
 
@@ -263,20 +266,20 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = makeWindow(h, 3, 0, false);
-        f.List2_DblClick();
+        probe(f).List2_DblClick();
         h.engine.settle();
         h.engine.position = 30;
-        f.Timer1_Timer();
-        const QString sounding = f.Text1->text();
+        probe(f).Timer1_Timer();
+        const QString sounding = probe(f).Text1->text();
         h.engine.lostOutput = true;
-        f.Timer1_Timer();
-        QCOMPARE(f.lbl_track->toolTip(),
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).lbl_track->toolTip(),
                  QStringLiteral("Now Playing : 0.mp3 - no sound: the sound output is gone; it "
                                 "plays on when one is back"));
-        QVERIFY(f.Timer1->isActive());
+        QVERIFY(probe(f).Timer1->isActive());
         h.engine.lostOutput = false;
-        f.Timer1_Timer();
-        QCOMPARE(f.Text1->text(), sounding);
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).Text1->text(), sounding);
     }
 
     // Guards: a single click in List2 leaving List1 on another entry (then
@@ -287,17 +290,17 @@ private slots:
         Form1 &f = makeWindow(h, 4, -1, false);
         showFullView(f);
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        const QRect row2 = f.List2->visualItemRect(f.List2->item(2));
-        QTest::mouseClick(f.List2->viewport(), Qt::LeftButton, {}, row2.center());
-        QCOMPARE(Form1::selectedIndex(f.List2), 2);
-        QCOMPARE(Form1::selectedIndex(f.List1), 2);
-        QTest::keyClick(f.List2, Qt::Key_Down);
-        QCOMPARE(Form1::selectedIndex(f.List1), 3);
+        const QRect row2 = probe(f).List2->visualItemRect(probe(f).List2->item(2));
+        QTest::mouseClick(probe(f).List2->viewport(), Qt::LeftButton, {}, row2.center());
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List2), 2);
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List1), 2);
+        QTest::keyClick(probe(f).List2, Qt::Key_Down);
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List1), 3);
         QVERIFY(h.engine.playerCalls().isEmpty());
 
-        f.next1_Click(); // the last entry, no repeat: nothing
+        probe(f).next1_Click(); // the last entry, no repeat: nothing
         QVERIFY(h.engine.playerCalls().isEmpty());
-        f.Back1_Click();
+        probe(f).Back1_Click();
         QCOMPARE(h.engine.playerCalls().first(), QStringLiteral("FileName=/m/2.mp3"));
     }
 
@@ -308,15 +311,15 @@ private slots:
         QTest::addColumn<bool>("repeat");
         QTest::addColumn<int>("played"); // -1: stopped at the end of the playlist
 
-        QTest::newRow("middle") << 3 << 1 << false << 2;
+        row("middle", 3, 1, false, 2);
         // Guards: the advance stepping from -1 into nowhere.
-        QTest::newRow("none selected") << 3 << -1 << false << 0;
+        row("none selected", 3, -1, false, 0);
         // Guards: Repeat replaying the last track instead of the whole list.
-        QTest::newRow("last, repeat") << 3 << 2 << true << 0;
-        QTest::newRow("only entry, repeat") << 1 << 0 << true << 0;
+        row("last, repeat", 3, 2, true, 0);
+        row("only entry, repeat", 1, 0, true, 0);
         // Guards: the end of the playlist not stopping or not saying so.
-        QTest::newRow("last, no repeat") << 3 << 2 << false << -1;
-        QTest::newRow("empty playlist") << 0 << -1 << true << -1;
+        row("last, no repeat", 3, 2, false, -1);
+        row("empty playlist", 0, -1, true, -1);
     }
     void endOfTrack()
     {
@@ -332,19 +335,20 @@ private slots:
 
         if (played >= 0) {
             QCOMPARE(h.engine.playerCalls(), advanceCalls(played));
-            QCOMPARE(Form1::selectedIndex(f.List1), played);
-            QCOMPARE(Form1::selectedIndex(f.List2), played);
-            QCOMPARE(f.Text1->text(), QStringLiteral("%1.mp3").arg(played));
-            QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : %1.mp3").arg(played));
+            QCOMPARE(Form1Probe::selectedIndex(probe(f).List1), played);
+            QCOMPARE(Form1Probe::selectedIndex(probe(f).List2), played);
+            QCOMPARE(probe(f).Text1->text(), QStringLiteral("%1.mp3").arg(played));
+            QCOMPARE(probe(f).lbl_track->text(),
+                     QStringLiteral("Now Playing : %1.mp3").arg(played));
             // Guards: the caption and size still naming the first track played.
             QCOMPARE(f.windowTitle(), path(played));
-            QCOMPARE(f.Label4->text(), QStringLiteral("File Size: 0 KB's"));
-            QCOMPARE(h.engine.playStatus, 2);
-            QVERIFY(f.Timer1->isActive());
+            QCOMPARE(probe(f).Label4->text(), QStringLiteral("File Size: 0 KB's"));
+            QCOMPARE(h.engine.playStatus, PlayState::Playing);
+            QVERIFY(probe(f).Timer1->isActive());
         } else {
             QCOMPARE(h.engine.playerCalls(), QStringList{"Stop"});
-            QCOMPARE(f.Text1->text(), QStringLiteral("End of playlist"));
-            QCOMPARE(f.lbl_track->text(), kEndLine);
+            QCOMPARE(probe(f).Text1->text(), QStringLiteral("End of playlist"));
+            QCOMPARE(probe(f).lbl_track->text(), kEndLine);
             QCOMPARE(f.windowTitle(), caption);
         }
     }
@@ -356,18 +360,19 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = makeWindow(h, 2, 1, false);
-        f.List1_DblClick();
+        probe(f).List1_DblClick();
         h.engine.settle();
         h.engine.finishTrack();
         QCOMPARE(h.engine.length, 180.0);
-        f.Timer1_Timer();
-        f.Timer1_Timer();
-        QCOMPARE(f.lbl_track->text(), kEndLine);
-        QCOMPARE(f.Label3->text(), QStringLiteral("/  03:00")); // the rest of the display goes on
+        probe(f).Timer1_Timer();
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).lbl_track->text(), kEndLine);
+        QCOMPARE(probe(f).Label3->text(),
+                 QStringLiteral("/  03:00")); // the rest of the display goes on
 
         h.engine.Play(); // as the mini player's Play does, past the window's handlers
-        f.Timer1_Timer();
-        QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : 1.mp3 - 03:00"));
+        probe(f).Timer1_Timer();
+        QCOMPARE(probe(f).lbl_track->text(), QStringLiteral("Now Playing : 1.mp3 - 03:00"));
     }
 
     void advanceOverUnplayableEntries_data()
@@ -380,26 +385,21 @@ private slots:
         QTest::addColumn<int>("played");        // -1: ends with the end-of-playlist line
 
         // Guards: the advance stopping at an entry that cannot be opened.
-        QTest::newRow("two broken, then a good one")
-            << 4 << 0 << false << QList<int>{1, 2} << QList<int>{1, 2, 3} << 3;
+        row("two broken, then a good one", 4, 0, false, QList<int>{1, 2}, QList<int>{1, 2, 3}, 3);
         // Guards: a broken last entry leaving the player neither playing nor ended.
-        QTest::newRow("broken to the end")
-            << 4 << 1 << false << QList<int>{2, 3} << QList<int>{2, 3} << -1;
+        row("broken to the end", 4, 1, false, QList<int>{2, 3}, QList<int>{2, 3}, -1);
         // Guards: Repeat over a playlist of nothing but broken entries cycling for ever.
-        QTest::newRow("all broken, repeat: one pass")
-            << 3 << 1 << true << QList<int>{0, 1, 2} << QList<int>{2, 0, 1} << -1;
+        row("all broken, repeat: one pass", 3, 1, true, QList<int>{0, 1, 2}, QList<int>{2, 0, 1},
+            -1);
         // Guards: a long run of missing files (an unplugged drive) tried to its end.
-        QTest::newRow("ten broken in a row")
-            << 12 << 0 << false << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}
-            << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10} << -1;
-        QTest::newRow("nine broken in a row")
-            << 12 << 0 << false << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}
-            << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10} << 10;
-        QTest::newRow("all broken, repeat, long playlist") << 30 << 29 << true << [] {
-            QList<int> all(30);
-            std::iota(all.begin(), all.end(), 0);
-            return all;
-        }() << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9} << -1;
+        row("ten broken in a row", 12, 0, false, QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+            QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, -1);
+        row("nine broken in a row", 12, 0, false, QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9},
+            QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 10);
+        QList<int> all(30);
+        std::iota(all.begin(), all.end(), 0);
+        row("all broken, repeat, long playlist", 30, 29, true, all,
+            QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, -1);
     }
     void advanceOverUnplayableEntries()
     {
@@ -426,11 +426,12 @@ private slots:
         // which freezes the window for as long as the opens take.
         QCOMPARE(h.engine.mostOpensPerEvent, 1);
         if (played >= 0) {
-            QCOMPARE(Form1::selectedIndex(f.List2), played);
-            QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : %1.mp3").arg(played));
+            QCOMPARE(Form1Probe::selectedIndex(probe(f).List2), played);
+            QCOMPARE(probe(f).lbl_track->text(),
+                     QStringLiteral("Now Playing : %1.mp3").arg(played));
             QCOMPARE(f.windowTitle(), path(played));
         } else {
-            QCOMPARE(f.lbl_track->text(), kEndLine);
+            QCOMPARE(probe(f).lbl_track->text(), kEndLine);
         }
 
         // A later end of track starts a new run, still finite.
@@ -445,10 +446,10 @@ private slots:
     void userActionEndsTheAdvanceRun_data()
     {
         QTest::addColumn<QString>("action");
-        QTest::newRow("Stop") << "Stop";
-        QTest::newRow("Pause") << "Pause";
-        QTest::newRow("Play") << "Play";
-        QTest::newRow("double-click") << "double-click";
+        row("Stop", "Stop");
+        row("Pause", "Pause");
+        row("Play", "Play");
+        row("double-click", "double-click");
     }
     void userActionEndsTheAdvanceRun()
     {
@@ -462,19 +463,19 @@ private slots:
         QCoreApplication::sendPostedEvents(); // 1 fails, the advance opens 2
         QCOMPARE(h.engine.fileName, path(2));
         if (action == QLatin1String("Stop"))
-            f.stop1_Click();
+            probe(f).stop1_Click();
         else if (action == QLatin1String("Pause"))
-            f.pause1_Click();
+            probe(f).pause1_Click();
         else if (action == QLatin1String("Play"))
-            f.Play1_Click();
+            probe(f).Play1_Click();
         else
-            f.List2_DblClick(); // entry 2 again, the user's choice
+            probe(f).List2_DblClick(); // entry 2 again, the user's choice
         h.engine.settle();
 
         QCOMPARE(h.engine.fileName, path(2));
-        QCOMPARE(f.lbl_track->text(),
+        QCOMPARE(probe(f).lbl_track->text(),
                  QStringLiteral("Now Playing : 2.mp3 cannot be played: not an audio file"));
-        QCOMPARE(Form1::selectedIndex(f.List2), 2);
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List2), 2);
     }
 
     // Guards: the hint for the entry after next reaching the engine before
@@ -499,25 +500,18 @@ private slots:
 
         // Guards: a hint that does not follow the selection, or names the
         // selected entry instead of the one after it.
-        QTest::newRow("selection moves") << 4 << 0 << false << "select 2"
-                                         << "/m/3.mp3";
-        QTest::newRow("selection cleared") << 4 << 2 << false << "select -1"
-                                           << "/m/0.mp3";
+        row("selection moves", 4, 0, false, "select 2", "/m/3.mp3");
+        row("selection cleared", 4, 2, false, "select -1", "/m/0.mp3");
         // Guards: Repeat not wrapping the hint to the first entry, or a hint
         // past the end without it.
-        QTest::newRow("repeat ticked at the last") << 3 << 2 << false << "repeat on"
-                                                   << "/m/0.mp3";
-        QTest::newRow("repeat cleared at the last") << 3 << 2 << true << "repeat off"
-                                                    << "";
+        row("repeat ticked at the last", 3, 2, false, "repeat on", "/m/0.mp3");
+        row("repeat cleared at the last", 3, 2, true, "repeat off", "");
         // Guards: entries added after the last one not becoming the next file.
-        QTest::newRow("entries added") << 3 << 2 << false << "add 2"
-                                       << "/n/0.mp3";
+        row("entries added", 3, 2, false, "add 2", "/n/0.mp3");
         // Guards: the hint left on the entry after a removed one, while the
         // advance (with nothing selected) starts at the first entry.
-        QTest::newRow("selected entry removed") << 4 << 1 << false << "remove 1"
-                                                << "/m/0.mp3";
-        QTest::newRow("last entry removed") << 1 << 0 << true << "remove 0"
-                                            << "";
+        row("selected entry removed", 4, 1, false, "remove 1", "/m/0.mp3");
+        row("last entry removed", 1, 0, true, "remove 0", "");
     }
     void nextFileHint()
     {
@@ -531,18 +525,18 @@ private slots:
         const QStringList words = change.split(QLatin1Char(' '));
         const int n = words.value(1).toInt();
         if (words[0] == QLatin1String("select")) {
-            Form1::setSelectedIndex(f.List2, n);
+            Form1Probe::setSelectedIndex(probe(f).List2, n);
         } else if (words[0] == QLatin1String("repeat")) {
-            f.Check1->setChecked(words[1] == QLatin1String("on"));
+            probe(f).Check1->setChecked(words[1] == QLatin1String("on"));
         } else if (words[0] == QLatin1String("add")) {
             QStringList files;
             for (int i = 0; i < n; ++i)
                 files << QStringLiteral("/n/%1.mp3").arg(i);
             h.dialogs.answers << files;
-            f.Command11_Click();
+            probe(f).Command11_Click();
         } else {
-            Form1::setSelectedIndex(f.List2, n);
-            f.Command2_Click();
+            Form1Probe::setSelectedIndex(probe(f).List2, n);
+            probe(f).Command2_Click();
         }
         h.engine.settle();
         QCOMPARE(h.engine.nextFileName, hint);
@@ -555,41 +549,32 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = makeWindow(h, 3, 0, false);
-        f.optRES->setAutoExclusive(false);
-        f.optRES->setChecked(false);
+        probe(f).control<QRadioButton>("optRES")->setAutoExclusive(false);
+        probe(f).control<QRadioButton>("optRES")->setChecked(false);
         h.engine.finishTrack();
         h.engine.settle();
         QVERIFY(h.engine.calls.isEmpty());
-        QCOMPARE(Form1::selectedIndex(f.List2), 0);
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List2), 0);
     }
 
-    // Guards: the hidden text boxes keeping the focus (typing into them).
-    void hiddenTextBoxesPassFocusToThePlaylist()
+    // Guards: the hidden text boxes keeping the focus (typing into them), and
+    // Shift+Tab from the playlist bouncing off them straight back to the
+    // playlist, so the keyboard can never leave it.
+    void hiddenTextBoxesPassFocusOn()
     {
         Form1Harness h;
         Form1 *window = activeFullWindow(h);
         QVERIFY(window);
         Form1 &f = *window;
-        for (QLineEdit *box : {f.Text1, f.Text2}) {
-            f.Command1->setFocus();
+        for (QLineEdit *box : {probe(f).Text1, probe(f).control<QLineEdit>("Text2")}) {
+            probe(f).Command1->setFocus();
             box->setFocus();
-            QTRY_COMPARE(QApplication::focusWidget(), f.List2);
+            QTRY_COMPARE(QApplication::focusWidget(), probe(f).List2);
         }
-    }
-
-    // Guards: Shift+Tab from the playlist bouncing off the hidden text boxes
-    // straight back to the playlist, so the keyboard can never leave it.
-    void backtabLeavesThePlaylist()
-    {
-        Form1Harness h;
-        Form1 *window = activeFullWindow(h);
-        QVERIFY(window);
-        Form1 &f = *window;
-        f.List2->setFocus();
-        QTest::keyClick(f.List2, Qt::Key_Backtab, Qt::ShiftModifier);
-        QVERIFY(QApplication::focusWidget() != f.List2);
-        QVERIFY(QApplication::focusWidget() != f.Text1);
-        QVERIFY(QApplication::focusWidget() != f.Text2);
+        QTest::keyClick(probe(f).List2, Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(QApplication::focusWidget() != probe(f).List2);
+        QVERIFY(QApplication::focusWidget() != probe(f).Text1);
+        QVERIFY(QApplication::focusWidget() != probe(f).control<QLineEdit>("Text2"));
     }
 
     void returnPlaysTheSelectedEntry_data()
@@ -600,15 +585,12 @@ private slots:
         QTest::addColumn<int>("selected");
         QTest::addColumn<bool>("plays");
         // Guards: Return on an entry doing nothing where a double-click plays it.
-        QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << 0 << 1 << true;
-        QTest::newRow("keypad Enter")
-            << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 0 << 2 << true;
+        row("Return", int(Qt::Key_Return), int(Qt::NoModifier), 0, 1, true);
+        row("keypad Enter", int(Qt::Key_Enter), int(Qt::KeypadModifier), 0, 2, true);
         // Guards: a held key restarting the track over and over.
-        QTest::newRow("held Return")
-            << int(Qt::Key_Return) << int(Qt::NoModifier) << 3 << 1 << true;
+        row("held Return", int(Qt::Key_Return), int(Qt::NoModifier), 3, 1, true);
         // Guards: Return with nothing selected playing some entry anyway.
-        QTest::newRow("nothing selected")
-            << int(Qt::Key_Return) << int(Qt::NoModifier) << 0 << -1 << false;
+        row("nothing selected", int(Qt::Key_Return), int(Qt::NoModifier), 0, -1, false);
     }
     void returnPlaysTheSelectedEntry()
     {
@@ -621,16 +603,16 @@ private slots:
         Form1 *window = activeFullWindow(h, 3);
         QVERIFY(window);
         Form1 &f = *window;
-        f.List2->setFocus();
-        Form1::setSelectedIndex(f.List2, selected);
+        probe(f).List2->setFocus();
+        Form1Probe::setSelectedIndex(probe(f).List2, selected);
         h.engine.calls.clear();
         const auto mods = Qt::KeyboardModifiers(modifiers);
-        QTest::keyPress(f.List2, Qt::Key(key), mods);
+        QTest::keyPress(probe(f).List2, Qt::Key(key), mods);
         for (int i = 0; i < heldRepeats; ++i) {
             QKeyEvent repeat(QEvent::KeyPress, key, mods, QString(), true);
-            QApplication::sendEvent(f.List2, &repeat);
+            QApplication::sendEvent(probe(f).List2, &repeat);
         }
-        QTest::keyRelease(f.List2, Qt::Key(key), mods);
+        QTest::keyRelease(probe(f).List2, Qt::Key(key), mods);
         h.engine.settle();
 
         if (!plays) {
@@ -639,10 +621,11 @@ private slots:
         }
         QCOMPARE(h.engine.playerCalls(),
                  (QStringList{QStringLiteral("FileName=") + path(selected), "Play"}));
-        QCOMPARE(Form1::selectedIndex(f.List1), selected);
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List1), selected);
         QCOMPARE(f.windowTitle(), path(selected));
-        QCOMPARE(f.Text1->text(), QStringLiteral("%1.mp3 ").arg(selected) + f.Label3->text());
-        QCOMPARE(h.engine.playStatus, 2);
+        QCOMPARE(probe(f).Text1->text(),
+                 QStringLiteral("%1.mp3 ").arg(selected) + probe(f).Label3->text());
+        QCOMPARE(h.engine.playStatus, PlayState::Playing);
     }
 
     // Guards: a long name or reason cut off at the label's edge with no sign
@@ -655,22 +638,22 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         const QString name = QString(150, QLatin1Char('n')) + QStringLiteral(".mp3");
         const QString whole = QStringLiteral("Now Playing : ") + name;
-        f.Text1->setText(name);
-        const QString shown = f.lbl_track->text();
-        QCOMPARE(f.lbl_track->toolTip(), whole);
+        probe(f).Text1->setText(name);
+        const QString shown = probe(f).lbl_track->text();
+        QCOMPARE(probe(f).lbl_track->toolTip(), whole);
         QVERIFY2(shown.endsWith(QChar(0x2026)) && whole.startsWith(shown.chopped(1)),
                  qPrintable(shown));
-        QVERIFY(f.lbl_track->fontMetrics().horizontalAdvance(shown) <=
-                f.lbl_track->contentsRect().width());
+        QVERIFY(probe(f).lbl_track->fontMetrics().horizontalAdvance(shown) <=
+                probe(f).lbl_track->contentsRect().width());
 
         // Guards: the cut made once for the width the label had then.
-        f.lbl_track->resize(f.lbl_track->fontMetrics().horizontalAdvance(whole) + 10,
-                            f.lbl_track->height());
-        QCOMPARE(f.lbl_track->text(), whole);
+        probe(f).lbl_track->resize(probe(f).lbl_track->fontMetrics().horizontalAdvance(whole) + 10,
+                                   probe(f).lbl_track->height());
+        QCOMPARE(probe(f).lbl_track->text(), whole);
 
-        f.Text1->setText(QStringLiteral("short.mp3"));
-        QCOMPARE(f.lbl_track->text(), QStringLiteral("Now Playing : short.mp3"));
-        QCOMPARE(f.lbl_track->toolTip(), f.lbl_track->text());
+        probe(f).Text1->setText(QStringLiteral("short.mp3"));
+        QCOMPARE(probe(f).lbl_track->text(), QStringLiteral("Now Playing : short.mp3"));
+        QCOMPARE(probe(f).lbl_track->toolTip(), probe(f).lbl_track->text());
     }
 
     // Guards: a file name that looks like markup shown as rich text.
@@ -679,14 +662,14 @@ private slots:
         Form1Harness h;
         h.engine.lengthOnOpen = 180;
         Form1 &f = h.create();
-        f.List1->addItem(QStringLiteral("/m/<b>x</b>.mp3"));
-        f.List2->addItem(QStringLiteral("<b>x</b>.mp3"));
-        Form1::setSelectedIndex(f.List2, 0);
-        f.List2_DblClick();
+        probe(f).List1->addItem(QStringLiteral("/m/<b>x</b>.mp3"));
+        probe(f).List2->addItem(QStringLiteral("<b>x</b>.mp3"));
+        Form1Probe::setSelectedIndex(probe(f).List2, 0);
+        probe(f).List2_DblClick();
         h.engine.settle();
-        f.Timer1_Timer();
-        QVERIFY(f.lbl_track->text().contains(QStringLiteral("<b>x</b>.mp3")));
-        QCOMPARE(f.lbl_track->textFormat(), Qt::PlainText);
+        probe(f).Timer1_Timer();
+        QVERIFY(probe(f).lbl_track->text().contains(QStringLiteral("<b>x</b>.mp3")));
+        QCOMPARE(probe(f).lbl_track->textFormat(), Qt::PlainText);
     }
 };
 

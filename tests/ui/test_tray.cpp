@@ -2,7 +2,9 @@
 // balloon; the icon's requests and the popup's items show and hide the main
 // window, open the About box and exit, and leave the playlist, playback and
 // view alone; a window hidden into the tray never outlives the tray host.
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 #include "mini/form2.h"
 
 #include <QAction>
@@ -35,11 +37,11 @@ Form1 &playingWindow(Form1Harness &h)
         QStringLiteral("1"));
     Form1 &f = h.create();
     for (const char *name : {"a", "b"}) {
-        f.List1->addItem(QStringLiteral("/m/%1.mp3").arg(QLatin1String(name)));
-        f.List2->addItem(QStringLiteral("%1.mp3").arg(QLatin1String(name)));
+        probe(f).List1->addItem(QStringLiteral("/m/%1.mp3").arg(QLatin1String(name)));
+        probe(f).List2->addItem(QStringLiteral("%1.mp3").arg(QLatin1String(name)));
     }
-    Form1::setSelectedIndex(f.List2, 1);
-    f.List2_DblClick();
+    Form1Probe::setSelectedIndex(probe(f).List2, 1);
+    probe(f).List2_DblClick();
     h.engine.settle();
     f.show();
     h.engine.calls.clear();
@@ -50,18 +52,18 @@ Form1 &playingWindow(Form1Harness &h)
 // Playlist, playback and view in one comparable line.
 QString playerState(const Form1Harness &h)
 {
-    const Form1 &f = *h.form;
+    Form1 &f = *h.form;
     QStringList out;
-    for (const QListWidget *list : {f.List1, f.List2})
+    for (const QListWidget *list : {probe(f).List1, probe(f).List2})
         for (int i = 0; i < list->count(); ++i)
             out << list->item(i)->text();
     // The mini player hands the engine the volume it has already.
     QStringList calls = h.engine.calls;
     calls.removeIf([](const QString &c) { return c.startsWith(QLatin1String("Volume=")); });
-    out << QString::number(Form1::selectedIndex(f.List2)) << calls.join(QLatin1Char(','))
-        << QString::number(h.engine.volume) << QString::number(h.engine.playStatus)
-        << QString::number(f.playlistShown) << f.Show_play->text()
-        << QString::number(f.Timer1->isActive());
+    out << QString::number(Form1Probe::selectedIndex(probe(f).List2))
+        << calls.join(QLatin1Char(',')) << QString::number(h.engine.volume)
+        << QString::number(int(h.engine.playStatus)) << QString::number(probe(f).playlistShown())
+        << probe(f).Show_play->text() << QString::number(probe(f).Timer1->isActive());
     return out.join(QLatin1Char(' '));
 }
 
@@ -94,8 +96,8 @@ private slots:
     void startUpPutsIconUpThenBalloon_data()
     {
         QTest::addColumn<QString>("size");
-        QTest::newRow("compact view") << "0";
-        QTest::newRow("full view") << "1";
+        row("compact view", "0");
+        row("full view", "1");
     }
     void startUpPutsIconUpThenBalloon()
     {
@@ -113,8 +115,8 @@ private slots:
     void menuRequestOpensPopupAtPointer_data()
     {
         QTest::addColumn<bool>("hidden");
-        QTest::newRow("window shown") << false;
-        QTest::newRow("window hidden into the tray") << true;
+        row("window shown", false);
+        row("window hidden into the tray", true);
     }
     void menuRequestOpensPopupAtPointer()
     {
@@ -122,18 +124,18 @@ private slots:
         Form1Harness h;
         Form1 &f = playingWindow(h);
         if (hidden)
-            f.Hide1_Click();
+            probe(f).Hide1_Click();
         QCursor::setPos(200, 150);
         h.tray.request(TrayRequest::Menu);
-        QVERIFY(f.mnuPop->isVisible());
-        QCOMPARE(f.mnuPop->pos(), QPoint(200, 150));
-        QCOMPARE(captions(f.mnuPop), QStringList({"Show Tarn Player", "Hide Tarn Player",
-                                                  "Mini Controls", "-", "About", "Exit"}));
-        QCOMPARE(f.mnuPop->defaultAction(), f.itmShowMainWindow);
-        QVERIFY(f.itmShowMainWindow->font().bold());
-        QVERIFY(!f.menuBar()->actions().contains(f.mnuPop->menuAction()));
+        QVERIFY(probe(f).mnuPop->isVisible());
+        QCOMPARE(probe(f).mnuPop->pos(), QPoint(200, 150));
+        QCOMPARE(captions(probe(f).mnuPop), QStringList({"Show Tarn Player", "Hide Tarn Player",
+                                                         "Mini Controls", "-", "About", "Exit"}));
+        QCOMPARE(probe(f).mnuPop->defaultAction(), probe(f).control<QAction>("itmShowMainWindow"));
+        QVERIFY(probe(f).control<QAction>("itmShowMainWindow")->font().bold());
+        QVERIFY(!f.menuBar()->actions().contains(probe(f).mnuPop->menuAction()));
         QCOMPARE(f.isVisible(), !hidden); // opening the menu shows nothing
-        f.mnuPop->close();
+        probe(f).mnuPop->close();
     }
 
     // Guards: an event or item that does not show, hide, inform or open
@@ -148,19 +150,16 @@ private slots:
         QTest::addColumn<QStringList>("trayCalls");
         QTest::addColumn<QString>("opened"); // the window the action opens, if any
         const QStringList none;
-        QTest::newRow("restore request brings the window back")
-            << true << "restore" << true << none << "";
-        QTest::newRow("restore request on a shown window")
-            << false << "restore" << true << none << "";
-        QTest::newRow("Show brings the window back") << true << "show" << true << none << "";
-        QTest::newRow("Show on a shown window") << false << "show" << true << none << "";
-        QTest::newRow("Hide hides") << false << "hide" << false << none << "";
-        QTest::newRow("Hide twice") << true << "hide" << false << none << "";
-        QTest::newRow("information request")
-            << false << "info" << true << QStringList{kInfoBalloon} << "";
-        QTest::newRow("Mini Controls") << false << "mini" << false << none << "strip";
-        QTest::newRow("About, window stays hidden") << true << "about" << false << none << "about";
-        QTest::newRow("separator") << false << "separator" << true << none << "";
+        row("restore request brings the window back", true, "restore", true, none, "");
+        row("restore request on a shown window", false, "restore", true, none, "");
+        row("Show brings the window back", true, "show", true, none, "");
+        row("Show on a shown window", false, "show", true, none, "");
+        row("Hide hides", false, "hide", false, none, "");
+        row("Hide twice", true, "hide", false, none, "");
+        row("information request", false, "info", true, QStringList{kInfoBalloon}, "");
+        row("Mini Controls", false, "mini", false, none, "strip");
+        row("About, window stays hidden", true, "about", false, none, "about");
+        row("separator", false, "separator", true, none, "");
     }
     void requestsAndItems()
     {
@@ -172,7 +171,7 @@ private slots:
         Form1Harness h;
         Form1 &f = playingWindow(h);
         if (startHidden)
-            f.Hide1->trigger();
+            probe(f).control<QAction>("Hide1")->trigger();
         const QString before = playerState(h);
 
         if (action == "restore")
@@ -189,7 +188,7 @@ private slots:
 
         QCOMPARE(f.isVisible(), visible);
         QCOMPARE(h.tray.calls, trayCalls);
-        QCOMPARE(f.aboutBox() != nullptr, opened == "about");
+        QCOMPARE(probe(f).aboutBox() != nullptr, opened == "about");
         QCOMPARE(shownStrip() != nullptr, opened == "strip");
         QCOMPARE(playerState(h), before);
         QCOMPARE(h.endProgramCalls, 0);
@@ -200,8 +199,8 @@ private slots:
     void popupExitShowsWindowThenExits_data()
     {
         QTest::addColumn<bool>("hidden");
-        QTest::newRow("window hidden into the tray") << true;
-        QTest::newRow("window shown") << false;
+        row("window hidden into the tray", true);
+        row("window shown", false);
     }
     void popupExitShowsWindowThenExits()
     {
@@ -211,8 +210,8 @@ private slots:
         bool visibleAtEnd = false;
         h.onEndProgram = [&] { visibleAtEnd = f.isVisible(); };
         if (hidden)
-            f.Hide1_Click();
-        f.Cmd_Exit->trigger();
+            probe(f).Hide1_Click();
+        probe(f).control<QAction>("Cmd_Exit")->trigger();
         QVERIFY(visibleAtEnd);
         QCOMPARE(h.endProgramCalls, 1);
         QCOMPARE(h.settings.values.value(FakeSettings::path(
@@ -227,9 +226,9 @@ private slots:
         QTest::addColumn<bool>("hostAtHide");
         QTest::addColumn<bool>("hostLater");
         QTest::addColumn<bool>("visible");
-        QTest::newRow("host stays: window stays hidden") << true << true << false;
-        QTest::newRow("host goes: window comes back") << true << false << true;
-        QTest::newRow("no host: Hide leaves the window shown") << false << false << true;
+        row("host stays: window stays hidden", true, true, false);
+        row("host goes: window comes back", true, false, true);
+        row("no host: Hide leaves the window shown", false, false, true);
     }
     void windowNeverLostWithoutTrayHost()
     {
@@ -239,13 +238,14 @@ private slots:
         Form1Harness h;
         Form1 &f = playingWindow(h);
         h.tray.hostAvailable = hostAtHide;
-        f.Hide1_Click();
+        probe(f).Hide1_Click();
         QCOMPARE(f.isVisible(), !hostAtHide);
         h.tray.hostAvailable = hostLater;
-        if (f.trayWatch->isActive())
-            f.trayWatch_Timer();
+        if (probe(f).control<QTimer>("trayWatch")->isActive())
+            probe(f).trayWatch_Timer();
         QCOMPARE(f.isVisible(), visible);
-        QCOMPARE(f.trayWatch->isActive(), !visible); // no watching a shown window
+        QCOMPARE(probe(f).control<QTimer>("trayWatch")->isActive(),
+                 !visible); // no watching a shown window
     }
 
     // Guards: a double click whose first click opens the menu (the menu then
@@ -256,13 +256,12 @@ private slots:
         QTest::addColumn<QList<int>>("reasons");
         QTest::addColumn<QList<int>>("requests");
         const int menu = int(TrayRequest::Menu);
-        QTest::newRow("right click") << QList<int>{QSystemTrayIcon::Context} << QList<int>{menu};
-        QTest::newRow("left click") << QList<int>{QSystemTrayIcon::Trigger} << QList<int>{menu};
-        QTest::newRow("double click")
-            << QList<int>{QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick}
-            << QList<int>{int(TrayRequest::Restore)};
-        QTest::newRow("middle click") << QList<int>{QSystemTrayIcon::MiddleClick}
-                                      << QList<int>{int(TrayRequest::Information)};
+        row("right click", QList<int>{QSystemTrayIcon::Context}, QList<int>{menu});
+        row("left click", QList<int>{QSystemTrayIcon::Trigger}, QList<int>{menu});
+        row("double click", QList<int>{QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick},
+            QList<int>{int(TrayRequest::Restore)});
+        row("middle click", QList<int>{QSystemTrayIcon::MiddleClick},
+            QList<int>{int(TrayRequest::Information)});
     }
     void qtTrayGestures()
     {

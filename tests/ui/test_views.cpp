@@ -1,7 +1,9 @@
 // The main window's two views, menu bar, keyboard order and artwork.
 #include "core/hot_spot.h"
 #include "core/svg_picture.h"
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,20 +30,20 @@ constexpr int kPlaylistBottom = 443;
 
 void putInView(Form1 &f, bool full)
 {
-    if ((f.playlistShown == 1) != full)
-        f.Show_play_Click();
+    if ((probe(f).playlistShown() == 1) != full)
+        probe(f).Show_play_Click();
 }
 
 // Everything the view toggle sets, in one comparable line.
-QString viewState(const Form1 &f)
+QString viewState(Form1 &f)
 {
     return QStringLiteral("flag=%1 size=%2x%3 caption=%4 show=%5 hide=%6")
-        .arg(f.playlistShown)
+        .arg(probe(f).playlistShown())
         .arg(f.width())
         .arg(f.height())
-        .arg(f.Show_play->text())
-        .arg(f.Lst_Show->isEnabled())
-        .arg(f.Lst_Hide->isEnabled());
+        .arg(probe(f).Show_play->text())
+        .arg(probe(f).Lst_Show->isEnabled())
+        .arg(probe(f).Lst_Hide->isEnabled());
 }
 
 // Everything a button or menu procedure may change, in one comparable text.
@@ -49,16 +51,16 @@ QString outcome(Form1Harness &h)
 {
     Form1 &f = *h.form;
     QStringList out;
-    for (const QListWidget *list : {f.List1, f.List2}) {
+    for (const QListWidget *list : {probe(f).List1, probe(f).List2}) {
         QStringList items;
         for (int i = 0; i < list->count(); ++i)
             items << list->item(i)->text();
-        out << items.join(QLatin1Char('|')) << QString::number(Form1::selectedIndex(list));
+        out << items.join(QLatin1Char('|')) << QString::number(Form1Probe::selectedIndex(list));
     }
     for (const DialogCall &call : h.dialogs.calls)
         out << call.kind + QLatin1Char(':') + call.title + QLatin1Char(':') + call.filter;
     out << h.messages.texts() << QString::number(h.endProgramCalls) << viewState(f)
-        << f.lbl_track->text() << f.Text1->text() << f.windowTitle();
+        << probe(f).lbl_track->text() << probe(f).Text1->text() << f.windowTitle();
     for (auto it = h.settings.values.cbegin(); it != h.settings.values.cend(); ++it)
         out << it.key() + QLatin1Char('=') + it.value();
     const QDir folder(h.appFolder.path());
@@ -102,21 +104,21 @@ private slots:
         Form1Harness h;
         Form1 &f = h.create();
         putInView(f, full);
-        f.List1->addItems({QStringLiteral("/a.mp3"), QStringLiteral("/b.mp3")});
-        f.List2->addItems({QStringLiteral("a.mp3"), QStringLiteral("b.mp3")});
-        Form1::setSelectedIndex(f.List1, 1);
-        Form1::setSelectedIndex(f.List2, 1);
+        probe(f).List1->addItems({QStringLiteral("/a.mp3"), QStringLiteral("/b.mp3")});
+        probe(f).List2->addItems({QStringLiteral("a.mp3"), QStringLiteral("b.mp3")});
+        Form1Probe::setSelectedIndex(probe(f).List1, 1);
+        Form1Probe::setSelectedIndex(probe(f).List2, 1);
         const QString before = viewState(f);
-        f.Show_play_Click();
-        QCOMPARE(f.Lst_Show->isEnabled() + f.Lst_Hide->isEnabled(), 1);
-        QCOMPARE(f.playlistShown, std::int16_t(full ? 0 : 1));
+        probe(f).Show_play_Click();
+        QCOMPARE(probe(f).Lst_Show->isEnabled() + probe(f).Lst_Hide->isEnabled(), 1);
+        QCOMPARE(probe(f).playlistShown(), std::int16_t(full ? 0 : 1));
         QVERIFY(viewState(f) != before);
-        f.Show_play_Click();
-        QCOMPARE(f.Lst_Show->isEnabled() + f.Lst_Hide->isEnabled(), 1);
+        probe(f).Show_play_Click();
+        QCOMPARE(probe(f).Lst_Show->isEnabled() + probe(f).Lst_Hide->isEnabled(), 1);
         QCOMPARE(viewState(f), before);
-        QCOMPARE(Form1::selectedIndex(f.List1), 1);
-        QCOMPARE(Form1::selectedIndex(f.List2), 1);
-        QCOMPARE(f.List2->count(), 2);
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List1), 1);
+        QCOMPARE(Form1Probe::selectedIndex(probe(f).List2), 1);
+        QCOMPARE(probe(f).List2->count(), 2);
     }
 
     // Guards: the compact view showing part of the button rows or the list
@@ -131,32 +133,33 @@ private slots:
         showActive(f);
         putInView(f, full);
         const int expected = f.height() - f.menuBar()->height();
-        QTRY_COMPARE(f.client->height(), expected);
-        QCOMPARE(f.client->geometry().bottom(), f.height() - 1);
+        QTRY_COMPARE(probe(f).client->height(), expected);
+        QCOMPARE(probe(f).client->geometry().bottom(), f.height() - 1);
         QCOMPARE(f.minimumSize(), f.maximumSize());
         QCOMPARE(f.width(), 525);
         QVERIFY(!(f.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
 
-        const int clientHeight = f.client->height();
-        const QList<QWidget *> upper{f.Image5,    f.Command7,  f.txtTime, f.Label3, f.Command3,
-                                     f.Show_play, f.lbl_track, f.Slider1, f.Image2, f.Back1,
-                                     f.next1,     f.lbl_vol,   f.Image1,  f.Check1, f.HScroll1};
-        for (QWidget *w : upper) {
-            QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
-            QVERIFY2(w->geometry().bottom() < clientHeight, qPrintable(w->objectName()));
+        const int clientHeight = probe(f).client->height();
+        for (const char *name :
+             {"Image5", "Command7", "txtTime", "Label3", "Command3", "Show_play", "lbl_track",
+              "Slider1", "Image2", "Back1", "next1", "lbl_vol", "Image1", "Check1", "HScroll1"}) {
+            const QWidget *w = f.findChild<QWidget *>(name);
+            QVERIFY2(w && w->isVisible(), name);
+            QVERIFY2(w->geometry().bottom() < clientHeight, name);
         }
-        const QList<QWidget *> lower{f.Command8, f.Command9, f.Command11, f.Command1, f.Command2,
-                                     f.Command4, f.Command5, f.Command6,  f.List2};
-        for (QWidget *w : lower) {
+        for (const char *name : {"Command8", "Command9", "Command11", "Command1", "Command2",
+                                 "Command4", "Command5", "Command6", "List2"}) {
+            const QWidget *w = f.findChild<QWidget *>(name);
+            QVERIFY2(w, name);
             if (full) {
-                QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
-                QVERIFY2(w->geometry().bottom() < clientHeight, qPrintable(w->objectName()));
+                QVERIFY2(w->isVisible(), name);
+                QVERIFY2(w->geometry().bottom() < clientHeight, name);
             } else {
-                QVERIFY2(!w->isVisible() || w->y() >= clientHeight, qPrintable(w->objectName()));
+                QVERIFY2(!w->isVisible() || w->y() >= clientHeight, name);
             }
         }
         if (full)
-            QCOMPARE(f.List2->geometry().bottom() + 1, kPlaylistBottom);
+            QCOMPARE(probe(f).List2->geometry().bottom() + 1, kPlaylistBottom);
         else
             QVERIFY(clientHeight <= kButtonRowsTop);
     }
@@ -179,18 +182,12 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("item");
         QTest::addColumn<bool>("full");
-        QTest::newRow("add") << "Command1"
-                             << "Mnu_Add" << false;
-        QTest::newRow("remove") << "Command2"
-                                << "Mnu_Rem" << true;
-        QTest::newRow("exit") << "Command7"
-                              << "Mnu_Exit" << true;
-        QTest::newRow("show list") << "Show_play"
-                                   << "Lst_Show" << false;
-        QTest::newRow("hide list") << "Show_play"
-                                   << "Lst_Hide" << true;
-        QTest::newRow("mini controls") << "Command3"
-                                       << "Ctl_Mini" << false;
+        row("add", "Command1", "Mnu_Add", false);
+        row("remove", "Command2", "Mnu_Rem", true);
+        row("exit", "Command7", "Mnu_Exit", true);
+        row("show list", "Show_play", "Lst_Show", false);
+        row("hide list", "Show_play", "Lst_Hide", true);
+        row("mini controls", "Command3", "Ctl_Mini", false);
     }
     void menuItemDoesWhatItsButtonDoes()
     {
@@ -204,11 +201,11 @@ private slots:
             Form1 &f = h.create();
             putInView(f, full);
             for (const QString &name : {QStringLiteral("one.mp3"), QStringLiteral("two.mp3")}) {
-                f.List1->addItem(QStringLiteral("/music/") + name);
-                f.List2->addItem(name);
+                probe(f).List1->addItem(QStringLiteral("/music/") + name);
+                probe(f).List2->addItem(name);
             }
-            Form1::setSelectedIndex(f.List1, 1);
-            Form1::setSelectedIndex(f.List2, 1);
+            Form1Probe::setSelectedIndex(probe(f).List1, 1);
+            Form1Probe::setSelectedIndex(probe(f).List2, 1);
             if (viaMenu) {
                 QAction *action = f.findChild<QAction *>(item);
                 QVERIFY(action && action->isEnabled());
@@ -233,18 +230,18 @@ private slots:
         putInView(f, false);
         showActive(f);
         ctrlKeyOnSlider(f, Qt::Key_S);
-        QCOMPARE(f.playlistShown, std::int16_t(1));
+        QCOMPARE(probe(f).playlistShown(), std::int16_t(1));
         ctrlKeyOnSlider(f, Qt::Key_S); // "Show Play List" is disabled now
-        QCOMPARE(f.playlistShown, std::int16_t(1));
-        f.List2->setFocus();
-        QTest::keyClick(f.List2, Qt::Key_H, Qt::ControlModifier);
-        QCOMPARE(f.playlistShown, std::int16_t(0));
+        QCOMPARE(probe(f).playlistShown(), std::int16_t(1));
+        probe(f).List2->setFocus();
+        QTest::keyClick(probe(f).List2, Qt::Key_H, Qt::ControlModifier);
+        QCOMPARE(probe(f).playlistShown(), std::int16_t(0));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_H, Qt::ControlModifier);
-        QCOMPARE(f.playlistShown, std::int16_t(0));
+        QCOMPARE(probe(f).playlistShown(), std::int16_t(0));
 
-        QSignalSpy add(f.Mnu_Add, &QAction::triggered);
-        QSignalSpy remove(f.Mnu_Rem, &QAction::triggered);
-        QSignalSpy mini(f.Ctl_Mini, &QAction::triggered);
+        QSignalSpy add(probe(f).control<QAction>("Mnu_Add"), &QAction::triggered);
+        QSignalSpy remove(probe(f).control<QAction>("Mnu_Rem"), &QAction::triggered);
+        QSignalSpy mini(probe(f).control<QAction>("Ctl_Mini"), &QAction::triggered);
         ctrlKeyOnSlider(f, Qt::Key_A);
         ctrlKeyOnSlider(f, Qt::Key_R);
         ctrlKeyOnSlider(f, Qt::Key_M);
@@ -261,13 +258,11 @@ private slots:
     {
         QTest::addColumn<bool>("full");
         QTest::addColumn<QStringList>("reached");
-        QTest::newRow("compact") << false
-                                 << QStringList{"Slider1", "Check1", "HScroll1", "Command10"};
-        QTest::newRow("full") << true
-                              << QStringList{"Slider1",  "Check1",    "HScroll1", "Command8",
-                                             "Command9", "Command11", "Command1", "Command2",
-                                             "Command4", "Command5",  "Command6", "List2",
-                                             "Command10"};
+        row("compact", false, QStringList{"Slider1", "Check1", "HScroll1", "Command10"});
+        row("full", true,
+            QStringList{"Slider1", "Check1", "HScroll1", "Command8", "Command9", "Command11",
+                        "Command1", "Command2", "Command4", "Command5", "Command6", "List2",
+                        "Command10"});
     }
     void tabOrder()
     {
@@ -277,7 +272,7 @@ private slots:
         Form1 &f = h.create();
         showActive(f);
         putInView(f, full);
-        f.Slider1->setFocus();
+        probe(f).Slider1->setFocus();
         QSet<QString> visited;
         for (int i = 0; i < 3 * reached.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -298,16 +293,11 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("word");
-        QTest::newRow("back") << "Back1"
-                              << "Back";
-        QTest::newRow("play") << "Play1"
-                              << "Play";
-        QTest::newRow("pause") << "pause1"
-                               << "Pause";
-        QTest::newRow("stop") << "stop1"
-                              << "Stop";
-        QTest::newRow("next") << "next1"
-                              << "Next";
+        row("back", "Back1", "Back");
+        row("play", "Play1", "Play");
+        row("pause", "pause1", "Pause");
+        row("stop", "stop1", "Stop");
+        row("next", "next1", "Next");
     }
     void hotSpots()
     {
@@ -320,7 +310,7 @@ private slots:
         QCOMPARE(spot->toolTip(), word);
         QCOMPARE(spot->accessibleName(), word);
         QCOMPARE(spot->cursor().shape(), Qt::PointingHandCursor);
-        QVERIFY(f.Image2->geometry().contains(spot->geometry()));
+        QVERIFY(probe(f).Image2->geometry().contains(spot->geometry()));
 
         QSignalSpy clicked(spot, &HotSpot::clicked);
         const QPoint inside = spot->rect().center();
@@ -339,7 +329,7 @@ private slots:
     {
         Form1Harness h;
         Form1 &f = h.create();
-        for (QLabel *picture : {f.Image5, f.Image2, f.Image1}) {
+        for (QLabel *picture : {probe(f).Image5, probe(f).Image2, probe(f).Image1}) {
             auto *svg = qobject_cast<SvgPicture *>(picture);
             QVERIFY2(svg && svg->isLoaded(), qPrintable(picture->objectName()));
         }
@@ -348,11 +338,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QTRY_VERIFY(!f.windowIcon().isNull());
 
-        const QImage background = f.Image5->grab().toImage();
+        const QImage background = probe(f).Image5->grab().toImage();
         const double olive = luminance(QColor(128, 128, 0));
-        for (QLabel *label : {f.txtTime, f.Label3, f.lbl_track, f.lbl_vol}) {
+        for (QLabel *label :
+             {probe(f).txtTime, probe(f).Label3, probe(f).lbl_track, probe(f).lbl_vol}) {
             QCOMPARE(label->palette().color(QPalette::WindowText), QColor(128, 128, 0));
-            const QRect area = label->geometry().intersected(f.Image5->geometry());
+            const QRect area = label->geometry().intersected(probe(f).Image5->geometry());
             double brightest = 0;
             for (int y = area.top(); y <= area.bottom(); ++y)
                 for (int x = area.left(); x <= area.right(); ++x)
@@ -367,13 +358,13 @@ private:
     static void bothViews()
     {
         QTest::addColumn<bool>("full");
-        QTest::newRow("compact") << false;
-        QTest::newRow("full") << true;
+        row("compact", false);
+        row("full", true);
     }
     static void ctrlKeyOnSlider(Form1 &f, Qt::Key key)
     {
-        f.Slider1->setFocus();
-        QTest::keyClick(f.Slider1, key, Qt::ControlModifier);
+        probe(f).Slider1->setFocus();
+        QTest::keyClick(probe(f).Slider1, key, Qt::ControlModifier);
     }
 };
 

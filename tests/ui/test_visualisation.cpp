@@ -2,7 +2,9 @@
 // beside the main window's (a fake here, which must see no call at all), one
 // window at a time, Close, full screen, and a video that cannot be played.
 #include "engine/picture_size.h"
+#include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
+#include "fakes/form1_probe.h"
 #include "fakes/test_files.h"
 #include "platform/media_engine.h"
 #include "platform/video_view.h"
@@ -64,7 +66,7 @@ private slots:
         Form1Harness h;
         Form1 &f = mainWindow(h, QStringLiteral("video_only.avi"));
         const QStringList mainCalls = h.engine.playerCalls();
-        f.Command4->click();
+        probe(f).Command4->click();
         QCOMPARE(visualisations().size(), 1);
         Form3 *w = visualisations().first();
         QVERIFY(w->isVisible());
@@ -83,7 +85,7 @@ private slots:
         // 320 x 240 fitted into 281 x 209 with its shape kept.
         QTRY_COMPARE(w->MediaPlayer1->picture().size(), QSize(278, 209));
 
-        f.Command4->click();
+        probe(f).Command4->click();
         QCOMPARE(visualisations(), QList<Form3 *>{w});
         QVERIFY(w->engine().Position() > 0.5);
         QCOMPARE(h.messages.shown.size(), 2);
@@ -100,8 +102,8 @@ private slots:
     void closeThenOpenStartsAgain_data()
     {
         QTest::addColumn<bool>("closeBox");
-        QTest::newRow("Close") << false;
-        QTest::newRow("close box") << true;
+        row("Close", false);
+        row("close box", true);
     }
     void closeThenOpenStartsAgain()
     {
@@ -109,20 +111,20 @@ private slots:
         Form1Harness h;
         Form1 &f = mainWindow(h, QStringLiteral("video_only.avi"));
         const QStringList mainCalls = h.engine.playerCalls();
-        f.Command4->click();
+        probe(f).Command4->click();
         QPointer<Form3> first = visualisations().first();
         QTRY_VERIFY(first->engine().Position() > 0.8);
         if (closeBox)
             first->close();
         else
             first->Command1->click();
-        QCOMPARE(first->engine().PlayStatus(), 0);
+        QCOMPARE(first->engine().PlayStatus(), PlayState::Stopped);
         QVERIFY(visualisations().isEmpty());
         QVERIFY(first.isNull());
 
-        f.Command4->click();
+        probe(f).Command4->click();
         Form3 *again = visualisations().first();
-        QTRY_COMPARE(again->engine().PlayStatus(), 2);
+        QTRY_COMPARE(again->engine().PlayStatus(), PlayState::Playing);
         QVERIFY2(again->engine().Position() < 0.5,
                  qPrintable(QString::number(again->engine().Position())));
         QCOMPARE(h.engine.playerCalls(), mainCalls);
@@ -134,9 +136,8 @@ private slots:
     {
         QTest::addColumn<QString>("video");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << QString() << "the file is not there";
-        QTest::newRow("not a video") << "text_renamed.mp3"
-                                     << "not a video file this player can read";
+        row("missing", QString(), "the file is not there");
+        row("not a video", "text_renamed.mp3", "not a video file this player can read");
     }
     void unplayableVideoSaysWhy()
     {
@@ -144,7 +145,7 @@ private slots:
         QFETCH(QString, reason);
         Form1Harness h;
         Form1 &f = mainWindow(h, video);
-        f.Command4->click();
+        probe(f).Command4->click();
         Form3 *w = visualisations().first();
         QVERIFY(w->isVisible());
         const QString path = h.appFolder.filePath(QStringLiteral("1016.avi"));
@@ -159,15 +160,15 @@ private slots:
     void fullScreenAndBack_data()
     {
         QTest::addColumn<bool>("byEsc");
-        QTest::newRow("Esc") << true;
-        QTest::newRow("the menu item again") << false;
+        row("Esc", true);
+        row("the menu item again", false);
     }
     void fullScreenAndBack()
     {
         QFETCH(bool, byEsc);
         Form1Harness h;
         Form1 &f = mainWindow(h, QStringLiteral("video_only.avi"));
-        f.Command4->click();
+        probe(f).Command4->click();
         VideoView *view = visualisations().first()->MediaPlayer1;
         view->fullScreenAction->trigger();
         QVERIFY(view->isWindow());
@@ -195,15 +196,15 @@ private slots:
         QTest::addColumn<QSize>("view");     // empty: not laid out yet
         QTest::addColumn<QSize>("expected"); // invalid: only within the bounds
         const QSize none, small(278, 209);
-        QTest::newRow("small, not laid out") << 320 << 240 << none << QSize(320, 240);
-        QTest::newRow("small, in the window") << 320 << 240 << small << QSize(278, 209);
-        QTest::newRow("16k, not laid out") << 16384 << 16384 << none << none;
-        QTest::newRow("16k, in the window") << 16384 << 16384 << small << QSize(209, 209);
-        QTest::newRow("widest") << INT_MAX << 1 << none << none;
-        QTest::newRow("tallest") << 1 << INT_MAX << small << QSize(1, 209);
-        QTest::newRow("largest") << INT_MAX << INT_MAX << none << none;
-        QTest::newRow("zero width") << 0 << 480 << small << QSize(0, 0);
-        QTest::newRow("negative") << -640 << 480 << none << QSize(0, 0);
+        row("small, not laid out", 320, 240, none, QSize(320, 240));
+        row("small, in the window", 320, 240, small, QSize(278, 209));
+        row("16k, not laid out", 16384, 16384, none, none);
+        row("16k, in the window", 16384, 16384, small, QSize(209, 209));
+        row("widest", INT_MAX, 1, none, none);
+        row("tallest", 1, INT_MAX, small, QSize(1, 209));
+        row("largest", INT_MAX, INT_MAX, none, none);
+        row("zero width", 0, 480, small, QSize(0, 0));
+        row("negative", -640, 480, none, QSize(0, 0));
     }
     void pictureSize()
     {
@@ -246,13 +247,13 @@ private slots:
         QTest::addColumn<int>("aspectNum");
         QTest::addColumn<int>("aspectDen");
         QTest::addColumn<QSize>("expected");
-        QTest::newRow("square pixels") << 320 << 240 << 1 << 1 << QSize(320, 240);
-        QTest::newRow("anamorphic PAL") << 720 << 576 << 16 << 11 << QSize(1047, 576);
-        QTest::newRow("no aspect") << 320 << 240 << 0 << 1 << QSize(320, 240);
-        QTest::newRow("negative aspect") << 320 << 240 << -4 << 3 << QSize(320, 240);
-        QTest::newRow("widest aspect") << 65535 << 16 << INT_MAX << 1 << QSize(1 << 20, 16);
-        QTest::newRow("narrowest aspect") << 16 << 16 << 1 << INT_MAX << QSize(1, 16);
-        QTest::newRow("zero") << 0 << 0 << 1 << 1 << QSize(0, 0);
+        row("square pixels", 320, 240, 1, 1, QSize(320, 240));
+        row("anamorphic PAL", 720, 576, 16, 11, QSize(1047, 576));
+        row("no aspect", 320, 240, 0, 1, QSize(320, 240));
+        row("negative aspect", 320, 240, -4, 3, QSize(320, 240));
+        row("widest aspect", 65535, 16, INT_MAX, 1, QSize(1 << 20, 16));
+        row("narrowest aspect", 16, 16, 1, INT_MAX, QSize(1, 16));
+        row("zero", 0, 0, 1, 1, QSize(0, 0));
     }
     void pictureShape()
     {

@@ -221,7 +221,7 @@ Recording record(const std::vector<std::string> &paths, const RecordOptions &opt
                 break;
             }
             engine.Play();
-            if (engine.PlayStatus() != engine::Playing) {
+            if (engine.PlayStatus() != PlayState::Playing) {
                 out.error = "Play failed on " + path + ": " + engine.LastError();
                 ok = false;
                 break;
