@@ -211,13 +211,21 @@ void Engine::Impl::prepareNext()
     if (!prepareWanted() || commandWaiting.load())
         return;
     prepareTried = true;
-    const std::uint64_t serial = hintSerial.load();
+    const std::uint64_t ticket = newSerial();
+    const CancelToken cancel{.current = &wantedTicket,
+                             .mine = current.ticket,
+                             .quit = &quit,
+                             .later = ticket,
+                             .opening = &preparing,
+                             .hint = &hintSerial,
+                             .hintMine = hintSerial.load()};
     std::string error;
-    auto decoder =
-        Decoder::open(preparePath, decodeFormat, CancelToken{&hintSerial, serial, &quit}, error);
+    preparing.store(true);
+    auto decoder = Decoder::open(preparePath, decodeFormat, cancel, error);
+    preparing.store(false);
     if (!decoder)
         return; // the owner opens it itself at the end, and learns why it fails
-    next = Feed{std::move(decoder), newSerial(), newSerial()};
+    next = Feed{std::move(decoder), ticket, newSerial()};
     {
         std::lock_guard lock(statusMutex);
         nextStatus = FileStatus{};

@@ -111,6 +111,7 @@ struct Engine::Impl {
     std::atomic<std::uint64_t> minSegment{0};
     std::atomic<std::uint64_t> wantedTicket{0}; // an open of another ticket is cancelled
     std::atomic<std::uint64_t> hintSerial{0};   // a preparation of an older hint is cancelled
+    std::atomic<bool> preparing{false};         // the decoder opens the file named next
     std::atomic<bool> quit{false};
     std::atomic<bool> preloadWanted{false}; // load the output's library when next awake
     std::atomic<bool> playing{false};       // the output hands out audio only while set

@@ -1,8 +1,8 @@
 // The automatic advance at the output: the next file, named ahead, follows the
 // current one sample for sample; a hint that changes at the last moment plays
-// the right file; a change of format at the joint loses nothing; and a real
-// track (longer than the ring) plays whole in the steady state of a decoder
-// that sleeps on a full ring.
+// the right file; a change of format at the joint loses nothing; and real
+// tracks (longer than the ring) play whole, one after another, in the steady
+// state of a decoder that sleeps on a full ring.
 #include "engine/support/disk_output.h"
 #include "engine/support/media_files.h"
 #include "engine/support/output_checks.h"
@@ -154,27 +154,43 @@ void mixedFormatsInARow(Checks &checks)
     }
 }
 
-// A 15 s track through a ring of 8 blocks in real time: the decoder sleeps on
-// a full ring and is woken as the output drains it, over and over.
-void steadyStateWithASmallRing(Checks &checks, const TempDir &dir)
+// Three 5 s tracks through a ring of 8 blocks in real time: the decoder sleeps
+// on a full ring and is woken as the output drains it, over and over, and each
+// track after the first is opened ahead, taken over at the advance and read on
+// long after the file following it was named.
+void longTracksThroughASmallRing(Checks &checks, const TempDir &dir)
 {
-    const double seconds = 15;
-    writeRampWav(dir.file("ramp.wav"), kRate, seconds);
-    const Recording rec =
-        record({dir.file("ramp.wav")},
-               {.speed = Speed::RealTime, .timeoutPerFile = 30s, .engine = {.ringBlocks = 8}});
+    const double seconds = 5;
+    const int tracks = 3;
+    std::vector<std::string> paths;
+    for (int i = 0; i < tracks; ++i) {
+        paths.push_back(dir.file(fmt("ramp%d.wav", i)));
+        writeRampWav(paths.back(), kRate, seconds);
+    }
+    const Recording rec = record(
+        paths, {.speed = Speed::RealTime, .timeoutPerFile = 15s, .engine = {.ringBlocks = 8}});
     if (!checks.expect(rec.finished, "small ring: " + rec.error))
         return;
     const std::vector<float> x = rec.channel(0);
     const Span heard = soundingSpan(x, 0.05f);
-    // Guards: underruns (the decoder not woken in time) or blocks lost or doubled.
-    checks.expect(std::fabs(rec.seconds(heard.size()) - seconds) < 0.005,
-                  fmt("small ring: %.4f s heard of %.1f s", rec.seconds(heard.size()), seconds));
-    checks.expect(quietRuns(x, heard, 0.05f).empty(), "small ring: silence inside the track");
-    float worst = 0;
+    // Guards: underruns (the decoder not woken in time), blocks lost or
+    // doubled, or a track taken over at the advance cut short.
+    checks.expect(
+        std::fabs(rec.seconds(heard.size()) - tracks * seconds) < 0.005,
+        fmt("small ring: %.4f s heard of %.1f s", rec.seconds(heard.size()), tracks * seconds));
+    checks.expect(quietRuns(x, heard, 0.05f).empty(), "small ring: silence inside the tracks");
+    // Each ramp rises smoothly; the only jumps are the joints, where the next
+    // ramp starts again from its bottom, one full track apart.
+    std::vector<std::size_t> jumps;
     for (std::size_t i = heard.begin + 1; i < heard.end; ++i)
-        worst = std::max(worst, std::fabs(x[i] - x[i - 1]));
-    checks.expect(worst < 1e-4f, fmt("small ring: the ramp jumps by %.5f", worst));
+        if (std::fabs(x[i] - x[i - 1]) > 1e-4f)
+            jumps.push_back(i - heard.begin);
+    const auto trackFrames = static_cast<std::size_t>(kRate * seconds);
+    bool atJoints = jumps.size() == std::size_t(tracks - 1);
+    for (std::size_t j = 0; atJoints && j < jumps.size(); ++j)
+        atJoints = jumps[j] == (j + 1) * trackFrames;
+    checks.expect(atJoints, fmt("small ring: %zu jumps in the ramps, the first at frame %zu",
+                                jumps.size(), jumps.empty() ? std::size_t(0) : jumps[0]));
 }
 
 } // namespace
@@ -186,6 +202,6 @@ int main()
     gaplessJoints(checks, dir);
     hintChangedAtTheLastMoment(checks);
     mixedFormatsInARow(checks);
-    steadyStateWithASmallRing(checks, dir);
+    longTracksThroughASmallRing(checks, dir);
     return checks.exitCode();
 }
