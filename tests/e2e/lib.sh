@@ -283,8 +283,21 @@ hearing() { # FREQUENCY: a tone within 3 % of it, above -46 dBFS
   awk -v r="$rms" -v f="$freq" -v w="$1" 'BEGIN { exit !(r > 0.005 && f > w * 0.97 && f < w * 1.03) }'
 }
 silent() { sound_now; awk -v r="$rms" 'BEGIN { exit !(r < 0.0005) }'; }
-# level_db SECONDS: the RMS level of the last SECONDS in dBFS.
-level_db() { sound_now "$1"; awk -v r="$rms" 'BEGIN { printf "%.2f", 20 * log(r + 1e-9) / log(10) }'; }
+# level_db SECONDS: the level of the last SECONDS in dBFS: the median RMS of
+# its 50 ms stretches, so that a moment the sink missed under load does not
+# move it.
+level_db() {
+  local bytes
+  bytes=$(awk -v s="$1" 'BEGIN { printf "%d", s * 48000 * 2 }')
+  tail -c "$bytes" "$rec_file" | od -An -v -td2 -w2 | awk '
+    { sum += $1 * $1; if (++n == 2400) { r[k++] = sqrt(sum / n) / 32768; sum = n = 0 } }
+    END {
+      for (i = 1; i < k; i++)
+        for (j = i; j > 0 && r[j - 1] > r[j]; j--) { t = r[j]; r[j] = r[j - 1]; r[j - 1] = t }
+      m = k ? r[int(k / 2)] : 0
+      printf "%.2f", 20 * log(m + 1e-9) / log(10)
+    }'
+}
 
 # thumb ROLE [VALUE]: the fraction of the slider's width (of that role) at
 # which its thumb's middle stands at VALUE (default: its value now); the

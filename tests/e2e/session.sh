@@ -52,23 +52,21 @@ cmake --install "$build" --prefix "$dir/prefix" >"$dir/install.log"
 unset SDL_AUDIODRIVER TARN_AUDIO_OUTPUT QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS
 unset TARN_CODEC_MODULE TARN_PULSE_MODULE TARN_SDL_MODULE
 
-# A display number that no X server of this machine holds, counting the
-# abstract sockets of servers in other file-system roots (a chroot's), whose
-# lock files are not seen here.
-display=""
-for n in $(seq $((200 + RANDOM % 200)) 500); do
-  [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-  grep -q "X11-unix/X$n\$" /proc/net/unix && continue
-  display=:$n
-  break
-done
-[[ -n $display ]] || fail "no free display number"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
+# Xvfb picks a display number no X server holds (-displayfd), claiming it as it
+# binds, so sessions started at the same moment (two test runs on one machine,
+# a chroot's X server) never take the same one; it writes the number once it
+# answers.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display-number" >"$dir/xvfb.log" 2>&1 &
 xvfb=$!
 started $xvfb
-for _ in $(seq 100); do DISPLAY=$display xprop -root >/dev/null 2>&1 && break; sleep 0.1; done
-DISPLAY=$display xprop -root >/dev/null 2>&1 && kill -0 $xvfb 2>/dev/null ||
-  fail "Xvfb did not start on $display: $(cat "$dir/xvfb.log")"
+display=""
+for _ in $(seq 100); do
+  read -r n <"$dir/display-number" 2>/dev/null && [[ $n =~ ^[0-9]+$ ]] && display=:$n && break
+  kill -0 $xvfb 2>/dev/null || break
+  sleep 0.1
+done
+[[ -n $display ]] && DISPLAY=$display xprop -root >/dev/null 2>&1 && kill -0 $xvfb 2>/dev/null ||
+  fail "Xvfb did not start (display ${display:-unknown}): $(cat "$dir/xvfb.log")"
 
 # The session bus; its accessibility bus lets the cases read the windows' texts
 # as a screen reader does.
