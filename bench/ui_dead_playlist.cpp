@@ -19,8 +19,8 @@
 // says otherwise.
 #include "../tests/fakes/fake_dialogs.h"
 #include "../tests/fakes/fake_settings.h"
-#include "core/form1.h"
 #include "fakes/form1_probe.h"
+#include "main_window/form1.h"
 #include "platform/engine_adapter.h"
 
 #include <QApplication>

@@ -1,11 +1,10 @@
 // Composition root: builds the real platform services and the main window.
-#include "core/first_paint.h"
-#include "core/form1.h"
 #include "desktop/command_line.h"
 #include "desktop/mpris_player.h"
 #include "desktop/one_player.h"
 #include "desktop/window_system.h"
 #include "engine/engine.h"
+#include "main_window/form1.h"
 #include "persist/app_folder.h"
 #include "persist/qt_settings_store.h"
 #include "platform/deferred_icon_style.h"
@@ -14,6 +13,7 @@
 #include "platform/qt_media_bus.h"
 #include "platform/quit_signals.h"
 #include "shell/program_facts.h"
+#include "widgets/first_paint.h"
 
 #include <QApplication>
 #include <QDir>

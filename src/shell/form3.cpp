@@ -3,7 +3,7 @@
 #include "persist/app_folder.h"
 #include "platform/engine_adapter.h"
 #include "platform/video_view.h"
-#include "shell/window_layout.h"
+#include "widgets/window_layout.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>

@@ -1,13 +1,13 @@
 // A main window built on fakes, with a temporary application folder.
 #pragma once
 
-#include "core/file_import.h"
-#include "core/form1.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_engine.h"
 #include "fakes/fake_settings.h"
 #include "fakes/fake_shell.h"
 #include "fakes/form1_probe.h"
+#include "main_window/form1.h"
+#include "persist/file_import.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,9 +1,9 @@
 // The automatic advance end to end: the main window on the real engine (SDL's
 // dummy driver, real time) playing short test files from $TARN_FIXTURES.
-#include "core/form1.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_settings.h"
 #include "fakes/form1_probe.h"
+#include "main_window/form1.h"
 #include "platform/engine_adapter.h"
 
 #include <QCheckBox>
