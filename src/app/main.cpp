@@ -121,7 +121,8 @@ int main(int argc, char *argv[])
                            QApplication::exit(0);
                        },
                        {tray, registry, programs},
-                       tarn::keepsOnTopAndOpacity(QGuiApplication::platformName())});
+                       tarn::keepsOnTopAndOpacity(QGuiApplication::platformName()),
+                       [] { return std::make_unique<tarn::EngineAdapter>(); }});
     // A desktop logout (SIGTERM) or Ctrl+C (SIGINT) ends the run through Exit,
     // which saves the settings.
     tarn::QuitSignals quitSignals;
@@ -130,7 +131,7 @@ int main(int argc, char *argv[])
     // What the window does not show waits until it has painted: the sound
     // library, and the tray icon with its balloon.
     tarn::afterFirstPaint(form1, [&engine, &tray] {
-        engine.engine().preloadOutput();
+        engine.preloadOutput();
         tray.start();
     });
 

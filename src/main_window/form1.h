@@ -67,6 +67,9 @@ struct Form1Services {
     // Whether the window system keeps the mini player strip on top and
     // see-through (not on Wayland, where the compositor decides).
     bool stripOnTopAndOpacity = true;
+    // Makes the visualisation window's engine, a new one at each of its
+    // loadings; it plays the video beside `mp`, never through it.
+    std::function<std::unique_ptr<MediaEngine>()> videoEngine = {};
 };
 
 class Form1 : public QMainWindow, public PlayerControls {

@@ -37,7 +37,7 @@ void Form1::Command4_Click()
     services_.messages.show(
         QStringLiteral("Still in beta, Vis's are only a video at the moment, to be fixed."));
     showSingleWindow(form3_, [this] {
-        auto *window = new Form3(services_.appFolder, this);
+        auto *window = new Form3(services_.appFolder, services_.videoEngine(), this);
         window->Form_Load();
         return window;
     });
