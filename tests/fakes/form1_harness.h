@@ -1,6 +1,7 @@
 // A main window built on fakes, with a temporary application folder.
 #pragma once
 
+#include "engine/support/engine_options.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_engine.h"
 #include "fakes/fake_settings.h"
@@ -30,7 +31,7 @@ struct Form1Harness {
     std::function<void()> onEndProgram; // runs as the program ends, if set
     // The visualisation window's engine: a real one, so its video plays.
     std::function<std::unique_ptr<MediaEngine>()> videoEngine = [] {
-        return std::make_unique<EngineAdapter>();
+        return std::make_unique<EngineAdapter>(testEngineOptions());
     };
     std::unique_ptr<Form1> form;
 

@@ -1,5 +1,6 @@
 // The automatic advance end to end: the main window on the real engine (SDL's
 // dummy driver, real time) playing short test files from $TARN_FIXTURES.
+#include "engine/support/engine_options.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_settings.h"
 #include "fakes/form1_probe.h"
@@ -28,7 +29,7 @@ const QString kSecond = QStringLiteral("tone1k_s16_44k_stereo.wav"); // 0.250 s
 const QString kBroken = QStringLiteral("text_renamed.mp3");          // not audio
 
 struct RealWindow {
-    EngineAdapter engine;
+    EngineAdapter engine{testEngineOptions()};
     FakeDialogs dialogs;
     FakeMessages messages;
     FakeSettings settings;
