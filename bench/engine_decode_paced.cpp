@@ -10,6 +10,7 @@
 //
 //   bench_engine_decode_paced FILE BURST SECONDS
 #include "engine/decoder.h"
+#include "engine/engine_environment.h"
 
 #include <chrono>
 #include <cstdio>
@@ -35,6 +36,7 @@ int main(int argc, char **argv)
         return 2;
     }
     using namespace tarn::engine;
+    applyEngineEnvironment(argv[0]); // the codec module's file
     const double burst = std::atof(argv[2]);
     const double total = std::atof(argv[3]);
     const AudioFormat format; // what the engine asks of a device by default

@@ -31,6 +31,7 @@
 // the last sound heard lies beyond the position the engine gave at the
 // request (the ramp's level tells).
 #include "engine/engine.h"
+#include "engine/engine_environment.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -505,6 +506,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s FILE [REPEATS] [RECORD_LATENCY_MS]\n", argv[0]);
         return 2;
     }
+    const tarn::engine::EngineOptions options = tarn::engine::applyEngineEnvironment(argv[0]);
     const std::string file = argv[1];
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 12;
     const int recordLatencyMs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 2000;
@@ -516,7 +518,7 @@ int main(int argc, char **argv)
                 recorder.spec.rate);
 
     sleepMs(2500); // the recording covers the first Play
-    tarn::engine::Engine engine;
+    tarn::engine::Engine engine(options);
     // Returns a bool in older engines; the outcome is read from Length().
     (void)engine.setFileName(file);
     if (!waitOpen(engine)) {

@@ -19,8 +19,9 @@
 // says otherwise.
 #include "../tests/fakes/fake_dialogs.h"
 #include "../tests/fakes/fake_settings.h"
-#include "core/form1.h"
+#include "engine/engine_environment.h"
 #include "fakes/form1_probe.h"
+#include "main_window/form1.h"
 #include "platform/engine_adapter.h"
 
 #include <QApplication>
@@ -108,7 +109,7 @@ int main(int argc, char **argv)
             qFatal("cannot write %s", qPrintable(tpl));
     }
 
-    EngineAdapter engine;
+    EngineAdapter engine(engine::applyEngineEnvironment(argv[0]));
     test::FakeDialogs dialogs;
     test::FakeMessages messages;
     test::FakeSettings settings;

@@ -14,8 +14,8 @@
 #include "../tests/fakes/fake_dialogs.h"
 #include "../tests/fakes/fake_engine.h"
 #include "../tests/fakes/fake_settings.h"
-#include "core/form1.h"
 #include "fakes/form1_probe.h"
+#include "main_window/form1.h"
 #include "persist/playlist_file.h"
 
 #include <QApplication>

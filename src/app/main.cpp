@@ -1,11 +1,10 @@
 // Composition root: builds the real platform services and the main window.
-#include "core/first_paint.h"
-#include "core/form1.h"
 #include "desktop/command_line.h"
 #include "desktop/mpris_player.h"
 #include "desktop/one_player.h"
 #include "desktop/window_system.h"
-#include "engine/engine.h"
+#include "engine/engine_environment.h"
+#include "main_window/form1.h"
 #include "persist/app_folder.h"
 #include "persist/qt_settings_store.h"
 #include "platform/deferred_icon_style.h"
@@ -14,6 +13,7 @@
 #include "platform/qt_media_bus.h"
 #include "platform/quit_signals.h"
 #include "shell/program_facts.h"
+#include "widgets/first_paint.h"
 
 #include <QApplication>
 #include <QDir>
@@ -79,7 +79,13 @@ int main(int argc, char *argv[])
     // ---- One player per user and display: a later start hands its files over and ends.
     tarn::Form1 *player = nullptr; // set once the window exists
     QStringList early;             // handed over before that, opened then
-    tarn::QtInstanceChannel instance;
+    // The display as the session names it; the runtime folder read directly,
+    // as Qt's own lookup warns on stderr when it is not set.
+    const QString displayName = QString::fromLocal8Bit(
+        display.x11Display.isEmpty() ? display.waylandDisplay : display.x11Display);
+    tarn::QtInstanceChannel instance(displayName,
+                                     tarn::QtInstanceChannel::defaultSocketName(
+                                         displayName, qEnvironmentVariable("XDG_RUNTIME_DIR")));
     const tarn::PlayerStart start =
         tarn::startPlayer(instance, command.files, [&player, &early](const QStringList &files) {
             if (!player) {
@@ -102,7 +108,10 @@ int main(int argc, char *argv[])
         break;
     }
 
-    tarn::engine::EngineOptions engineOptions;
+    // ---- The engine's settings from the environment; bad values are said on stderr.
+    const tarn::engine::EngineOptions fromEnvironment =
+        tarn::engine::applyEngineEnvironment("tarn-player");
+    tarn::engine::EngineOptions engineOptions = fromEnvironment;
     engineOptions.preloadOutput = false; // once the window is up, below
     tarn::EngineAdapter engine(engineOptions);
     tarn::QtFileDialogs dialogs;
@@ -111,17 +120,19 @@ int main(int argc, char *argv[])
     tarn::QtTrayIcon tray(QStringLiteral(":/art/program.svg")); // started once the window is up
     tarn::EmptyRegistry registry;                               // this platform keeps no registry
     tarn::QtProgramStarter programs;
-    tarn::Form1 form1({engine,
-                       dialogs,
-                       messages,
-                       settings,
-                       tarn::resolveAppFolder(),
-                       [&engine] {
-                           engine.Stop();
-                           QApplication::exit(0);
-                       },
-                       {tray, registry, programs},
-                       tarn::keepsOnTopAndOpacity(QGuiApplication::platformName())});
+    tarn::Form1 form1(
+        {engine,
+         dialogs,
+         messages,
+         settings,
+         tarn::resolveAppFolder(),
+         [&engine] {
+             engine.Stop();
+             QApplication::exit(0);
+         },
+         {tray, registry, programs},
+         tarn::keepsOnTopAndOpacity(QGuiApplication::platformName()),
+         [&fromEnvironment] { return std::make_unique<tarn::EngineAdapter>(fromEnvironment); }});
     // A desktop logout (SIGTERM) or Ctrl+C (SIGINT) ends the run through Exit,
     // which saves the settings.
     tarn::QuitSignals quitSignals;
@@ -130,7 +141,7 @@ int main(int argc, char *argv[])
     // What the window does not show waits until it has painted: the sound
     // library, and the tray icon with its balloon.
     tarn::afterFirstPaint(form1, [&engine, &tray] {
-        engine.engine().preloadOutput();
+        engine.preloadOutput();
         tray.start();
     });
 

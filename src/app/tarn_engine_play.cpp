@@ -21,6 +21,7 @@
 // end-of-stream callback and the signal thread only post to `Events` and
 // wake main().
 #include "engine/engine.h"
+#include "engine/engine_environment.h"
 
 #include <algorithm>
 #include <chrono>
@@ -128,7 +129,8 @@ void signalThread(Events *events, sigset_t set)
 
 class Player {
 public:
-    Player(const Options &options, Events &events) : options_(options), events_(events)
+    Player(const Options &options, const tarn::engine::EngineOptions &engineOptions, Events &events)
+        : options_(options), events_(events), engine_(engineOptions)
     {
         engine_.setVolume(options.volume);
         engine_.setEventCallback([this](const tarn::engine::Event &e) {
@@ -273,11 +275,16 @@ int main(int argc, char **argv)
 {
     const std::optional<Options> options = parse(argc, argv);
     if (!options) {
-        std::fprintf(stderr, "usage: tarn-engine-play [--volume N] [--seek SECONDS] "
-                             "[--pause-at SECONDS:DURATION] FILE...\n"
-                             "  N: volume in hundredths of a dB, -10000 to 0\n");
+        std::fprintf(stderr,
+                     "usage: tarn-engine-play [--volume N] [--seek SECONDS] "
+                     "[--pause-at SECONDS:DURATION] FILE...\n"
+                     "  N: volume in hundredths of a dB, -10000 to 0\n"
+                     "Environment:\n%s",
+                     tarn::engine::kEngineEnvironmentHelp);
         return 2;
     }
+    const tarn::engine::EngineOptions engineOptions =
+        tarn::engine::applyEngineEnvironment("tarn-engine-play");
     // Block the signals before any thread starts so that every thread
     // inherits the mask and only the signal thread receives them; SDL must
     // not install its own handlers either.
@@ -294,7 +301,7 @@ int main(int argc, char **argv)
     std::thread signals(signalThread, &events, set);
     int status = 0;
     {
-        Player player(*options, events);
+        Player player(*options, engineOptions, events);
         status = player.run();
     } // the engine stops and closes its device before the program ends
     {

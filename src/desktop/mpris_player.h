@@ -9,7 +9,7 @@
 // UI thread only.
 #pragma once
 
-#include "core/player_controls.h"
+#include "controls/player_controls.h"
 #include "desktop/track_tags.h"
 #include "platform/media_bus.h"
 

@@ -25,6 +25,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/output_options.h"
 
 #include <cstdint>
 #include <memory>
@@ -106,9 +107,9 @@ struct OutputVolume {
 };
 
 // Opens the system's default output, paused: PulseAudio when a server
-// answers (the default socket or PULSE_SERVER), else SDL. Only the player's
-// own choice, TARN_AUDIO_OUTPUT=pulse or =sdl, forces one (the tests run
-// both); SDL_AUDIODRIVER, set for other SDL programs, does not. `previous`,
+// answers (the default socket or PULSE_SERVER), else SDL. Only the program's
+// own choice, `options.output`, forces one (the tests run both);
+// SDL_AUDIODRIVER, set for other SDL programs, does not. `previous`,
 // when given, is the sample format a lost output had: the new one must grant
 // the same, so audio already prepared stays valid (SDL converts; PulseAudio
 // takes any rate). Returns null with `error` set on failure. Never waits
@@ -116,11 +117,11 @@ struct OutputVolume {
 // `volume`: see OutputVolume.
 std::unique_ptr<AudioOutput> openOutput(AudioOutput::RenderFn render, void *userdata,
                                         const OutputSpec *previous, const OutputVolume &volume,
-                                        std::string &error);
+                                        const OutputOptions &options, std::string &error);
 
-// Loads the module openOutput() tries first, so that the first Play does not
-// wait for it. Any thread; does nothing the second time.
-void preloadOutput();
+// Loads the module openOutput() tries first with `options`, so that the
+// first Play does not wait for it. Any thread; does nothing the second time.
+void preloadOutput(const OutputOptions &options);
 
 // What an output module hands the engine.
 class OutputModule {
@@ -128,7 +129,8 @@ public:
     // As openOutput(), for this module's kind of output.
     virtual std::unique_ptr<AudioOutput> open(AudioOutput::RenderFn render, void *userdata,
                                               const OutputSpec *previous,
-                                              const OutputVolume &volume, std::string &error) = 0;
+                                              const OutputVolume &volume,
+                                              const OutputOptions &options, std::string &error) = 0;
 
 protected:
     ~OutputModule() = default; // lives as long as the process
@@ -137,7 +139,7 @@ protected:
 // The modules' one exported function: their OutputModule, or null when
 // `version` is not kOutputModuleVersion.
 inline constexpr const char *kOutputModuleEntry = "tarn_output_module";
-inline constexpr int kOutputModuleVersion = 2;
+inline constexpr int kOutputModuleVersion = 3;
 
 } // namespace tarn::engine
 

@@ -14,10 +14,10 @@ struct Loaded {
 
 Loaded load()
 {
-    static constexpr ModuleSpec spec{"libtarn-ffmpeg.so", kCodecModuleEntry, "TARN_CODEC_MODULE",
-                                     "FFmpeg decoder"};
+    static constexpr ModuleSpec spec{"libtarn-ffmpeg.so", kCodecModuleEntry, "FFmpeg decoder"};
     Loaded loaded;
-    loaded.module = loadModule<CodecModule>(spec, kCodecModuleVersion, loaded.error);
+    loaded.module =
+        loadModule<CodecModule>(spec, moduleFiles().codec, kCodecModuleVersion, loaded.error);
     return loaded;
 }
 

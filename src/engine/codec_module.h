@@ -4,7 +4,7 @@
 // output's, ...), pictures, and tags other than ID3. A player that only
 // plays MP3 and WAV never maps FFmpeg. This header holds no FFmpeg type.
 //
-// The module is found as module_loader.h says; $TARN_CODEC_MODULE names
+// The module is found as module_loader.h says; ModuleFiles::codec names
 // another file.
 //
 // THREADS

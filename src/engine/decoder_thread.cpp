@@ -56,7 +56,7 @@ void Engine::Impl::decoderMain()
         // Before the first Play, which would wait for it; off the owner's
         // thread, so that its window does not.
         if (preloadWanted.exchange(false))
-            ::tarn::engine::preloadOutput();
+            ::tarn::engine::preloadOutput(outputOptions);
         if (cmd.pending)
             apply(cmd);
         reportEndOfStream();
@@ -402,7 +402,7 @@ void Engine::Impl::watchOutput()
         previous = openedSpec;
     }
     std::string error;
-    auto opened = openOutput(&Impl::render, this, &previous, outputVolume(), error);
+    auto opened = openOutput(&Impl::render, this, &previous, outputVolume(), outputOptions, error);
     if (!opened)
         return; // tried again at the next check, and at the owner's next Play()
     std::lock_guard lock(deviceMutex);
@@ -442,7 +442,7 @@ bool Engine::Impl::openOutputNow(std::string &error)
     if (previous.rate <= 0 && formatKnown)
         previous = OutputSpec{decodeFormat.rate, decodeFormat.channels, true, 4};
     auto opened = openOutput(&Impl::render, this, previous.rate > 0 ? &previous : nullptr,
-                             outputVolume(), error);
+                             outputVolume(), outputOptions, error);
     if (!opened)
         return false;
     std::lock_guard lock(deviceMutex);

@@ -13,7 +13,8 @@ constexpr int kBlockFrames = 1024;
 } // namespace
 
 Engine::Impl::Impl(EngineOptions options)
-    : ring(std::max(options.ringBlocks, 4), kBlockFrames, kMaxOutputChannels)
+    : outputOptions(std::move(options.output)),
+      ring(std::max(options.ringBlocks, 4), kBlockFrames, kMaxOutputChannels)
 {
     preloadWanted.store(options.preloadOutput);
     decoderThread = std::thread(&Impl::decoderMain, this);

@@ -83,6 +83,7 @@
 //   loudest: gain = 10^(Volume / 2000); -2500 and below is silence.
 #pragma once
 
+#include "engine/output_options.h"
 #include "engine/play_state.h"
 
 #include <cstdint>
@@ -117,6 +118,9 @@ struct EngineOptions {
     // still being built turns this off and calls preloadOutput() once the
     // window is up: both loading libraries at once makes the window wait.
     bool preloadOutput = true;
+    // Which output, and the PulseAudio buffer (engine_environment.h reads
+    // the user's choice from the environment).
+    OutputOptions output = {};
 };
 
 class Engine {

@@ -92,6 +92,8 @@ struct Engine::Impl {
     explicit Impl(EngineOptions options);
     ~Impl();
 
+    const OutputOptions outputOptions; // which output, and how; any thread reads it
+
     // ---- owner thread only ----
     std::string fileName;
     std::string playError; // Play() found nothing to play

@@ -2,7 +2,6 @@
 #include "engine/unique_fd.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -126,11 +125,30 @@ std::string moduleOfAnotherVersion(const ModuleSpec &spec)
     return cannotLoad(spec) + spec.file + " belongs to another version of the player";
 }
 
-void *loadModuleEntry(const ModuleSpec &spec, std::string &error)
+namespace {
+
+ModuleFiles &files()
+{
+    static ModuleFiles named;
+    return named;
+}
+
+} // namespace
+
+void useModuleFiles(ModuleFiles named)
+{
+    files() = std::move(named);
+}
+
+const ModuleFiles &moduleFiles()
+{
+    return files();
+}
+
+void *loadModuleEntry(const ModuleSpec &spec, const std::string &named, std::string &error)
 {
     const std::string prefix = cannotLoad(spec);
-    const char *named = std::getenv(spec.pathEnv);
-    const bool forced = named != nullptr && *named != '\0';
+    const bool forced = !named.empty();
     const fs::path folder = forced ? fs::path() : moduleFolder();
     if (!forced && folder.empty()) { // never the working folder instead
         error = prefix + "the program cannot tell where it is installed (/proc/self/exe)";

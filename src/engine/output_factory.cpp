@@ -1,17 +1,14 @@
 #include "engine/audio_output.h"
 #include "engine/module_loader.h"
 
-#include <cstdlib>
 #include <mutex>
-#include <string_view>
 
 namespace tarn::engine {
 
 namespace {
 
-constexpr ModuleSpec kPulse{"libtarn-pulse.so", kOutputModuleEntry, "TARN_PULSE_MODULE",
-                            "PulseAudio output"};
-constexpr ModuleSpec kSdl{"libtarn-sdl.so", kOutputModuleEntry, "TARN_SDL_MODULE", "SDL output"};
+constexpr ModuleSpec kPulse{"libtarn-pulse.so", kOutputModuleEntry, "PulseAudio output"};
+constexpr ModuleSpec kSdl{"libtarn-sdl.so", kOutputModuleEntry, "SDL output"};
 
 struct Loaded {
     std::once_flag once;
@@ -22,9 +19,12 @@ struct Loaded {
 OutputModule *outputModule(const ModuleSpec &spec, std::string &error)
 {
     static Loaded pulse, sdl;
-    Loaded &loaded = &spec == &kPulse ? pulse : sdl;
+    const bool isPulse = &spec == &kPulse;
+    Loaded &loaded = isPulse ? pulse : sdl;
     std::call_once(loaded.once, [&] {
-        loaded.module = loadModule<OutputModule>(spec, kOutputModuleVersion, loaded.error);
+        const ModuleFiles &named = moduleFiles();
+        loaded.module = loadModule<OutputModule>(spec, isPulse ? named.pulse : named.sdl,
+                                                 kOutputModuleVersion, loaded.error);
     });
     if (!loaded.module)
         error = loaded.error;
@@ -33,52 +33,51 @@ OutputModule *outputModule(const ModuleSpec &spec, std::string &error)
 
 std::unique_ptr<AudioOutput> openWith(const ModuleSpec &spec, AudioOutput::RenderFn render,
                                       void *userdata, const OutputSpec *previous,
-                                      const OutputVolume &volume, std::string &error)
+                                      const OutputVolume &volume, const OutputOptions &options,
+                                      std::string &error)
 {
     OutputModule *module = outputModule(spec, error);
-    return module ? module->open(render, userdata, previous, volume, error) : nullptr;
+    return module ? module->open(render, userdata, previous, volume, options, error) : nullptr;
 }
 
 // The output openOutput() takes without trying another: the one the
-// player's own choice (`choice`, TARN_AUDIO_OUTPUT) names. Null: PulseAudio
-// first, SDL when it fails. SDL_AUDIODRIVER plays no part: people set it for
-// games and other SDL programs, and the player on SDL beside a sound server
-// costs more CPU and more latency than the server's own client.
-const ModuleSpec *chosenOutput(std::string_view choice)
+// program's own choice names. Null: PulseAudio first, SDL when it fails.
+// SDL_AUDIODRIVER plays no part: people set it for games and other SDL
+// programs, and the player on SDL beside a sound server costs more CPU and
+// more latency than the server's own client.
+const ModuleSpec *chosenOutput(OutputChoice choice)
 {
-    if (choice == "pulse")
+    switch (choice) {
+    case OutputChoice::Pulse:
         return &kPulse;
-    if (choice == "sdl")
+    case OutputChoice::Sdl:
         return &kSdl;
+    case OutputChoice::Automatic:
+        break;
+    }
     return nullptr;
-}
-
-const ModuleSpec *chosenOutput()
-{
-    const char *choice = std::getenv("TARN_AUDIO_OUTPUT");
-    return chosenOutput(choice != nullptr ? choice : "");
 }
 
 } // namespace
 
 std::unique_ptr<AudioOutput> openOutput(AudioOutput::RenderFn render, void *userdata,
                                         const OutputSpec *previous, const OutputVolume &volume,
-                                        std::string &error)
+                                        const OutputOptions &options, std::string &error)
 {
-    if (const ModuleSpec *chosen = chosenOutput())
-        return openWith(*chosen, render, userdata, previous, volume, error);
+    if (const ModuleSpec *chosen = chosenOutput(options.output))
+        return openWith(*chosen, render, userdata, previous, volume, options, error);
     std::string pulseError;
-    if (auto pulse = openWith(kPulse, render, userdata, previous, volume, pulseError))
+    if (auto pulse = openWith(kPulse, render, userdata, previous, volume, options, pulseError))
         return pulse;
-    auto sdl = openWith(kSdl, render, userdata, previous, volume, error);
+    auto sdl = openWith(kSdl, render, userdata, previous, volume, options, error);
     if (!sdl)
         error = pulseError + "; " + error;
     return sdl;
 }
 
-void preloadOutput()
+void preloadOutput(const OutputOptions &options)
 {
-    const ModuleSpec *chosen = chosenOutput();
+    const ModuleSpec *chosen = chosenOutput(options.output);
     std::string error; // told at the first open
     outputModule(chosen != nullptr ? *chosen : kPulse, error);
 }

@@ -1,13 +1,13 @@
 #include "mini/form2.h"
 
-#include "core/bring_forward.h"
-#include "core/design_place.h"
-#include "core/file_drop.h"
-#include "core/hot_spot.h"
-#include "core/main_window_controls.h"
-#include "core/svg_picture.h"
-#include "mini/flag_files.h"
+#include "controls/flag_files.h"
+#include "controls/main_window_controls.h"
 #include "persist/record_file.h"
+#include "widgets/bring_forward.h"
+#include "widgets/design_place.h"
+#include "widgets/file_drop.h"
+#include "widgets/hot_spot.h"
+#include "widgets/svg_picture.h"
 
 #include <QBitmap>
 #include <QCloseEvent>

@@ -1,10 +1,10 @@
 #include "mini/form4.h"
 
-#include "core/bring_forward.h"
-#include "core/design_place.h"
 #include "mini/up_down.h"
 #include "persist/app_folder.h"
 #include "persist/record_file.h"
+#include "widgets/bring_forward.h"
+#include "widgets/design_place.h"
 
 #include <QLabel>
 #include <QPushButton>

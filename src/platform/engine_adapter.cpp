@@ -125,6 +125,16 @@ void EngineAdapter::setFlag1017(bool on)
     engine_.setFlag1017(on);
 }
 
+void EngineAdapter::preloadOutput()
+{
+    engine_.preloadOutput();
+}
+
+void EngineAdapter::setVideoSink(engine::VideoSink *sink)
+{
+    engine_.setVideoSink(sink);
+}
+
 void EngineAdapter::setEndOfStreamHandler(std::function<void()> handler)
 {
     endOfStream_ = std::move(handler);

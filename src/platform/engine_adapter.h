@@ -33,12 +33,12 @@ public:
     PlayState PlayStatus() const override;
     bool outputLost() const override;
     void setFlag1017(bool on) override;
+    void preloadOutput() override;
+    void setVideoSink(engine::VideoSink *sink) override;
     void setEndOfStreamHandler(std::function<void()> handler) override;
     void setOpenedHandler(std::function<void(bool ok)> handler) override;
     void setPlayFailedHandler(std::function<void()> handler) override;
     void setVolumeChangedHandler(std::function<void(int hundredthsOfDb)> handler) override;
-
-    engine::Engine &engine() { return engine_; } // for checks and benchmarks
 
 private:
     void deliver(const engine::Event &event);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "engine/play_state.h"
+#include "engine/video_sink.h"
 
 #include <QString>
 
@@ -51,6 +52,15 @@ public:
     virtual bool outputLost() const = 0;
 
     virtual void setFlag1017(bool on) = 0;
+
+    // Loads the sound output's library now, off the UI thread, and returns at
+    // once; without it the first Play() loads it. A program that builds its
+    // window first calls this once the window is up.
+    virtual void preloadOutput() = 0;
+    // Where the pictures of files opened from now on go; null for nowhere.
+    // Once it returns, the previous sink is not called again; the sink must
+    // outlive its use. An engine for sound alone never sets one.
+    virtual void setVideoSink(engine::VideoSink *sink) = 0;
 
     // Runs on the UI thread once per natural end of the current file; never
     // for a file that was replaced, stopped or seeked away from its end.

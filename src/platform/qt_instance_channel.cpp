@@ -17,40 +17,32 @@ const QString kPath = QStringLiteral("/org/tarnplayer/TarnPlayer");
 
 const QString kInterface = QStringLiteral("org.tarnplayer.TarnPlayer");
 
-QString display()
-{
-    return qEnvironmentVariable("DISPLAY", qEnvironmentVariable("WAYLAND_DISPLAY"));
-}
-
-// One player per display: a test or a check under its own X server (with the
-// user's session bus) does not hand its files to the desktop's player.
-QString serviceName()
-{
-    QString suffix = display();
-    for (QChar &c : suffix)
-        if (!(c.isLetterOrNumber() && c.unicode() < 128))
-            c = QLatin1Char('_');
-    return kInterface + QStringLiteral(".d") + suffix;
-}
-
 } // namespace
 
-QString QtInstanceChannel::defaultSocketName()
+QString QtInstanceChannel::defaultSocketName(QString display, const QString &runtimeFolder)
 {
-    QString display = tarn::display();
     display.replace(QLatin1Char('/'), QLatin1Char('_'));
-    // Read directly: Qt's own lookup warns on stderr when it is not set.
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     const QString folder =
-        !runtime.isEmpty() && QFileInfo(runtime).isDir()
-            ? QDir(runtime).filePath(QStringLiteral("tarn-player"))
+        !runtimeFolder.isEmpty() && QFileInfo(runtimeFolder).isDir()
+            ? QDir(runtimeFolder).filePath(QStringLiteral("tarn-player"))
             : QDir(QDir::tempPath()).filePath(QStringLiteral("tarn-player-%1").arg(::geteuid()));
     return QDir(folder).filePath(QStringLiteral("display%1.socket").arg(display));
 }
 
-QtInstanceChannel::QtInstanceChannel(QDBusConnection bus, QString socketName)
-    : bus_(std::move(bus)), socketName_(std::move(socketName))
+QtInstanceChannel::QtInstanceChannel(QString display, QString socketName, QDBusConnection bus)
+    : bus_(std::move(bus)), display_(std::move(display)), socketName_(std::move(socketName))
 {
+}
+
+// One player per display: a test or a check under its own X server (with the
+// user's session bus) does not hand its files to the desktop's player.
+QString QtInstanceChannel::serviceName() const
+{
+    QString suffix = display_;
+    for (QChar &c : suffix)
+        if (!(c.isLetterOrNumber() && c.unicode() < 128))
+            c = QLatin1Char('_');
+    return kInterface + QStringLiteral(".d") + suffix;
 }
 
 QtInstanceChannel::~QtInstanceChannel()
@@ -91,7 +83,7 @@ InstanceChannel::HandOver QtInstanceChannel::handOver(const QStringList &files, 
     error_.clear();
     if (bus_.isConnected())
         return handOverOnBus(files, timeoutMs);
-    switch (sendFiles(socketName(), files, timeoutMs, &error_)) {
+    switch (sendFiles(socketName_, files, timeoutMs, &error_)) {
     case Sent::Taken:
         return HandOver::Taken;
     case Sent::NoListener:
@@ -135,16 +127,9 @@ void QtInstanceChannel::Open(const QStringList &files)
         Qt::QueuedConnection);
 }
 
-QString QtInstanceChannel::socketName()
-{
-    if (socketName_.isEmpty())
-        socketName_ = defaultSocketName();
-    return socketName_;
-}
-
 InstanceChannel::Claim QtInstanceChannel::claimSocket()
 {
-    const QString path = socketName();
+    const QString path = socketName_;
     LocalName name = claimLocalName(path);
     if (name.taken)
         return Claim::Taken;

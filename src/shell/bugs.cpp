@@ -1,7 +1,7 @@
 #include "shell/bugs.h"
 #include "platform/message_boxes.h"
 #include "shell/program_facts.h"
-#include "shell/window_layout.h"
+#include "widgets/window_layout.h"
 
 #include <QMouseEvent>
 #include <QPushButton>

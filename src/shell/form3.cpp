@@ -1,9 +1,9 @@
 #include "shell/form3.h"
 
 #include "persist/app_folder.h"
-#include "platform/engine_adapter.h"
+#include "platform/media_engine.h"
 #include "platform/video_view.h"
-#include "shell/window_layout.h"
+#include "widgets/window_layout.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -33,9 +33,10 @@ QString videoPath(const QString &appFolder)
 
 } // namespace
 
-Form3::Form3(QString appFolder, QWidget *parent)
-    : QWidget(parent), appFolder_(std::move(appFolder)), mp_(std::make_unique<EngineAdapter>())
+Form3::Form3(QString appFolder, std::unique_ptr<MediaEngine> engine, QWidget *parent)
+    : QWidget(parent), appFolder_(std::move(appFolder)), mp_(std::move(engine))
 {
+    Q_ASSERT(mp_);
     setUpFixedWindow(*this, "Form3", QStringLiteral(" "), 4575, 3990); // a blank caption
     QPixmap blank(16, 16);                                             // and no icon
     blank.fill(Qt::transparent);
@@ -49,14 +50,14 @@ Form3::Form3(QString appFolder, QWidget *parent)
         place(new QPushButton(QStringLiteral("Close"), this), "Command1", 2520, 3360, 1215, 495);
     setTabOrder(MediaPlayer1, Command1);
 
-    mp_->engine().setVideoSink(MediaPlayer1);
+    mp_->setVideoSink(MediaPlayer1);
     mp_->setOpenedHandler([this](bool ok) { mp_Opened(ok); });
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
 }
 
 Form3::~Form3()
 {
-    mp_->engine().setVideoSink(nullptr); // the view goes after the engine; no picture reaches it
+    mp_->setVideoSink(nullptr); // the view goes after the engine; no picture reaches it
     mp_.reset();
 #if defined(__GLIBC__)
     // The video's engine freed its decoder, frames and scaler, many megabytes

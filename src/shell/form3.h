@@ -1,7 +1,7 @@
 // The visualisation window: plays the video 1016.avi from the application
-// folder in an engine of its own, beside the main window's music. It neither
-// reads nor drives the main window's engine; the video has no sound of its
-// own to mix in.
+// folder in an engine of its own (made for each loading and handed over),
+// beside the main window's music. It neither reads nor drives the main
+// window's engine; the video has no sound of its own to mix in.
 //
 // Loaded on its first showing (and again after it was closed): the load
 // starts the video from the beginning. "Close" and the close box stop it and
@@ -20,14 +20,14 @@ class QPushButton;
 
 namespace tarn {
 
-class EngineAdapter;
 class MediaEngine;
 class VideoView;
 
 class Form3 : public QWidget {
     Q_OBJECT
 public:
-    explicit Form3(QString appFolder, QWidget *parent = nullptr);
+    // `engine`: the window's own, not null; it plays into MediaPlayer1.
+    Form3(QString appFolder, std::unique_ptr<MediaEngine> engine, QWidget *parent = nullptr);
     ~Form3() override;
 
     void Form_Load();      // sets the video as the engine's file and plays it
@@ -48,7 +48,7 @@ private:
 
     QString appFolder_;
     // Goes before the view it paints into (a child, deleted by QWidget later).
-    std::unique_ptr<EngineAdapter> mp_;
+    std::unique_ptr<MediaEngine> mp_;
 };
 
 } // namespace tarn

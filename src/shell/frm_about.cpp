@@ -1,9 +1,9 @@
 #include "shell/frm_about.h"
-#include "core/svg_picture.h"
 #include "platform/message_boxes.h"
 #include "shell/program_facts.h"
 #include "shell/sys_info.h"
-#include "shell/window_layout.h"
+#include "widgets/svg_picture.h"
+#include "widgets/window_layout.h"
 
 #include <QPainter>
 #include <QPushButton>

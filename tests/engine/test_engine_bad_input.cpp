@@ -3,6 +3,7 @@
 // what can be played.
 #include "engine/engine.h"
 #include "engine/support/disk_output.h"
+#include "engine/support/engine_options.h"
 #include "engine/support/media_files.h"
 #include "engine/support/output_checks.h"
 
@@ -84,7 +85,7 @@ void unplayable(Checks &checks, const TempDir &dir)
          }},
     };
     EndOfStreamWaiter ends;
-    Engine engine;
+    Engine engine(testEngineOptions());
     ends.attach(engine);
     int n = 0;
     for (const Unplayable &c : cases) {
@@ -136,7 +137,7 @@ void damaged(Checks &checks, const TempDir &dir)
          0.99, 1.01},
     };
     EndOfStreamWaiter ends;
-    Engine engine;
+    Engine engine(testEngineOptions());
     ends.attach(engine);
     int n = 0;
     for (const Damaged &c : cases) {
@@ -165,7 +166,7 @@ void seekPastTheRealEnd(Checks &checks, const TempDir &dir)
     const std::string path = dir.file("cut.mp3");
     writeBytes(path, {mp3.begin(), mp3.begin() + mp3.size() * 4 / 10});
     EndOfStreamWaiter ends;
-    Engine engine;
+    Engine engine(testEngineOptions());
     ends.attach(engine);
     openFile(engine, path);
     engine.Play();
@@ -201,7 +202,9 @@ void vanishing(Checks &checks, const TempDir &dir)
          true},
     };
     EndOfStreamWaiter ends;
-    Engine engine({.ringBlocks = 8});
+    tarn::engine::EngineOptions options = testEngineOptions();
+    options.ringBlocks = 8;
+    Engine engine(options);
     ends.attach(engine);
     int n = 0;
     for (const Case &c : cases) {

@@ -4,6 +4,7 @@
 // output device only, so several engines play on a private PulseAudio server.
 #include "engine/engine.h"
 #include "engine/support/disk_output.h"
+#include "engine/support/engine_options.h"
 #include "engine/support/media_files.h"
 #include "engine/support/output_checks.h"
 #include "engine/support/sound_server.h"
@@ -25,7 +26,7 @@ void noSoundDevice(Checks &checks)
 {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     EndOfStreamWaiter ends;
-    Engine engine;
+    Engine engine(testEngineOptions());
     ends.attach(engine);
     checks.expect(openFile(engine, shortFile), "file did not open without a device");
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -50,7 +51,7 @@ void idleOutputCloses(Checks &checks)
     for (const bool deadFilesAfter : {false, true}) {
         const std::string name = deadFilesAfter ? "end, then missing files: " : "end: ";
         EndOfStreamWaiter ends;
-        Engine engine;
+        Engine engine(testEngineOptions());
         ends.attach(engine);
         openFile(engine, shortFile);
         engine.Play();
@@ -74,12 +75,12 @@ void idleOutputCloses(Checks &checks)
 void twoAtOnce(Checks &checks)
 {
     EndOfStreamWaiter mainEnds, visualEnds;
-    Engine main;
+    Engine main(testEngineOptions());
     mainEnds.attach(main);
     openFile(main, longFile);
     main.Play();
     {
-        Engine visual;
+        Engine visual(testEngineOptions());
         visualEnds.attach(visual);
         openFile(visual, shortFile);
         visual.Play();
@@ -106,7 +107,7 @@ void enginesOnTheirOwnThreads(Checks &checks)
         threads[i] = std::thread([&ended, i] {
             for (int round = 0; round < 3; ++round) {
                 EndOfStreamWaiter ends;
-                Engine engine;
+                Engine engine(testEngineOptions());
                 ends.attach(engine);
                 openFile(engine, shortFile);
                 engine.Play();
@@ -126,7 +127,7 @@ void enginesOnTheirOwnThreads(Checks &checks)
 void deviceComesBack(Checks &checks, PrivateSoundServer &server)
 {
     EndOfStreamWaiter ends;
-    Engine engine;
+    Engine engine(testEngineOptions());
     ends.attach(engine);
     openFile(engine, longFile);
     engine.Play();
@@ -147,7 +148,7 @@ void deviceComesBack(Checks &checks, PrivateSoundServer &server)
 void serverRate(Checks &checks)
 {
     EndOfStreamWaiter ends;
-    Engine engine;
+    Engine engine(testEngineOptions());
     ends.attach(engine);
     // The output opens with the first file, before anything is decoded, so
     // both this file and the one prepared next come at the sink's rate.
@@ -167,7 +168,7 @@ void serverRate(Checks &checks)
 void grantedFormat(Checks &checks)
 {
     EndOfStreamWaiter ends;
-    Engine engine;
+    Engine engine(testEngineOptions());
     ends.attach(engine);
     checks.expect(engine.firstSampleLatencyNs() == -1, "latency before any Play");
     openFile(engine, shortFile);

@@ -3,6 +3,7 @@
 // the engine runs.
 #include "engine/engine.h"
 #include "engine/support/disk_output.h"
+#include "engine/support/engine_options.h"
 #include "engine/support/media_files.h"
 #include "engine/support/output_checks.h"
 
@@ -22,7 +23,7 @@ const std::string otherFile = fixture("tone1k_s16_44k_stereo.wav"); // 0.25 s
 void onceAndCurrent(Checks &checks)
 {
     EndOfStreamWaiter ends;
-    Engine engine;
+    Engine engine(testEngineOptions());
     ends.attach(engine);
     openFile(engine, shortFile);
     engine.Play();
@@ -37,7 +38,7 @@ void onceAndCurrent(Checks &checks)
 void staleNotices(Checks &checks)
 {
     EndOfStreamWaiter ends;
-    Engine engine;
+    Engine engine(testEngineOptions());
     ends.attach(engine);
 
     // A file replaced before its end never ends; nor one stopped before its
@@ -91,7 +92,7 @@ void staleNotices(Checks &checks)
 void seekToTheEndEnds(Checks &checks)
 {
     EndOfStreamWaiter ends;
-    Engine engine;
+    Engine engine(testEngineOptions());
     ends.attach(engine);
     openFile(engine, fixture("tone440_cbr128_id3.mp3"));
     engine.Play();
@@ -104,7 +105,7 @@ void seekToTheEndEnds(Checks &checks)
 void advanceChain(Checks &checks)
 {
     EndOfStreamWaiter ends;
-    Engine engine;
+    Engine engine(testEngineOptions());
     ends.attach(engine);
     const std::string files[] = {shortFile, otherFile, shortFile, otherFile, shortFile};
     int notices = 0;
@@ -130,7 +131,7 @@ void detachWhileRunning(Checks &checks)
     std::atomic<bool> running{false};
     bool runningAtDetach = false, calledAfterDetach = false;
     for (int round = 0; round < 6; ++round) {
-        Engine engine;
+        Engine engine(testEngineOptions());
         engine.setEventCallback([&](const tarn::engine::Event &) {
             running = true;
             std::this_thread::sleep_for(20ms); // widen the window
@@ -156,7 +157,7 @@ void detachWhileRunning(Checks &checks)
 void slowCallbackBlocksNobody(Checks &checks)
 {
     std::atomic<bool> inside{false}, release{false};
-    Engine engine;
+    Engine engine(testEngineOptions());
     engine.setEventCallback([&](const tarn::engine::Event &e) {
         if (e.kind != tarn::engine::Event::Kind::EndOfStream)
             return;

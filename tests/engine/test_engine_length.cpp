@@ -3,6 +3,7 @@
 // decoder's for a file cut short.
 #include "engine/engine.h"
 #include "engine/support/disk_output.h"
+#include "engine/support/engine_options.h"
 #include "engine/support/media_files.h"
 #include "engine/support/output_checks.h"
 
@@ -39,7 +40,7 @@ void checkLength(Checks &checks, const LengthCase &c)
 {
     const std::string name = c.file;
     EndOfStreamWaiter ends;
-    Engine engine;
+    Engine engine(testEngineOptions());
     ends.attach(engine);
     if (!checks.expect(openFile(engine, fixture(c.file)), name + ": " + engine.LastError()))
         return;
@@ -73,7 +74,7 @@ int main()
         checkLength(checks, c);
 
     // Guards: a stale length or position shown with no file loaded.
-    Engine empty;
+    Engine empty(testEngineOptions());
     checks.expect(empty.Length() == 0 && empty.Position() == 0, "no file: length and position 0");
     return checks.exitCode();
 }

@@ -5,6 +5,7 @@
 // stream opened again after the idle close keeps what the mixer set.
 #include "engine/engine.h"
 #include "engine/support/disk_output.h"
+#include "engine/support/engine_options.h"
 #include "engine/support/media_files.h"
 #include "engine/support/output_checks.h"
 #include "engine/support/sound_server.h"
@@ -125,7 +126,10 @@ void mixerAndPlayerAgree(Checks &checks)
     if (!checks.expect(mixer.ready(), "the mixer cannot connect"))
         return;
     std::atomic<int> told{0}; // VolumeChanged events
-    Engine engine;
+    tarn::engine::EngineOptions options = testEngineOptions();
+    options.output.output =
+        tarn::engine::OutputChoice::Pulse; // the player's own PulseAudio output, not SDL's
+    Engine engine(options);
     engine.setEventCallback([&](const tarn::engine::Event &e) {
         if (e.kind == tarn::engine::Event::Kind::VolumeChanged)
             told.fetch_add(1);
@@ -221,7 +225,6 @@ void mixerAndPlayerAgree(Checks &checks)
 int main()
 {
     Checks checks;
-    setenv("TARN_AUDIO_OUTPUT", "pulse", 1); // the player's own PulseAudio output, not SDL's
     PrivateSoundServer server({.streamRestore = true});
     if (checks.expect(server.running(), "no private PulseAudio server (is pulseaudio installed?)"))
         mixerAndPlayerAgree(checks);

@@ -2,6 +2,7 @@
 // samples tell their own time, and off how much of a tone remains to play.
 #include "engine/engine.h"
 #include "engine/support/disk_output.h"
+#include "engine/support/engine_options.h"
 #include "engine/support/media_files.h"
 #include "engine/support/output_checks.h"
 
@@ -35,7 +36,7 @@ Played playThrough(const std::string &path, Speed speed,
     tarn::engine::OutputSpec spec;
     {
         EndOfStreamWaiter ends;
-        Engine engine;
+        Engine engine(testEngineOptions());
         ends.attach(engine);
         openFile(engine, path);
         before(engine);

@@ -3,6 +3,7 @@
 // was played and never runs ahead of the clock.
 #include "engine/engine.h"
 #include "engine/support/disk_output.h"
+#include "engine/support/engine_options.h"
 #include "engine/support/media_files.h"
 #include "engine/support/output_checks.h"
 
@@ -19,7 +20,7 @@ namespace {
 
 void pauseHolds(Checks &checks)
 {
-    Engine engine;
+    Engine engine(testEngineOptions());
     openFile(engine, fixture("tone440_cbr128_id3.mp3"));
     engine.Play();
     checks.expect(engine.PlayStatus() == tarn::PlayState::Playing, "PlayStatus 2 after Play");
@@ -42,7 +43,7 @@ void pauseHolds(Checks &checks)
 
 void stopRewinds(Checks &checks)
 {
-    Engine engine;
+    Engine engine(testEngineOptions());
     openFile(engine, fixture("tone440_cbr128_id3.mp3"));
     engine.Play();
     checks.expect(waitUntil([&] { return engine.Position() > 0.2; }, 3s),
@@ -61,7 +62,7 @@ void stopRewinds(Checks &checks)
 
 void positionFollowsTheClock(Checks &checks)
 {
-    Engine engine;
+    Engine engine(testEngineOptions());
     openFile(engine, fixture("tone440_s16_16k_mono.wav"));
     const auto start = std::chrono::steady_clock::now();
     engine.Play();
@@ -88,7 +89,7 @@ void positionFollowsTheClock(Checks &checks)
 void playAfterTheEndStartsAgain(Checks &checks)
 {
     EndOfStreamWaiter ends;
-    Engine engine;
+    Engine engine(testEngineOptions());
     ends.attach(engine);
     openFile(engine, fixture("tone1k_f32_48k_mono.wav"));
     engine.Play();
@@ -114,7 +115,7 @@ void playAfterTheEndStartsAgain(Checks &checks)
 
 void seekKeepsTheState(Checks &checks)
 {
-    Engine engine;
+    Engine engine(testEngineOptions());
     openFile(engine, fixture("tone440_cbr128_id3.mp3"));
     engine.setPosition(1.5);
     // Guards: a seek while stopped lost, or starting playback by itself.
@@ -146,7 +147,7 @@ void noClicks(Checks &checks)
         DiskCapture capture(Speed::RealTime);
         tarn::engine::OutputSpec spec;
         {
-            Engine engine;
+            Engine engine(testEngineOptions());
             openFile(engine, fixture("tone440_cbr128_id3.mp3"));
             engine.Play();
             waitUntil([&] { return engine.Position() > 0.2; }, 3s);
@@ -172,7 +173,7 @@ void noClicks(Checks &checks)
 
 void nothingLoaded(Checks &checks)
 {
-    Engine engine;
+    Engine engine(testEngineOptions());
     engine.Play();
     // Guards: a Play with no file reported as playing, or crashing.
     checks.expect(engine.PlayStatus() == tarn::PlayState::Stopped && !engine.LastError().empty(),

@@ -4,6 +4,7 @@
 // rather than queued, and files without pictures cost no video thread.
 #include "engine/engine.h"
 #include "engine/support/disk_output.h"
+#include "engine/support/engine_options.h"
 #include "engine/support/media_files.h"
 #include "engine/support/output_checks.h"
 #include "engine/video_sink.h"
@@ -108,7 +109,7 @@ void playsOnItsClock(Checks &checks)
         const std::string name = row.file;
         RecordingSink sink;
         EndOfStreamWaiter ends;
-        Engine engine;
+        Engine engine(testEngineOptions());
         ends.attach(engine);
         engine.setVideoSink(&sink);
         checks.expect(openFile(engine, fixture(name)),
@@ -173,7 +174,7 @@ void pauseHoldsAndStopRewinds(Checks &checks)
     for (const char *file : {"video_only.avi", "video_tone440.avi"}) {
         const std::string name = file;
         RecordingSink sink;
-        Engine engine;
+        Engine engine(testEngineOptions());
         engine.setVideoSink(&sink);
         openFile(engine, fixture(name));
         engine.Play();
@@ -211,7 +212,7 @@ void latePicturesAreDropped(Checks &checks)
     RecordingSink sink;
     sink.delay = 100ms; // a window that takes 2.5 pictures' time for each
     EndOfStreamWaiter ends;
-    Engine engine;
+    Engine engine(testEngineOptions());
     ends.attach(engine);
     engine.setVideoSink(&sink);
     openFile(engine, fixture("video_only.avi"));
@@ -249,7 +250,7 @@ void videoOnlyWhereWanted(Checks &checks)
          }) {
         const std::string name = row.file;
         RecordingSink sink;
-        Engine engine;
+        Engine engine(testEngineOptions());
         if (row.sink)
             engine.setVideoSink(&sink);
         const bool opened = openFile(engine, fixture(name));

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr tarn::engine::ModuleSpec kSpec{"libtarn-pulse.so", tarn::engine::kOutputModuleEntry,
-                                         "TARN_TEST_MODULE", "test module"};
+                                         "test module"};
 
 enum class Owner { Me, NobodyOwnsFile, NobodyOwnsFolder };
 
@@ -33,8 +33,8 @@ struct Case {
 
 void loadsOnlySafeModules(Checks &checks)
 {
-    const char *original = std::getenv("TARN_PULSE_MODULE");
-    if (!checks.expect(original != nullptr, "TARN_PULSE_MODULE names no module to copy"))
+    const std::string original = tarn::engine::moduleFiles().pulse;
+    if (!checks.expect(!original.empty(), "TARN_PULSE_MODULE names no module to copy"))
         return;
     const struct passwd *nobody = getpwnam("nobody");
     const bool root = getuid() == 0 && nobody != nullptr;
@@ -76,10 +76,8 @@ void loadsOnlySafeModules(Checks &checks)
             named = open / kSpec.file;
             fs::create_symlink(module, named, ec);
         }
-        setenv(kSpec.pathEnv, named.c_str(), 1);
         std::string error;
-        void *entry = tarn::engine::loadModuleEntry(kSpec, error);
-        unsetenv(kSpec.pathEnv);
+        void *entry = tarn::engine::loadModuleEntry(kSpec, named.string(), error);
         if (c.refusal == nullptr) {
             // Guards: a safe module (the build's own, an unpacked copy) refused.
             checks.expect(entry != nullptr, std::string(c.name) + ": not loaded: " + error);

@@ -4,6 +4,7 @@
 // tracks (longer than the ring) play whole, one after another, in the steady
 // state of a decoder that sleeps on a full ring.
 #include "engine/support/disk_output.h"
+#include "engine/support/engine_options.h"
 #include "engine/support/media_files.h"
 #include "engine/support/output_checks.h"
 
@@ -102,7 +103,7 @@ void hintChangedAtTheLastMoment(Checks &checks)
     tarn::engine::OutputSpec spec;
     {
         EndOfStreamWaiter ends;
-        Engine engine;
+        Engine engine(testEngineOptions());
         ends.attach(engine);
         engine.setNextFileName(b);
         openFile(engine, a);

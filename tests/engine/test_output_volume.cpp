@@ -1,6 +1,7 @@
 // Volume at the output: hundredths of a decibel below full level, silence at
 // the bottom of the bar, and no click when it changes during playback.
 #include "engine/support/disk_output.h"
+#include "engine/support/engine_options.h"
 #include "engine/support/output_checks.h"
 
 #include <cmath>
@@ -65,7 +66,7 @@ void checkChangeWhilePlaying(Checks &checks)
         DiskCapture capture(Speed::RealTime);
         tarn::engine::OutputSpec spec{};
         {
-            tarn::engine::Engine engine;
+            tarn::engine::Engine engine(testEngineOptions());
             if (!checks.expect(openFile(engine, fixture(toneFile)), engine.LastError()))
                 return;
             engine.Play();

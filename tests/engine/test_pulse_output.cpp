@@ -431,44 +431,39 @@ void checkCloseWhileRendering(Checks &checks)
     }
 }
 
-// Guards: openOutput() ignoring the player's own choice, or taking SDL while
-// a PulseAudio server answers, also when SDL_AUDIODRIVER is set for games.
+// Guards: openOutput() ignoring the program's own choice, or taking SDL
+// while a PulseAudio server answers, also when SDL_AUDIODRIVER is set for
+// games (SDL's own variable, which must not pick the output).
 void checkFactoryChoice(Checks &checks)
 {
+    using tarn::engine::OutputChoice;
     struct Case {
-        const char *forced;    // TARN_AUDIO_OUTPUT
+        OutputChoice choice;
         const char *sdlDriver; // SDL_AUDIODRIVER
         bool pulse;
     };
     const Case cases[] = {
-        {nullptr, nullptr, true},    {nullptr, "pulseaudio", true},
-        {nullptr, "pipewire", true}, {nullptr, "dummy", true},
-        {"", "alsa", true},          {"sdl", nullptr, false},
-        {"sdl", "dummy", false},     {"pulse", "dummy", true},
+        {OutputChoice::Automatic, nullptr, true},    {OutputChoice::Automatic, "pulseaudio", true},
+        {OutputChoice::Automatic, "pipewire", true}, {OutputChoice::Automatic, "dummy", true},
+        {OutputChoice::Automatic, "alsa", true},     {OutputChoice::Sdl, nullptr, false},
+        {OutputChoice::Sdl, "dummy", false},         {OutputChoice::Pulse, "dummy", true},
     };
-    const auto kept = [](const char *name) {
-        const char *value = std::getenv(name);
-        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
-    };
-    const auto restore = [](const char *name, const std::optional<std::string> &value) {
-        value ? setenv(name, value->c_str(), 1) : unsetenv(name);
-    };
-    const std::optional<std::string> keptDriver = kept("SDL_AUDIODRIVER");
-    const std::optional<std::string> keptChoice = kept("TARN_AUDIO_OUTPUT");
+    const char *kept = std::getenv("SDL_AUDIODRIVER");
+    const std::optional<std::string> keptDriver =
+        kept != nullptr ? std::optional<std::string>(kept) : std::nullopt;
     for (const Case &c : cases) {
-        c.forced ? setenv("TARN_AUDIO_OUTPUT", c.forced, 1) : unsetenv("TARN_AUDIO_OUTPUT");
         c.sdlDriver ? setenv("SDL_AUDIODRIVER", c.sdlDriver, 1) : unsetenv("SDL_AUDIODRIVER");
         Source source;
         std::string error;
-        auto out = tarn::engine::openOutput(&Source::render, &source, nullptr, {}, error);
+        auto out = tarn::engine::openOutput(&Source::render, &source, nullptr, {},
+                                            {.output = c.choice}, error);
         const bool isPulse = dynamic_cast<PulseOutput *>(out.get()) != nullptr;
         checks.expect(out != nullptr && isPulse == c.pulse,
-                      fmt("TARN_AUDIO_OUTPUT=%s SDL_AUDIODRIVER=%s: %s", c.forced ? c.forced : "",
+                      fmt("output choice %d SDL_AUDIODRIVER=%s: %s", static_cast<int>(c.choice),
                           c.sdlDriver ? c.sdlDriver : "",
                           out ? (isPulse ? "PulseAudio" : "SDL") : error.c_str()));
     }
-    restore("TARN_AUDIO_OUTPUT", keptChoice);
-    restore("SDL_AUDIODRIVER", keptDriver);
+    keptDriver ? setenv("SDL_AUDIODRIVER", keptDriver->c_str(), 1) : unsetenv("SDL_AUDIODRIVER");
 }
 
 // Guards: a hang on a server that does not answer; a crash or a silent

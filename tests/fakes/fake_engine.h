@@ -17,7 +17,7 @@ namespace tarn::test {
 class FakeEngine final : public MediaEngine {
 public:
     // Every call as text, e.g. "FileName=/a.mp3", "Play", "Stop", "Position=0",
-    // "Volume=-2500", "Flag1017=1", "Next=/b.mp3".
+    // "Volume=-2500", "Flag1017=1", "Next=/b.mp3", "PreloadOutput", "VideoSink".
     QStringList calls;
 
     QString fileName;
@@ -32,6 +32,7 @@ public:
     double lengthOnOpen = 0;  // Length() once a file has opened
     QString playFailure;      // when set, Play() finds no sound output and says so in an event
     bool lostOutput = false;  // outputLost() while playing: the sound server went away
+    engine::VideoSink *videoSink = nullptr; // the last one set
 
     // The most setFileName() calls that one end-of-stream or opened event
     // led to: a player that opens more than one file per event loops on the
@@ -106,6 +107,12 @@ public:
     {
         calls << QStringLiteral("Flag1017=") + QString::number(on ? 1 : 0);
         flag1017 = on;
+    }
+    void preloadOutput() override { calls << QStringLiteral("PreloadOutput"); }
+    void setVideoSink(engine::VideoSink *sink) override
+    {
+        calls << QStringLiteral("VideoSink");
+        videoSink = sink;
     }
     void setEndOfStreamHandler(std::function<void()> handler) override
     {

@@ -4,7 +4,7 @@
 // call, after it is recorded (to write a file meanwhile, or to throw).
 #pragma once
 
-#include "core/main_window_controls.h"
+#include "controls/main_window_controls.h"
 
 #include <QStringList>
 

@@ -1,13 +1,15 @@
 // A main window built on fakes, with a temporary application folder.
 #pragma once
 
-#include "core/file_import.h"
-#include "core/form1.h"
+#include "engine/support/engine_options.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_engine.h"
 #include "fakes/fake_settings.h"
 #include "fakes/fake_shell.h"
 #include "fakes/form1_probe.h"
+#include "main_window/form1.h"
+#include "persist/file_import.h"
+#include "platform/engine_adapter.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +29,10 @@ struct Form1Harness {
     QTemporaryDir appFolder;
     int endProgramCalls = 0;
     std::function<void()> onEndProgram; // runs as the program ends, if set
+    // The visualisation window's engine: a real one, so its video plays.
+    std::function<std::unique_ptr<MediaEngine>()> videoEngine = [] {
+        return std::make_unique<EngineAdapter>(testEngineOptions());
+    };
     std::unique_ptr<Form1> form;
 
     // Builds the window (running its start-up) with whatever the test put
@@ -46,7 +52,9 @@ struct Form1Harness {
                                                          if (onEndProgram)
                                                              onEndProgram();
                                                      },
-                                                     {tray, registry, programs}});
+                                                     {tray, registry, programs},
+                                                     true,
+                                                     videoEngine});
         return *form;
     }
 

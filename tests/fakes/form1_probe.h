@@ -4,7 +4,7 @@
 // pointers (they never change once the window is built).
 #pragma once
 
-#include "core/form1.h"
+#include "main_window/form1.h"
 
 namespace tarn {
 

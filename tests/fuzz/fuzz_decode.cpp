@@ -10,6 +10,7 @@
 // The file is named by what its first bytes look like (.mp3, .wav, .wma,
 // .avi), or by its size when they look like nothing.
 #include "engine/decoder.h"
+#include "engine/engine_environment.h"
 #include "scratch_folder.h"
 
 // The video decoder: in the codec module once the engine loads FFmpeg as a
@@ -37,6 +38,10 @@ extern "C" {
 namespace {
 
 using namespace tarn::engine;
+
+// The codec module's file (TARN_CODEC_MODULE), read as a program's main()
+// reads it, before the first input.
+[[maybe_unused]] const bool kEnvironmentRead = (applyEngineEnvironment("fuzz_decode"), true);
 
 constexpr double kMaxSeconds = 10; // of sound per open
 constexpr int kMaxPictures = 60;

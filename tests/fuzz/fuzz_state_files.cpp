@@ -17,9 +17,9 @@
 //      the others and reads back as saved.
 // Behind a link, a state or flag file is neither read, acted on, written
 // through nor replaced: the link and its target stay as they were.
-#include "core/main_window_controls.h"
+#include "controls/flag_files.h"
+#include "controls/main_window_controls.h"
 #include "first_number_oracle.h"
-#include "mini/flag_files.h"
 #include "persist/app_folder.h"
 #include "persist/qt_settings_store.h"
 #include "persist/record_file.h"

@@ -1,9 +1,10 @@
 // The automatic advance end to end: the main window on the real engine (SDL's
 // dummy driver, real time) playing short test files from $TARN_FIXTURES.
-#include "core/form1.h"
+#include "engine/support/engine_options.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_settings.h"
 #include "fakes/form1_probe.h"
+#include "main_window/form1.h"
 #include "platform/engine_adapter.h"
 
 #include <QCheckBox>
@@ -28,7 +29,7 @@ const QString kSecond = QStringLiteral("tone1k_s16_44k_stereo.wav"); // 0.250 s
 const QString kBroken = QStringLiteral("text_renamed.mp3");          // not audio
 
 struct RealWindow {
-    EngineAdapter engine;
+    EngineAdapter engine{testEngineOptions()};
     FakeDialogs dialogs;
     FakeMessages messages;
     FakeSettings settings;

@@ -1,8 +1,8 @@
 // The flag files: the writers' bytes and the main window's poll over them.
+#include "controls/flag_files.h"
 #include "fakes/data_rows.h"
 #include "fakes/fake_main_window.h"
 #include "fakes/file_kinds.h"
-#include "mini/flag_files.h"
 #include "persist/app_folder.h"
 #include "persist/record_file.h"
 #include "persist/support/file_size_limit.h"

@@ -1,15 +1,15 @@
 // The mini player: opacity, its load, its buttons, and how it stands in for
 // the main window (on fakes, and on a real main window with a fake engine).
-#include "core/hot_spot.h"
-#include "core/svg_picture.h"
+#include "controls/flag_files.h"
 #include "fakes/data_rows.h"
 #include "fakes/fake_main_window.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
 #include "fakes/test_files.h"
-#include "mini/flag_files.h"
 #include "mini/form2.h"
 #include "persist/app_folder.h"
+#include "widgets/hot_spot.h"
+#include "widgets/svg_picture.h"
 
 #include <QApplication>
 #include <QFile>

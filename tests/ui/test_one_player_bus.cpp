@@ -36,7 +36,8 @@ namespace {
 constexpr int kNobody = 65534;
 // The patience of a start in these tests: only holders that never answer wait it out.
 constexpr int kPatienceMs = 300;
-// The bus name of the display the tests set (DISPLAY=:41).
+// The display the tests set (DISPLAY=:41, for the players they start too) and its bus name.
+const QString kDisplay = QStringLiteral(":41");
 const QString kService = QStringLiteral("org.tarnplayer.TarnPlayer.d_41");
 
 QDBusConnection noBus()
@@ -196,7 +197,7 @@ public:
             QFile stale(socket); // a plain file where a dead player's socket was
             QVERIFY(stale.open(QIODevice::WriteOnly));
             stale.close();
-            player_ = std::make_unique<QtInstanceChannel>(noBus(), socket);
+            player_ = std::make_unique<QtInstanceChannel>(kDisplay, socket, noBus());
             break;
         }
         case Holder::BusNameNoObject:
@@ -208,7 +209,7 @@ public:
             QVERIFY(bus_.interface()->registerService(kService).isValid());
             return;
         case Holder::BusPlayerHere:
-            player_ = std::make_unique<QtInstanceChannel>(bus_);
+            player_ = std::make_unique<QtInstanceChannel>(kDisplay, QString(), bus_);
             break;
         }
         QCOMPARE(player_->claim([received](const QStringList &files) { *received = files; }),
@@ -284,7 +285,7 @@ private slots:
         }
         const QString socket = folder + "/display:41.socket";
 
-        QtInstanceChannel channel(noBus(), socket);
+        QtInstanceChannel channel(kDisplay, socket, noBus());
         const auto claim = channel.claim({});
         QCOMPARE(claim,
                  usable ? InstanceChannel::Claim::Claimed : InstanceChannel::Claim::Unavailable);
@@ -298,7 +299,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(socket));
         QVERIFY(!QFileInfo::exists(dir.filePath("private/display:41.socket")));
         // Nor is anything handed over through it.
-        QtInstanceChannel later(noBus(), socket);
+        QtInstanceChannel later(kDisplay, socket, noBus());
         QCOMPARE(later.handOver({"/m/a.mp3"}, kPatienceMs), InstanceChannel::HandOver::NotTaken);
     }
 
@@ -344,7 +345,8 @@ private slots:
             return;
         const QStringList files{"/m/a b.mp3", "/m/ü.wav"};
         const PlayerStart start = whileAnswering([&] {
-            QtInstanceChannel channel(onBus ? QDBusConnection::sessionBus() : noBus(), socket);
+            QtInstanceChannel channel(kDisplay, socket,
+                                      onBus ? QDBusConnection::sessionBus() : noBus());
             return startPlayer(channel, files, {}, kPatienceMs);
         });
         QCOMPARE(start.outcome, outcome);
@@ -363,7 +365,7 @@ private slots:
         QTemporaryDir dir;
         const QString socket = dir.filePath("display:41.socket");
         QStringList received;
-        QtInstanceChannel player(noBus(), socket);
+        QtInstanceChannel player(kDisplay, socket, noBus());
         QCOMPARE(player.claim([&received](const QStringList &files) { received = files; }),
                  InstanceChannel::Claim::Claimed);
         // Open the way to the socket, as if its folder did not protect it.

@@ -1,6 +1,5 @@
 // Start-up restores volume, repeat and view; Exit (button, menu, close box)
 // writes rep.ini, saves them and ends the program exactly once.
-#include "core/first_paint.h"
 #include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
@@ -8,6 +7,7 @@
 #include "persist/qt_settings_store.h"
 #include "persist/record_file.h"
 #include "persist/support/file_size_limit.h"
+#include "widgets/first_paint.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 // The main window's two views, menu bar, keyboard order and artwork.
-#include "core/hot_spot.h"
-#include "core/svg_picture.h"
 #include "fakes/data_rows.h"
 #include "fakes/form1_harness.h"
 #include "fakes/form1_probe.h"
+#include "widgets/hot_spot.h"
+#include "widgets/svg_picture.h"
 
 #include <QAction>
 #include <QApplication>

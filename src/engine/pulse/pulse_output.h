@@ -40,6 +40,7 @@
 #pragma once
 
 #include "engine/audio_output.h"
+#include "engine/output_options.h"
 
 #include <atomic>
 #include <cstdint>
@@ -59,22 +60,6 @@ struct pa_mainloop_api;
 struct timeval;
 
 namespace tarn::engine {
-
-// Stream buffer sizes; the defaults are what the player uses. Two figures
-// count: what the sink mixes ahead, which is how late a pause, a seek or a
-// volume change can reach a monitor or a sink that cannot rewind, and how
-// often the server asks for audio. Without the latency split the sink mixes
-// targetMs - 2 x requestMs ahead: 215/100 gives 15 ms there while the server
-// holds 215 ms and asks ten times a second. (With the split, 80/20 also gave
-// 20 ms at the sink but asked fifty times a second; bench/README.md has the
-// figures.) TARN_PULSE_BUFFER_MS="TARGET,REQUEST[,PREBUF[,ADJUST]]" chooses
-// another.
-struct PulseBuffer {
-    int targetMs = 215;         // audio the server holds for us in all
-    int requestMs = 100;        // it asks for at least this much at a time
-    int prebufMs = 40;          // it starts (and restarts after an underrun) with this much
-    bool adjustLatency = false; // split targetMs between the sink and the stream's queue
-};
 
 namespace pulse_detail {
 struct MainloopDeleter {

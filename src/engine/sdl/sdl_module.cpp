@@ -11,7 +11,7 @@ class SdlModule final : public OutputModule {
 public:
     std::unique_ptr<AudioOutput> open(AudioOutput::RenderFn render, void *userdata,
                                       const OutputSpec *previous, const OutputVolume &,
-                                      std::string &error) override
+                                      const OutputOptions &, std::string &error) override
     {
         // No mixer changes an SDL device's volume: the engine's gain is all.
         return SdlOutput::open(render, userdata, previous, error);

@@ -102,7 +102,6 @@ DiskCapture::DiskCapture(Speed speed)
         close(fd);
     path_ = pattern;
     // SDL reads these when a device opens, so they apply to the next Play().
-    setenv("TARN_AUDIO_OUTPUT", "sdl", 1);
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", path_.c_str(), 1);
     if (speed == Speed::Fast)
@@ -204,7 +203,9 @@ Recording record(const std::vector<std::string> &paths, const RecordOptions &opt
     Recording out;
     DiskCapture capture(options.speed);
     {
-        engine::Engine engine(options.engine);
+        engine::EngineOptions sdl = options.engine;
+        sdl.output.output = engine::OutputChoice::Sdl;
+        engine::Engine engine(sdl);
         EndOfStreamWaiter waiter;
         waiter.attach(engine);
         engine.setVolume(options.volume);

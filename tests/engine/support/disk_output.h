@@ -18,6 +18,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/support/engine_options.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -84,7 +85,7 @@ struct RecordOptions {
     Speed speed = Speed::Fast;
     std::chrono::milliseconds timeoutPerFile{10000};
     bool hintNext = true; // name the next file ahead, as the player does (gapless)
-    engine::EngineOptions engine = {};
+    engine::EngineOptions engine = testEngineOptions(); // the output is always SDL's disk driver
 };
 
 struct Recording {

@@ -10,7 +10,7 @@
 // on to the following one, so the window stays responsive over a playlist of
 // missing files, and a run of failures ends after kMaxFailedAdvances entries
 // or one full pass.
-#include "core/form1.h"
+#include "main_window/form1.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -2,7 +2,7 @@
 //
 // The playlist is List1 (full paths) and List2 (display names), kept parallel:
 // every change touches List1 first, then List2, at the same row.
-#include "core/form1.h"
+#include "main_window/form1.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -12,13 +12,13 @@
 // tests reach its controls and handlers through Form1Probe.
 #pragma once
 
-#include "core/design_place.h"
-#include "core/player_controls.h"
-#include "mini/flag_files.h"
+#include "controls/flag_files.h"
+#include "controls/player_controls.h"
 #include "platform/file_dialogs.h"
 #include "platform/media_engine.h"
 #include "platform/message_boxes.h"
 #include "shell/shell_services.h"
+#include "widgets/design_place.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -67,6 +67,9 @@ struct Form1Services {
     // Whether the window system keeps the mini player strip on top and
     // see-through (not on Wayland, where the compositor decides).
     bool stripOnTopAndOpacity = true;
+    // Makes the visualisation window's engine, a new one at each of its
+    // loadings; it plays the video beside `mp`, never through it.
+    std::function<std::unique_ptr<MediaEngine>()> videoEngine = {};
 };
 
 class Form1 : public QMainWindow, public PlayerControls {
@@ -170,7 +173,7 @@ private:
     void Command6_Click(); // About
     void showBugs();       // the bug-report window, from the About box
 
-    // ---- Tray icon and its popup menu (shell/form1_tray.cpp)
+    // ---- Tray icon and its popup menu (form1_tray.cpp)
     void TrayIcon1_MenuRequest();
     void TrayIcon1_RestoreRequest();
     void TrayIcon1_InfoRequest();
@@ -268,8 +271,8 @@ private:
     void buildMenus();                      // form1_layout.cpp
     void styleControls();                   // form1_layout.cpp: fonts, colours, widths
     void buildTabOrder();                   // form1_layout.cpp
-    void buildPopup();                      // shell/form1_tray.cpp: mnuPop and its items
-    void setUpTray();                       // shell/form1_tray.cpp: the last steps of start-up
+    void buildPopup();                      // form1_tray.cpp: mnuPop and its items
+    void setUpTray();                       // form1_tray.cpp: the last steps of start-up
     // form1_views.cpp: puts the window into the full view (playlist shown) or
     // the compact view: height, Show_play's caption, menu states and the flag.
     void applyView(bool full);

@@ -1,6 +1,6 @@
 // The compact and full views and the menu items.
-#include "core/bring_forward.h"
-#include "core/form1.h"
+#include "main_window/form1.h"
+#include "widgets/bring_forward.h"
 
 #include <QAction>
 #include <QEvent>

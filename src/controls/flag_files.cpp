@@ -1,6 +1,6 @@
-#include "mini/flag_files.h"
+#include "controls/flag_files.h"
 
-#include "core/main_window_controls.h"
+#include "controls/main_window_controls.h"
 #include "persist/record_file.h"
 
 #include <exception>

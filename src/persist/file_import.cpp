@@ -1,4 +1,4 @@
-#include "core/file_import.h"
+#include "persist/file_import.h"
 
 #include <QFileInfo>
 

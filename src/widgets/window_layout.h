@@ -3,8 +3,8 @@
 // design, and the window's frame.
 #pragma once
 
-#include "core/bring_forward.h"
-#include "core/design_place.h"
+#include "widgets/bring_forward.h"
+#include "widgets/design_place.h"
 
 #include <QFont>
 #include <QLabel>

@@ -1,9 +1,9 @@
-#include "core/form1.h"
-#include "core/file_drop.h"
-#include "core/file_import.h"
-#include "core/hot_spot.h"
+#include "main_window/form1.h"
 #include "mini/form2.h"
 #include "mini/form4.h"
+#include "persist/file_import.h"
+#include "widgets/file_drop.h"
+#include "widgets/hot_spot.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 // What the mini player, the tray, desktop controls and the flag files drive:
 // the main window's own handlers, its volume bar, its track text, showing
 // and hiding it.
-#include "core/bring_forward.h"
-#include "core/form1.h"
+#include "main_window/form1.h"
+#include "widgets/bring_forward.h"
 
 #include <QLineEdit>
 #include <QScrollBar>

@@ -1,4 +1,4 @@
-#include "core/hot_spot.h"
+#include "widgets/hot_spot.h"
 
 #include <QMouseEvent>
 #include <QPainter>

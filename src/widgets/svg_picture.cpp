@@ -1,4 +1,4 @@
-#include "core/svg_picture.h"
+#include "widgets/svg_picture.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "shell/window_layout.h"
+#include "widgets/window_layout.h"
 
 #include <QIcon>
 #include <QPalette>

@@ -7,7 +7,7 @@
 // playing shows that last state and stops the timer, so a paused or stopped
 // player does not wake at all. Second counts are 64-bit, so long files show
 // e.g. 600:00.
-#include "core/form1.h"
+#include "main_window/form1.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,12 +1,12 @@
 // What the desktop drives: files opened with the player or handed over by a
 // second start, files dropped on the playlist, and the state the desktop's
 // media controls read and set. Every action runs the window's own handlers.
-#include "core/bring_forward.h"
-#include "core/file_drop.h"
-#include "core/file_import.h"
-#include "core/form1.h"
+#include "main_window/form1.h"
 #include "mini/form2.h"
+#include "persist/file_import.h"
 #include "persist/opened_files.h"
+#include "widgets/bring_forward.h"
+#include "widgets/file_drop.h"
 
 #include <QCheckBox>
 #include <QListWidget>

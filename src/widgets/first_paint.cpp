@@ -1,4 +1,4 @@
-#include "core/first_paint.h"
+#include "widgets/first_paint.h"
 
 #include <QEvent>
 #include <QTimer>

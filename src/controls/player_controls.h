@@ -5,7 +5,7 @@
 // UI thread only.
 #pragma once
 
-#include "core/main_window_controls.h"
+#include "controls/main_window_controls.h"
 #include "engine/play_state.h"
 
 #include <QString>

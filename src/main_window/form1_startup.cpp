@@ -1,7 +1,7 @@
 // Start-up (restoring volume, repeat and view), the volume file button, and
 // Exit, which saves them and ends the program.
-#include "core/file_import.h"
-#include "core/form1.h"
+#include "main_window/form1.h"
+#include "persist/file_import.h"
 #include "persist/record_file.h"
 #include "persist/settings_store.h"
 

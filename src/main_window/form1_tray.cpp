@@ -1,7 +1,7 @@
 // The main window's tray icon: its set-up at the end of start-up, its three
 // requests, and the popup menu that shows and hides the window, opens the
 // mini player and the About box, and exits.
-#include "core/form1.h"
+#include "main_window/form1.h"
 
 #include <QAction>
 #include <QCursor>

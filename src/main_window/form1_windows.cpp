@@ -1,13 +1,13 @@
 // Buttons that open windows of their own. Each window exists once: a request
 // while it is shown only brings it forward.
-#include "core/bring_forward.h"
-#include "core/form1.h"
+#include "main_window/form1.h"
 #include "mini/form2.h"
 #include "mini/form4.h"
 #include "shell/bugs.h"
 #include "shell/form3.h"
 #include "shell/frm_about.h"
-#include "shell/window_layout.h"
+#include "widgets/bring_forward.h"
+#include "widgets/window_layout.h"
 
 namespace tarn {
 
@@ -37,7 +37,7 @@ void Form1::Command4_Click()
     services_.messages.show(
         QStringLiteral("Still in beta, Vis's are only a video at the moment, to be fixed."));
     showSingleWindow(form3_, [this] {
-        auto *window = new Form3(services_.appFolder, this);
+        auto *window = new Form3(services_.appFolder, services_.videoEngine(), this);
         window->Form_Load();
         return window;
     });

@@ -1,10 +1,10 @@
 // Builds the main window's controls at their design positions (twips / 15 =
 // pixels), its look (artwork, palette, fonts), keyboard order and menu bar.
-#include "core/design_place.h"
-#include "core/first_paint.h"
-#include "core/form1.h"
-#include "core/hot_spot.h"
-#include "core/svg_picture.h"
+#include "main_window/form1.h"
+#include "widgets/design_place.h"
+#include "widgets/first_paint.h"
+#include "widgets/hot_spot.h"
+#include "widgets/svg_picture.h"
 
 #include <QAction>
 #include <QCheckBox>

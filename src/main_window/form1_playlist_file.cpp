@@ -1,6 +1,6 @@
 // Save Playlist and Load Playlist: the .TPL files of persist/playlist_file.h
 // brought to the playlist lists, with the dialogs and messages around them.
-#include "core/form1.h"
+#include "main_window/form1.h"
 #include "persist/file_access.h"
 #include "persist/playlist_file.h"
 

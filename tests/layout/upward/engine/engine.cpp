@@ -1,0 +1,2 @@
+// Stays in its folder: no fault.
+#include "engine/engine.h"

@@ -1,0 +1,2 @@
+// Reaches sideways: shell and desktop are siblings.
+#include "desktop/mpris_player.h"

@@ -1,0 +1,2 @@
+// A folder with no place in the order.
+#include "engine/engine.h"
