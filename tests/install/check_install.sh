@@ -16,7 +16,7 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/tarn-player share/applications/tarn-player.desktop \
          share/metainfo/org.tarnplayer.TarnPlayer.metainfo.xml \
-         share/mime/packages/tarn-player.xml \
+         share/mime/packages/tarn-player.xml share/man/man1/tarn-player.1.gz \
          share/icons/hicolor/scalable/apps/tarn-player.svg \
          share/icons/hicolor/{16x16,32x32,48x48,128x128}/apps/tarn-player.png; do
   [[ -f $prefix/$f ]] || fail "$f is not installed"
