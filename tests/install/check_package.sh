@@ -35,7 +35,7 @@ done
 step "the installed player with nothing but its Depends"
 # Every program and module of the package finds its libraries.
 while read -r f; do
-  [[ -f $f && $(head -c 4 "$f") == $'\x7fELF' ]] || continue
+  [[ -f $f && $(head -c 4 "$f" | od -An -tx1 | tr -d ' \n') == 7f454c46 ]] || continue
   missing=$(ldd "$f" | grep 'not found' || true)
   [[ -z $missing ]] || fail "$f: $missing"
 done <"$work/files"
@@ -57,6 +57,7 @@ for m in libtarn-sdl.so libtarn-ffmpeg.so; do
   grep -q "$modules/$m" "/proc/$player/maps" ||
     fail "the player did not load $modules/$m: $(cat "$work/player.log")"
 done
+for _ in $(seq 100); do [[ -f $data/next2.ini ]] && break; sleep 0.1; done
 [[ -f $data/next2.ini ]] || fail "no next2.ini in $data"
 kill -TERM "$player"
 wait "$player" || fail "the player did not end cleanly on SIGTERM: $(cat "$work/player.log")"
