@@ -25,8 +25,9 @@
 #          and the Python modules of its driver: D-Bus (the MPRIS requests)
 #          and Xlib (waiting for a window to map), and xcompmgr
 #   e2e-tools: only what the end-to-end suite needs to check a player
-#          installed already (tests/e2e with TARN_E2E_PLAYER): cmake for
-#          ctest and the test level's sound server, bus, X and Wayland tools
+#          installed already (tests/e2e with TARN_E2E_PLAYER): cmake and
+#          ninja-build for ctest, and the test level's sound server, bus, X and
+#          Wayland tools
 #   package: build, and what makes and checks the Debian package
 #          (scripts/package.sh): dpkg-dev (dpkg-buildflags, dpkg-shlibdeps),
 #          file (CPack finds the programs and libraries with it), lintian
@@ -39,7 +40,7 @@ e2e_tools=(pulseaudio pulseaudio-utils ffmpeg sox dbus-daemon dbus-bin playerctl
            desktop-file-utils appstream xvfb x11-utils xdotool openbox trayer imagemagick
            at-spi2-core gir1.2-atspi-2.0 python3-gi procps weston)
 if [[ $level == e2e-tools ]]; then
-  packages=(cmake "${e2e_tools[@]}")
+  packages=(cmake ninja-build "${e2e_tools[@]}")
 else
   packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6
             libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev

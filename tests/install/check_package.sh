@@ -82,7 +82,7 @@ grep -q '^application/x-tarn-playlist=.*tarn-player.desktop' /usr/share/applicat
 step "the end-to-end suite on /usr/bin/tarn-player"
 "$repo/scripts/deps.sh" e2e-tools
 e2e_status=0
-cmake -S "$repo/tests/e2e" -B /root/tarn-e2e -DTARN_E2E_PLAYER=/usr/bin/tarn-player >/dev/null
+cmake -S "$repo/tests/e2e" -B /root/tarn-e2e -G Ninja -DTARN_E2E_PLAYER=/usr/bin/tarn-player >/dev/null
 (cd /root/tarn-e2e && ctest -L e2e --output-on-failure) || e2e_status=$?
 
 step "apt purge tarn-player"
