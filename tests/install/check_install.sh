@@ -22,6 +22,11 @@ for f in bin/tarn-player share/applications/tarn-player.desktop \
   [[ -f $prefix/$f ]] || fail "$f is not installed"
 done
 [[ -d $prefix/share/tarn-player ]] || fail "no data folder share/tarn-player"
+# Debian's documents go into the package (cpack), not into a plain install.
+[[ ! -e $prefix/share/doc/tarn-player ]] || fail "a plain install has Debian's share/doc/tarn-player"
+cmake --install "$build" --component debian --prefix "$work/deb" >/dev/null
+gzip -t "$work/deb/share/doc/tarn-player/changelog.Debian.gz" &&
+  [[ -f $work/deb/share/doc/tarn-player/copyright ]] || fail "the package's copyright and changelog"
 # The engine's modules, where the player looks for them relative to itself.
 for m in libtarn-ffmpeg.so libtarn-pulse.so libtarn-sdl.so; do
   module=$(find "$prefix" -path "*/tarn-player/$m" -type f | head -1)
