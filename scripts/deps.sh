@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the player needs. Usage: deps.sh [build|test|bench]
+# Installs the Debian 12 packages the player needs.
+# Usage: deps.sh [build|test|bench|package|e2e-tools]
 #   build: compile and run the player (qt6-wayland: its windows in a Wayland
 #          session without XWayland)
 #   test:  also what the test run starts or needs: pulseaudio (the private
@@ -23,18 +24,33 @@
 #          its GTK and Qt interfaces, Qmmp, mpv with its MPRIS script, VLC)
 #          and the Python modules of its driver: D-Bus (the MPRIS requests)
 #          and Xlib (waiting for a window to map), and xcompmgr
+#   e2e-tools: only what the end-to-end suite needs to check a player
+#          installed already (tests/e2e with TARN_E2E_PLAYER): cmake and
+#          ninja-build for ctest, and the test level's sound server, bus, X and
+#          Wayland tools
+#   package: build, and what makes and checks the Debian package
+#          (scripts/package.sh): dpkg-dev (dpkg-buildflags, dpkg-shlibdeps),
+#          file (CPack finds the programs and libraries with it), lintian
 # Quick when everything is there already: nothing is downloaded then.
 set -euo pipefail
 
 level=${1:-build}
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6
-          libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
-          libsdl2-dev libpulse-dev libmpg123-dev fonts-liberation qt6-wayland)
+# What the end-to-end suite runs beside the player (see "test" above).
+e2e_tools=(pulseaudio pulseaudio-utils ffmpeg sox dbus-daemon dbus-bin playerctl
+           desktop-file-utils appstream xvfb x11-utils xdotool openbox trayer imagemagick
+           at-spi2-core gir1.2-atspi-2.0 python3-gi procps weston)
+if [[ $level == e2e-tools ]]; then
+  packages=(cmake ninja-build "${e2e_tools[@]}")
+else
+  packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6
+            libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
+            libsdl2-dev libpulse-dev libmpg123-dev fonts-liberation qt6-wayland)
+fi
 if [[ $level == test || $level == e2e || $level == bench ]]; then
-  packages+=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev llvm-14 ffmpeg sox)
-  packages+=(dbus-daemon dbus-bin playerctl desktop-file-utils appstream)
-  packages+=(xvfb x11-utils xdotool openbox trayer imagemagick at-spi2-core gir1.2-atspi-2.0
-             python3-gi procps weston)
+  packages+=(clang libclang-rt-14-dev llvm-14 "${e2e_tools[@]}")
+fi
+if [[ $level == package ]]; then
+  packages+=(dpkg-dev file lintian)
 fi
 if [[ $level == bench ]]; then
   packages+=(audacious audacious-plugins qmmp mpv mpv-mpris vlc python3-dbus python3-xlib

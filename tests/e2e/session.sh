@@ -4,6 +4,8 @@
 #                                    starts Xvfb, openbox, trayer, a session bus
 #                                    with the accessibility bus, and PulseAudio
 #                                    with a null sink as its only sink
+#   session.sh start DIR PLAYER      the same for a player installed already
+#                                    (e.g. /usr/bin/tarn-player): no install
 #   session.sh stop DIR              stops every process it started, by process id
 # DIR/env holds the variables the cases source (display, bus, sound server and
 # a temporary home, settings and data folder); DIR/pids the process ids. An
@@ -37,7 +39,7 @@ if [[ $cmd == stop ]]; then
   exit 0
 fi
 
-build=$(cd "$3" && pwd)
+target=$3
 stop_all # a session left by an interrupted run
 rm -rf "$dir"
 mkdir -p "$dir/home/.config" "$dir/home/.local/share" "$dir/run" "$dir/pulse" "$dir/out"
@@ -47,7 +49,13 @@ trap 'stop_all' ERR
 fail() { echo "E2E SESSION FAIL: $*"; stop_all; exit 1; }
 started() { echo "$1 $(awk '{ print $22 }' "/proc/$1/stat")" >>"$dir/pids"; }
 
-cmake --install "$build" --prefix "$dir/prefix" >"$dir/install.log"
+if [[ -d $target ]]; then
+  cmake --install "$target" --prefix "$dir/prefix" >"$dir/install.log"
+  player=$dir/prefix/bin/tarn-player
+else
+  [[ -x $target ]] || fail "no player at $target"
+  player=$target
+fi
 # The player on its own, as in a desktop session (no output or module forced).
 unset SDL_AUDIODRIVER TARN_AUDIO_OUTPUT QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS
 unset TARN_CODEC_MODULE TARN_PULSE_MODULE TARN_SDL_MODULE
@@ -80,7 +88,7 @@ export XDG_DATA_HOME=$dir/home/.local/share XDG_RUNTIME_DIR=$dir/run XDG_CURRENT
 export DBUS_SESSION_BUS_ADDRESS='$bus'
 export PULSE_RUNTIME_PATH=$dir/pulse PULSE_SERVER=unix:$pulse_socket
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=0
-export TARN_E2E_DIR=$dir TARN_E2E_PLAYER=$dir/prefix/bin/tarn-player
+export TARN_E2E_DIR=$dir TARN_E2E_PLAYER=$player
 export TARN_E2E_APP="$dir/home/.local/share/Tarn Player/Tarn Player"
 EOF
 source "$dir/env"

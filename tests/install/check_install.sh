@@ -16,12 +16,17 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/tarn-player share/applications/tarn-player.desktop \
          share/metainfo/org.tarnplayer.TarnPlayer.metainfo.xml \
-         share/mime/packages/tarn-player.xml \
+         share/mime/packages/tarn-player.xml share/man/man1/tarn-player.1.gz \
          share/icons/hicolor/scalable/apps/tarn-player.svg \
          share/icons/hicolor/{16x16,32x32,48x48,128x128}/apps/tarn-player.png; do
   [[ -f $prefix/$f ]] || fail "$f is not installed"
 done
 [[ -d $prefix/share/tarn-player ]] || fail "no data folder share/tarn-player"
+# Debian's documents go into the package (cpack), not into a plain install.
+[[ ! -e $prefix/share/doc/tarn-player ]] || fail "a plain install has Debian's share/doc/tarn-player"
+cmake --install "$build" --component debian --prefix "$work/deb" >/dev/null
+gzip -t "$work/deb/share/doc/tarn-player/changelog.Debian.gz" &&
+  [[ -f $work/deb/share/doc/tarn-player/copyright ]] || fail "the package's copyright and changelog"
 # The engine's modules, where the player looks for them relative to itself.
 for m in libtarn-ffmpeg.so libtarn-pulse.so libtarn-sdl.so; do
   module=$(find "$prefix" -path "*/tarn-player/$m" -type f | head -1)
