@@ -1,7 +1,7 @@
 // The PulseAudio side of the output: one playback stream on the server's
 // default sink through the client library's asynchronous API. Pause, seek
 // and volume are heard at once because the server corks, flushes and re-mixes
-// what it holds (the sink rewinds); how much it holds is PulseBuffer's choice.
+// what it holds (the sink rewinds); how much it holds is chooseBuffer()'s choice.
 //
 // THREADS
 //   A pa_threaded_mainloop owns the connection: every libpulse callback runs
@@ -36,14 +36,18 @@
 //   last one the player set (the mixer moved it) is handed to
 //   OutputVolume::changed. While a set of ours is on its way, what the
 //   server says may be an older set of ours, so it is asked again once our
-//   sets are done.
+//   sets are done. PipeWire's PulseAudio service opens every stream at
+//   full volume whatever it asked for, so there the volume is set again
+//   once the stream is ready.
 #pragma once
 
 #include "engine/audio_output.h"
+#include "engine/pulse/pulse_buffer.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <pulse/def.h>
@@ -59,22 +63,6 @@ struct pa_mainloop_api;
 struct timeval;
 
 namespace tarn::engine {
-
-// Stream buffer sizes; the defaults are what the player uses. Two figures
-// count: what the sink mixes ahead, which is how late a pause, a seek or a
-// volume change can reach a monitor or a sink that cannot rewind, and how
-// often the server asks for audio. Without the latency split the sink mixes
-// targetMs - 2 x requestMs ahead: 215/100 gives 15 ms there while the server
-// holds 215 ms and asks ten times a second. (With the split, 80/20 also gave
-// 20 ms at the sink but asked fifty times a second; bench/README.md has the
-// figures.) TARN_PULSE_BUFFER_MS="TARGET,REQUEST[,PREBUF[,ADJUST]]" chooses
-// another.
-struct PulseBuffer {
-    int targetMs = 215;         // audio the server holds for us in all
-    int requestMs = 100;        // it asks for at least this much at a time
-    int prebufMs = 40;          // it starts (and restarts after an underrun) with this much
-    bool adjustLatency = false; // split targetMs between the sink and the stream's queue
-};
 
 namespace pulse_detail {
 struct MainloopDeleter {
@@ -99,11 +87,12 @@ public:
     // already prepared stays valid), else stereo 32-bit float at the default
     // sink's rate. Waits about a second at most: a server that does not
     // answer by then counts as none. Null with `error` set on failure.
-    // The stream starts at `volume.gain`.
-    static std::unique_ptr<PulseOutput> open(RenderFn render, void *userdata,
-                                             const OutputSpec *previous, std::string &error,
-                                             const PulseBuffer &buffer = PulseBuffer{},
-                                             const OutputVolume &volume = OutputVolume{});
+    // The buffer is chooseBuffer()'s for this server, given `requested`
+    // (TARN_PULSE_BUFFER_MS). The stream starts at `volume.gain`.
+    static std::unique_ptr<PulseOutput>
+    open(RenderFn render, void *userdata, const OutputSpec *previous, std::string &error,
+         const std::optional<PulseBuffer> &requested = std::nullopt,
+         const OutputVolume &volume = OutputVolume{});
     ~PulseOutput() override { close(); }
     PulseOutput(const PulseOutput &) = delete;
     PulseOutput &operator=(const PulseOutput &) = delete;
@@ -142,7 +131,9 @@ private:
     {
     }
     bool connect(std::string &error);
-    bool learnSinkRate(int &rate, std::string &error);
+    // Asks the server what it is (onPipeWire_, graphRate_) and, with
+    // `sinkRate` given, the default sink's rate.
+    bool describeServer(int *sinkRate, std::string &error);
     bool openStream(const OutputSpec &want, const PulseBuffer &buffer, std::string &error);
     // Waits on the main loop (lock held) until `done` holds, the connection
     // fails or the open deadline passes; true when `done` holds.
@@ -158,6 +149,7 @@ private:
     void armRefillTimer();                     // lock held: ends a refill after a quiet spell
     void stopRefillTimer();                    // lock held
     std::int64_t queuedLocked() const;         // lock held
+    void restoreVolume();                      // lock held: set ownVolume_ on the server again
     void watchVolume();                        // lock held: follow the mixer's changes
     void askVolume();                          // lock held: what the server has now
     void noteVolume(const pa_cvolume &volume); // lock held
@@ -180,6 +172,8 @@ private:
     void *userdata_;
     OutputVolume volume_; // the gain to open at, and whom to tell of the mixer's changes
     OutputSpec spec_;
+    std::string serverName_; // as the server calls itself
+    int serverRate_ = 0;     // its default rate (the graph's on PipeWire)
     std::size_t frameBytes_ = 0;
     std::int64_t fullQueue_ = 0; // frames queued when the server has all it asks for
     bool threadRunning_ = false; // the owner's thread only (open and close)

@@ -48,6 +48,14 @@ bool PulseOutput::setGain(float gain)
     return true;
 }
 
+void PulseOutput::restoreVolume()
+{
+    if (release(pa_context_set_sink_input_volume(context_.get(), pa_stream_get_index(stream_.get()),
+                                                 &ownVolume_, &PulseOutput::volumeSetCallback,
+                                                 this)))
+        ++setsPending_;
+}
+
 void PulseOutput::watchVolume()
 {
     if (volume_.changed == nullptr)
