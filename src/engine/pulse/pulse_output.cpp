@@ -13,6 +13,9 @@ namespace tarn::engine {
 namespace {
 
 constexpr pa_usec_t kOpenTimeoutUs = 1000 * PA_USEC_PER_MSEC;
+// How long after a stream is ready PipeWire's session manager may still
+// reset its volume (see VOLUME in pulse_output.h).
+constexpr pa_usec_t kVolumeClaimUs = 3000 * PA_USEC_PER_MSEC;
 
 struct ProplistDeleter {
     void operator()(pa_proplist *p) const { pa_proplist_free(p); }
@@ -295,8 +298,10 @@ bool PulseOutput::openStream(const OutputSpec &want, const PulseBuffer &buffer, 
     }
     fullQueue_ = std::int64_t(granted->tlength - std::min(granted->minreq, granted->tlength)) /
                  std::int64_t(frameBytes_);
-    if (isPipeWire(serverName_))
+    if (isPipeWire(serverName_)) {
+        volumeClaimedUntil_ = pa_rtclock_now() + kVolumeClaimUs;
         restoreVolume();
+    }
     return true;
 }
 

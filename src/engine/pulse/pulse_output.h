@@ -36,9 +36,13 @@
 //   last one the player set (the mixer moved it) is handed to
 //   OutputVolume::changed. While a set of ours is on its way, what the
 //   server says may be an older set of ours, so it is asked again once our
-//   sets are done. PipeWire's PulseAudio service opens every stream at
-//   full volume whatever it asked for, so there the volume is set again
-//   once the stream is ready.
+//   sets are done. On PipeWire a new stream's volume is not the one it
+//   asked for: the session manager (WirePlumber) resets it to what it
+//   restores for the program, full volume the first time, and does so a
+//   moment after the stream is ready, later under load. So there the volume
+//   is set again once the stream is ready, and for the first seconds a
+//   volume that is not ours is taken for that reset and set back, not
+//   passed on as the mixer's.
 #pragma once
 
 #include "engine/audio_output.h"
@@ -203,10 +207,11 @@ private:
     bool deadlinePassed_ = false;    // main loop lock
     mutable std::int64_t heard_ = 0; // main loop lock: the last handed - queued given out
     // Volume states, guarded by the main loop's lock.
-    pa_cvolume ownVolume_{};    // the stream's volume as last set: by us, or by the mixer
-    int setsPending_ = 0;       // sets of ours the server has not confirmed yet
-    bool askingVolume_ = false; // a sink input query is on its way ...
-    bool askAgain_ = false;     // ... and another one is due after it
+    pa_cvolume ownVolume_{};           // the stream's volume as last set: by us, or by the mixer
+    int setsPending_ = 0;              // sets of ours the server has not confirmed yet
+    bool askingVolume_ = false;        // a sink input query is on its way ...
+    bool askAgain_ = false;            // ... and another one is due after it
+    pa_usec_t volumeClaimedUntil_ = 0; // PipeWire: until then, other volumes are set back
     std::atomic<std::int64_t> handed_{0};
     std::atomic<bool> starving_{false}; // render had less than the server asked for
     std::atomic<bool> lost_{false};     // the connection or the stream failed

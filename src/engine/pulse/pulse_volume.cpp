@@ -80,6 +80,10 @@ void PulseOutput::noteVolume(const pa_cvolume &volume)
 {
     if (pa_cvolume_valid(&volume) == 0 || sameVolume(volume, ownVolume_))
         return; // our own set, or nothing new
+    if (volumeClaimedUntil_ != 0 && pa_rtclock_now() < volumeClaimedUntil_) {
+        restoreVolume(); // the session manager's reset of a new stream, not the mixer
+        return;
+    }
     ownVolume_ = volume;
     volume_.changed(volume_.userdata, float(pa_sw_volume_to_linear(pa_cvolume_max(&volume))));
 }
