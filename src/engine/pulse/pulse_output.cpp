@@ -13,8 +13,8 @@ namespace tarn::engine {
 namespace {
 
 constexpr pa_usec_t kOpenTimeoutUs = 1000 * PA_USEC_PER_MSEC;
-// How long after a stream is ready PipeWire's session manager may still
-// reset its volume (see VOLUME in pulse_output.h).
+// How long after a stream is ready PipeWire may still reset its volume (see
+// VOLUME in pulse_output.h).
 constexpr pa_usec_t kVolumeClaimUs = 3000 * PA_USEC_PER_MSEC;
 
 struct ProplistDeleter {

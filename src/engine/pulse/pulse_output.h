@@ -1,7 +1,8 @@
 // The PulseAudio side of the output: one playback stream on the server's
 // default sink through the client library's asynchronous API. Pause, seek
 // and volume are heard at once because the server corks, flushes and re-mixes
-// what it holds (the sink rewinds); how much it holds is chooseBuffer()'s choice.
+// what it holds (the sink rewinds; PipeWire: one period of its graph later,
+// whatever the buffer); how much it holds is chooseBuffer()'s choice.
 //
 // THREADS
 //   A pa_threaded_mainloop owns the connection: every libpulse callback runs
@@ -36,13 +37,12 @@
 //   last one the player set (the mixer moved it) is handed to
 //   OutputVolume::changed. While a set of ours is on its way, what the
 //   server says may be an older set of ours, so it is asked again once our
-//   sets are done. On PipeWire a new stream's volume is not the one it
-//   asked for: the session manager (WirePlumber) resets it to what it
-//   restores for the program, full volume the first time, and does so a
-//   moment after the stream is ready, later under load. So there the volume
-//   is set again once the stream is ready, and for the first seconds a
-//   volume that is not ours is taken for that reset and set back, not
-//   passed on as the mixer's.
+//   sets are done. On PipeWire a new stream does not keep the volume it
+//   asked for: it plays at full volume, and the reset may come a moment
+//   after the stream is ready, later under load. So there the volume is set
+//   again once the stream is ready, and in its first seconds full volume is
+//   taken for that reset and set back, not passed on as the mixer's (any
+//   other volume is the mixer's).
 #pragma once
 
 #include "engine/audio_output.h"

@@ -80,8 +80,9 @@ void PulseOutput::noteVolume(const pa_cvolume &volume)
 {
     if (pa_cvolume_valid(&volume) == 0 || sameVolume(volume, ownVolume_))
         return; // our own set, or nothing new
-    if (volumeClaimedUntil_ != 0 && pa_rtclock_now() < volumeClaimedUntil_) {
-        restoreVolume(); // the session manager's reset of a new stream, not the mixer
+    if (volumeClaimedUntil_ != 0 && pa_rtclock_now() < volumeClaimedUntil_ &&
+        pa_cvolume_is_norm(&volume) != 0) {
+        restoreVolume(); // PipeWire's reset of a new stream, not the mixer
         return;
     }
     ownVolume_ = volume;
