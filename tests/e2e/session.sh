@@ -129,6 +129,10 @@ if [[ $sound == pipewire ]]; then
   pactl load-module module-null-sink sink_name=tarn_null >/dev/null || fail "no null sink on PipeWire"
 fi
 pactl set-default-sink tarn_null || fail "PulseAudio did not start: $(cat "$dir"/pulse*.log)"
+# WirePlumber makes the choice the default once it runs.
+default_sink() { [[ $(pactl info 2>/dev/null) == *"Default Sink: tarn_null"* ]]; }
+for _ in $(seq 50); do default_sink && break; sleep 0.1; done
+default_sink || fail "the null sink is not the default: $(pactl info | grep 'Default Sink')"
 # The checks read the whole output first: with pipefail, grep -q ending a
 # pipe early would count as a failure of the program writing into it.
 # The window manager: up once it names its check window and that window is
