@@ -430,8 +430,11 @@ class Race:
 
     def cpu_window(self, s, state, seconds):
         self.note_load()
-        figures = cpu_wakeups([s.proc.pid, self.args.pulse_pid], seconds)
-        (p_cpu, p_wake), (a_cpu, a_wake) = figures[s.proc.pid], figures[self.args.pulse_pid]
+        figures = cpu_wakeups([s.proc.pid, *self.args.pulse_pid], seconds)
+        p_cpu, p_wake = figures[s.proc.pid]
+        # The sound server may be several processes (PipeWire): summed.
+        a_cpu = sum(figures[p][0] for p in self.args.pulse_pid)
+        a_wake = sum(figures[p][1] for p in self.args.pulse_pid)
         self.add(f"cpu_{state}", s.player, p_cpu)
         self.add(f"cpu_{state}_server", s.player, a_cpu)
         self.add(f"wake_{state}", s.player, p_wake)
@@ -554,7 +557,7 @@ def main():
     parser.add_argument("--build", required=True)
     parser.add_argument("--media", required=True)
     parser.add_argument("--work", required=True)
-    parser.add_argument("--pulse-pid", type=int, required=True)
+    parser.add_argument("--pulse-pid", type=int, nargs="+", required=True)
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--cpu-rounds", type=int, default=2)
     parser.add_argument("--cpu-seconds", type=float, default=8)

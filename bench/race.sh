@@ -20,6 +20,11 @@
 #                     session's recording (WAV) and its requests (JSON)
 #   RACE_OUT          folder for the table (race.md) and the raw figures
 #                     (race.json) (default /tmp/tarn-race)
+#   TARN_BENCH_SOUND  pipewire: the sound server is PipeWire (with WirePlumber
+#                     and its PulseAudio service) instead of PulseAudio; the
+#                     server's CPU is then that of all three
+#   RACE_RECORD_MS    the recorder's latency (default 20; 50 with PipeWire,
+#                     where a shorter one would shorten the graph's period)
 # How each figure is taken: bench/README.md and bench/race.py.
 #
 # The players run as an ordinary user: VLC refuses to run as root, so when
@@ -74,6 +79,9 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 note_pid() { echo "$1" >>"$work/pids"; }
 
+if [ "${TARN_BENCH_SOUND:-}" = pipewire ]; then
+    export RACE_RECORD_MS=${RACE_RECORD_MS:-50}
+fi
 start_private_desktop 70 99 "$work"
 for p in "${pids[@]}"; do note_pid "$p"; done
 xwininfo -root >/dev/null || { echo "Xvfb did not start on $DISPLAY" >&2; exit 1; }
@@ -105,7 +113,7 @@ tone "$media/gap_b.wav" 2 1.5 "${wav[@]}"
 
 echo "start: $(uptime)"
 "$python" "$here/race.py" --build "$build" --media "$media" --work "$work" \
-    --pulse-pid "$pulse_pid" --rounds "$rounds" \
+    --pulse-pid "${server_pids[@]}" --rounds "$rounds" \
     --cpu-rounds "${RACE_CPU_ROUNDS:-2}" --cpu-seconds "${RACE_CPU_SECONDS:-8}" \
     --idle-seconds "${RACE_IDLE_SECONDS:-4}" \
     --players ${RACE_PLAYERS:-tarn audacious-gtk audacious-qt qmmp mpv vlc} \

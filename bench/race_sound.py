@@ -1,7 +1,8 @@
 """The null sink's monitor, recorded, and what bench/race.py reads from it.
 
 The recorder is `parec --latency-msec=20` (with the 2 s default an idle null
-sink runs 2 s periods and starts new streams late). A thread reads its output
+sink runs 2 s periods and starts new streams late; RACE_RECORD_MS sets
+another, 50 on PipeWire, where 20 would shorten the graph's period). A thread reads its output
 and notes, for every chunk, how many frames had arrived and the monotonic
 clock at that moment.
 
@@ -46,7 +47,8 @@ class Recorder:
         self.marks = []  # (frames so far, monotonic time of arrival)
         self.latencies = []  # (monotonic time, the sink's configured latency in s)
         self.proc = subprocess.Popen(
-            ["parec", "--device=tarn_null.monitor", "--latency-msec=20", "--format=s16le",
+            ["parec", "--device=tarn_null.monitor",
+             "--latency-msec=" + os.environ.get("RACE_RECORD_MS", "20"), "--format=s16le",
              "--channels=2", f"--rate={rate}", "--raw"],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         if on_start:

@@ -32,10 +32,15 @@ click_hot_spot() {
 # Starts a private desktop for the end-to-end checks: Xvfb on display $1 with
 # openbox, and a PulseAudio whose only sink is the null sink tarn_null; the
 # sound server's socket and the user's home and settings go below folder $2.
+# With TARN_BENCH_SOUND=pipewire the sound server is PipeWire instead (the
+# graph, WirePlumber and PipeWire's PulseAudio service, under an
+# XDG_RUNTIME_DIR of its own), the null sink its default.
 # Adds the process ids to the caller's array `pids`, for its clean-up, and
-# sets `pulse_pid` to the sound server's.
+# sets `pulse_pid` to the PulseAudio server's and `server_pids` to every
+# sound server process (with PipeWire the graph mixes, the service only
+# passes the streams on: their CPU counts together).
 start_x_session() {
-    local out=$2
+    local out=$2 p
     mkdir -p "$out/home" "$out/pulse"
     export DISPLAY=$1 HOME=$out/home XDG_CONFIG_HOME=$out/home/.config XDG_CURRENT_DESKTOP=none
     export PULSE_RUNTIME_PATH=$out/pulse PULSE_SERVER=unix:$out/pulse/native
@@ -44,17 +49,36 @@ start_x_session() {
     sleep 1
     openbox >/dev/null 2>&1 &
     pids+=($!)
-    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
-        --load="module-native-protocol-unix socket=$out/pulse/native auth-anonymous=1" \
-        --load="module-null-sink sink_name=tarn_null" >/dev/null 2>&1 &
-    pids+=($!)
-    pulse_pid=$!
-    for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+    server_pids=()
+    if [ "${TARN_BENCH_SOUND:-pulseaudio}" = pipewire ]; then
+        case ${XDG_RUNTIME_DIR:-} in "$out"/*) ;; *) export XDG_RUNTIME_DIR=$out/run ;; esac
+        mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+        for p in pipewire wireplumber pipewire-pulse; do
+            "$p" >"$out/$p.log" 2>&1 &
+            pids+=($!)
+            server_pids+=($!)
+            if [ "$p" = pipewire ]; then
+                for _ in $(seq 50); do [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break; sleep 0.1; done
+            fi
+        done
+        pulse_pid=$!
+        for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+        pactl load-module module-null-sink sink_name=tarn_null >/dev/null
+    else
+        pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
+            --load="module-native-protocol-unix socket=$out/pulse/native auth-anonymous=1" \
+            --load="module-null-sink sink_name=tarn_null" >/dev/null 2>&1 &
+        pids+=($!)
+        pulse_pid=$!
+        server_pids=($!)
+        for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+    fi
     pactl set-default-sink tarn_null
 }
 
 # The same on the first free display from $1 to $2, with XDG_RUNTIME_DIR and
-# a session bus of its own (its address exported) below folder $3.
+# a session bus of its own (its address exported) below folder $3. The bus
+# comes first: WirePlumber joins it.
 start_private_desktop() {
     local n out=$3 address bus_pid
     for n in $(seq "$1" "$2"); do
@@ -62,9 +86,9 @@ start_private_desktop() {
     done
     export XDG_RUNTIME_DIR=$out/run
     mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-    start_x_session ":$n" "$out"
     read -r address bus_pid < <(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
         --address="unix:path=$out/bus" | paste -s -d' ')
     pids+=("$bus_pid")
     export DBUS_SESSION_BUS_ADDRESS=$address
+    start_x_session ":$n" "$out"
 }

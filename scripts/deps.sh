@@ -17,8 +17,11 @@
 #          xmessage), input (xdotool) and screenshots (imagemagick), and the
 #          accessibility bus with its Python bindings, through which the cases
 #          read the windows' texts (at-spi2-core, gir1.2-atspi-2.0,
-#          python3-gi), procps (pgrep), and a Wayland compositor with no
-#          screen (weston) for the case of a session without X11
+#          python3-gi), procps (pgrep), a Wayland compositor with no
+#          screen (weston) for the case of a session without X11, and
+#          PipeWire with WirePlumber and its PulseAudio service (pipewire,
+#          wireplumber, pipewire-pulse; pipewire-bin for pw-metadata) for the
+#          cases on a PipeWire desktop
 #   e2e:   the same as test (kept for older instructions)
 #   bench: also the players bench/race.sh measures against (Audacious with
 #          its GTK and Qt interfaces, Qmmp, mpv with its MPRIS script, VLC)
@@ -38,7 +41,8 @@ level=${1:-build}
 # What the end-to-end suite runs beside the player (see "test" above).
 e2e_tools=(pulseaudio pulseaudio-utils ffmpeg sox dbus-daemon dbus-bin playerctl
            desktop-file-utils appstream xvfb x11-utils xdotool openbox trayer imagemagick
-           at-spi2-core gir1.2-atspi-2.0 python3-gi procps weston)
+           at-spi2-core gir1.2-atspi-2.0 python3-gi procps weston pipewire wireplumber
+           pipewire-pulse pipewire-bin)
 if [[ $level == e2e-tools ]]; then
   packages=(cmake ninja-build "${e2e_tools[@]}")
 else

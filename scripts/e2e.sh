@@ -4,8 +4,9 @@
 # openbox, trayer, a session bus and PulseAudio with a null sink; the cases
 # drive the installed player with xdotool and check the windows and the
 # sound; the Wayland case starts weston's headless compositor and presses
-# the buttons over the accessibility bus). Screenshots, recordings and logs:
-# BUILD_DIR/e2e/out/CASE.
+# the buttons over the accessibility bus; the playback case runs again on a
+# second desktop whose sound server is PipeWire, label pipewire). Screenshots,
+# recordings and logs: BUILD_DIR/e2e/out/CASE (BUILD_DIR/e2e-pipewire/out/CASE).
 #   scripts/e2e.sh [BUILD_DIR] [ctest options, e.g. -R e2e_playback]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -112,14 +112,16 @@ void Engine::Impl::steerVideo(double clockSeconds)
 
 double Engine::Impl::heardSeconds(std::uint64_t s, double fallback) const
 {
-    std::int64_t heardTotal = 0;
+    std::int64_t heardTotal = 0; // with no output, closeOutput() left the marks at what was heard
     int rate = 0;
     {
         std::lock_guard lock(deviceMutex);
-        if (!output)
-            return fallback;
-        heardTotal = output->framesHanded() - output->queuedFrames();
-        rate = output->spec().rate;
+        if (output) {
+            heardTotal = output->framesHanded() - output->queuedFrames();
+            rate = output->spec().rate;
+        } else {
+            rate = openedSpec.rate;
+        }
     }
     const MarkSnapshot m = marks.read();
     const HeardMark *mark = m.current.segment == s    ? &m.current
@@ -135,6 +137,28 @@ void Engine::Impl::noteHeardEnd(std::uint64_t s)
     std::uint64_t seen = heardEnd.load();
     while (seen < s && !heardEnd.compare_exchange_weak(seen, s)) {
     }
+}
+
+void Engine::Impl::closeOutput()
+{
+    if (!output)
+        return;
+    output->lock();
+    const std::int64_t heardTotal = output->framesHanded() - output->queuedFrames();
+    output->unlock();
+    output->close();
+    output.reset();
+    // Render has stopped, so the marks are this thread's to write (as in
+    // installOutput()). Until another output plays, the position is where
+    // they stand: make them say what was heard, not what was handed to an
+    // output that is gone (the sound server went away: the status still
+    // says Playing, and the position must not fall back to the start).
+    MarkSnapshot m = marks.read();
+    for (HeardMark *mark : {&m.current, &m.previous}) {
+        mark->frame = heardFrame(*mark, heardTotal);
+        mark->total = 0;
+    }
+    marks.publish(m);
 }
 
 void Engine::Impl::installOutput(std::unique_ptr<AudioOutput> opened)

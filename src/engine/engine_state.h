@@ -214,13 +214,9 @@ struct Engine::Impl {
     // Under deviceMutex: makes `opened` the output (render is not running).
     void installOutput(std::unique_ptr<AudioOutput> opened);
     // Under deviceMutex: stops render for good, then lets the output go
-    // (render reads the pointer until it has stopped).
-    void closeOutput()
-    {
-        if (output)
-            output->close();
-        output.reset();
-    }
+    // (render reads the pointer until it has stopped). What it had played
+    // stays the position until another output plays.
+    void closeOutput();
     // Files end in the order they play, so a later end means this one is over.
     bool ended() const { return segment != 0 && heardEnd.load() >= segment; }
     FileStatus currentStatus() const;

@@ -258,9 +258,13 @@ play_entry() { # name: double-click it in the playlist
 # ---- sound ------------------------------------------------------------------
 # record: records the null sink (mono, 48 kHz, 16 bit) to $out/NAME.raw from
 # now on; the level and tone of the last moments are read from its end.
+# On PipeWire the recorder asks for no less than the graph's default period,
+# so that it does not shorten the period the player's stream is checked against.
 record() { # [NAME]: records the monitor of $rec_sink (default tarn_null)
+  local latency=20
+  [[ ${TARN_E2E_SOUND:-} == pipewire ]] && latency=50
   rec_file=$out/${1:-sink}.raw
-  parec -d "${rec_sink:-tarn_null}.monitor" --latency-msec=20 --format=s16le --channels=1 --rate=48000 \
+  parec -d "${rec_sink:-tarn_null}.monitor" --latency-msec=$latency --format=s16le --channels=1 --rate=48000 \
     >"$rec_file" 2>"$out/parec.log" &
   rec_pid=$!
   started "$rec_pid"
@@ -297,6 +301,32 @@ level_db() {
       m = k ? r[int(k / 2)] : 0
       printf "%.2f", 20 * log(m + 1e-9) / log(10)
     }'
+}
+
+# The player's playback stream as the sound server lists it (pactl list
+# sink-inputs): player_stream sets `stream` to its block, empty when there is none.
+player_stream() {
+  local all
+  all=$(pactl list sink-inputs 2>/dev/null || true)
+  stream=$(awk -v RS='' '/application.name = "Tarn Player"/ { print; exit }' <<<"$all")
+  seen="the player's stream: $(grep -E 'Volume:|node.latency' <<<"$stream" | tr -s ' \t' ' ' | paste -sd'|')"
+  [[ -n $stream ]]
+}
+# stream_volume_db DB: the stream's volume (its first channel), as the
+# desktop's mixer shows it, is DB ("-12.50").
+stream_volume_db() {
+  player_stream && [[ $(awk '/^[ \t]*Volume:/ { print $7; exit }' <<<"$stream") == "$1" ]]
+}
+# stream_leads_period: on PipeWire the stream's node.latency is at least the
+# graph's default period (clock.quantum): the player does not shorten the
+# period of every program's sound.
+stream_leads_period() {
+  local latency quantum
+  player_stream || return 1
+  latency=$(sed -n 's/.*node.latency = "\([0-9]*\)\/.*/\1/p' <<<"$stream")
+  quantum=$(pw-metadata -n settings 0 clock.quantum 2>/dev/null | sed -n "s/.*value:'\([0-9]*\)'.*/\1/p")
+  seen="$seen; the graph's default period: ${quantum:-unknown} frames"
+  [[ -n $latency && -n $quantum ]] && ((latency >= quantum))
 }
 
 # thumb ROLE [VALUE]: the fraction of the slider's width (of that role) at

@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # The end-to-end checks' private desktop, one for all cases:
-#   session.sh start DIR BUILD_DIR   installs the built player into DIR/prefix and
+#   session.sh start DIR BUILD_DIR [pipewire]
+#                                    installs the built player into DIR/prefix and
 #                                    starts Xvfb, openbox, trayer, a session bus
 #                                    with the accessibility bus, and PulseAudio
-#                                    with a null sink as its only sink
-#   session.sh start DIR PLAYER      the same for a player installed already
+#                                    with a null sink as its only sink; with
+#                                    "pipewire", PipeWire, WirePlumber and
+#                                    PipeWire's PulseAudio service instead, the
+#                                    null sink the default
+#   session.sh start DIR PLAYER [pipewire]
+#                                    the same for a player installed already
 #                                    (e.g. /usr/bin/tarn-player): no install
 #   session.sh stop DIR              stops every process it started, by process id
 # DIR/env holds the variables the cases source (display, bus, sound server and
@@ -40,6 +45,8 @@ if [[ $cmd == stop ]]; then
 fi
 
 target=$3
+sound=${4:-pulseaudio}
+[[ $sound == pulseaudio || $sound == pipewire ]] || { echo "unknown sound server $sound" >&2; exit 2; }
 stop_all # a session left by an interrupted run
 rm -rf "$dir"
 mkdir -p "$dir/home/.config" "$dir/home/.local/share" "$dir/run" "$dir/pulse" "$dir/out"
@@ -81,6 +88,7 @@ done
 read -r bus bus_pid < <(dbus-daemon --session --fork --print-address=1 --print-pid=1 | paste -sd' ')
 started "$bus_pid"
 
+# (PipeWire's PulseAudio service listens in PULSE_RUNTIME_PATH too.)
 pulse_socket=$dir/pulse/native
 cat >"$dir/env" <<EOF
 export DISPLAY=$display HOME=$dir/home XDG_CONFIG_HOME=$dir/home/.config
@@ -88,7 +96,7 @@ export XDG_DATA_HOME=$dir/home/.local/share XDG_RUNTIME_DIR=$dir/run XDG_CURRENT
 export DBUS_SESSION_BUS_ADDRESS='$bus'
 export PULSE_RUNTIME_PATH=$dir/pulse PULSE_SERVER=unix:$pulse_socket
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=0
-export TARN_E2E_DIR=$dir TARN_E2E_PLAYER=$player
+export TARN_E2E_DIR=$dir TARN_E2E_PLAYER=$player TARN_E2E_SOUND=$sound
 export TARN_E2E_APP="$dir/home/.local/share/Tarn Player/Tarn Player"
 EOF
 source "$dir/env"
@@ -97,18 +105,41 @@ source "$dir/env"
 a11y_launcher=$!
 started $a11y_launcher
 # The sound server; a case that stops it (by DIR/pulse.pid) starts it again
-# by sourcing DIR/start_pulse.
-cat >"$dir/start_pulse" <<EOF
+# by sourcing DIR/start_pulse. PipeWire is three processes: the graph, its
+# session manager (which makes the null sink the default) and the PulseAudio
+# service (pulse.pid), each started once the one before listens.
+if [[ $sound == pipewire ]]; then
+  cat >"$dir/start_pulse" <<EOF
+for p in pipewire wireplumber pipewire-pulse; do
+  \$p >>"$dir/\$p.log" 2>&1 &
+  echo "\$! \$(awk '{ print \$22 }' /proc/\$!/stat)" >>"$dir/pids"
+  if [[ \$p == pipewire ]]; then
+    for _ in \$(seq 50); do [[ -S $dir/run/pipewire-0 ]] && break; sleep 0.1; done
+  fi
+done
+echo \$! >"$dir/pulse.pid"
+EOF
+else
+  cat >"$dir/start_pulse" <<EOF
 pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
   --load="module-native-protocol-unix socket=$pulse_socket auth-anonymous=1" \
   --load="module-null-sink sink_name=tarn_null" >>"$dir/pulse.log" 2>&1 &
 echo "\$! \$(awk '{ print \$22 }' /proc/\$!/stat)" >>"$dir/pids"
 echo \$! >"$dir/pulse.pid"
 EOF
+fi
 source "$dir/start_pulse"
 
 for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink tarn_null || fail "PulseAudio did not start: $(cat "$dir/pulse.log")"
+if [[ $sound == pipewire ]]; then
+  pactl info >/dev/null 2>&1 || fail "PipeWire did not start: $(cat "$dir"/pipewire*.log "$dir/wireplumber.log")"
+  pactl load-module module-null-sink sink_name=tarn_null >/dev/null || fail "no null sink on PipeWire"
+fi
+pactl set-default-sink tarn_null || fail "PulseAudio did not start: $(cat "$dir"/pulse*.log)"
+# WirePlumber makes the choice the default once it runs.
+default_sink() { [[ $(pactl info 2>/dev/null) == *"Default Sink: tarn_null"* ]]; }
+for _ in $(seq 50); do default_sink && break; sleep 0.1; done
+default_sink || fail "the null sink is not the default: $(pactl info | grep 'Default Sink')"
 # The checks read the whole output first: with pipefail, grep -q ending a
 # pipe early would count as a failure of the program writing into it.
 # The window manager: up once it names its check window and that window is
@@ -151,4 +182,4 @@ done
 [[ -n ${a11y:-} ]] || fail "no accessibility bus"
 for p in $(pgrep -P "$a11y_launcher" || true); do started "$p"; done
 trap - ERR
-echo "e2e session on display $display in $dir"
+echo "e2e session on display $display in $dir ($(pactl info | sed -n 's/^Server Name: //p'))"

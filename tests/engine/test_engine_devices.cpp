@@ -122,25 +122,56 @@ void enginesOnTheirOwnThreads(Checks &checks)
     checks.expect(ended[0] && ended[1] && ended[2], "engines on three threads did not all play");
 }
 
-// The sound server goes away mid-track and comes back: the engine opens the
-// default device again and plays on.
+// The sound server goes away mid-track (killed) and comes back: the engine
+// opens the default device again and plays on, through either output.
+// Meanwhile the track still plays as far as the engine knows, and its
+// position (which the desktop's media controls show) holds where the sound
+// stopped.
 void deviceComesBack(Checks &checks, PrivateSoundServer &server)
 {
-    EndOfStreamWaiter ends;
-    Engine engine(testEngineOptions());
-    ends.attach(engine);
-    openFile(engine, longFile);
-    engine.Play();
-    checks.expect(waitUntil([&] { return engine.Position() > 0.3; }, 3s), "never reached 0.3 s");
-    server.stop();
-    std::this_thread::sleep_for(300ms);
-    const double lost = engine.Position();
-    if (!checks.expect(server.start(), "sound server did not restart"))
-        return;
-    // Guards: a removed device never reopened (playback frozen for good).
-    checks.expect(waitUntil([&] { return engine.Position() > lost + 0.3; }, 5s),
-                  fmt("no progress after the device came back (at %.3f s)", engine.Position()));
-    checks.expect(ends.wait(8s).has_value(), "no end-of-stream after the device came back");
+    for (const auto output : {tarn::engine::OutputChoice::Pulse, tarn::engine::OutputChoice::Sdl}) {
+        const std::string name = output == tarn::engine::OutputChoice::Pulse ? "pulse: " : "sdl: ";
+        tarn::engine::EngineOptions options = testEngineOptions();
+        options.output.output = output;
+        EndOfStreamWaiter ends;
+        Engine engine(options);
+        ends.attach(engine);
+        openFile(engine, longFile);
+        engine.Play();
+        checks.expect(waitUntil([&] { return engine.Position() > 0.3; }, 3s),
+                      name + "never reached 0.3 s");
+        const double before = engine.Position();
+        server.stop(true);
+        // Longer than the engine takes to notice the loss and close the output.
+        double lowest = before, held = -1;
+        bool playing = true, holds = true;
+        for (auto end = std::chrono::steady_clock::now() + 1500ms;
+             std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(10ms)) {
+            const bool closed = !engine.outputOpen();
+            const double at = engine.Position();
+            playing = playing && engine.PlayStatus() == tarn::PlayState::Playing;
+            lowest = std::min(lowest, at);
+            if (closed && held < 0)
+                held = at;
+            holds = holds && (held < 0 || at == held);
+        }
+        checks.expect(held >= 0, name + "the lost output was never closed");
+        checks.expect(playing, name + "the status left Playing while the server was away");
+        // Guards: the position falling back to the start of the track (0)
+        // once the lost output was closed.
+        checks.expect(lowest >= before - 0.01 && holds,
+                      name + fmt("position while the server was away: from %.3f s, lowest "
+                                 "%.3f s, %s at %.3f s once closed",
+                                 before, lowest, holds ? "held" : "not held", held));
+        if (!checks.expect(server.start(), name + "sound server did not restart"))
+            return;
+        // Guards: a removed device never reopened (playback frozen for good).
+        checks.expect(
+            waitUntil([&] { return engine.Position() > held + 0.3; }, 5s),
+            name + fmt("no progress after the device came back (at %.3f s)", engine.Position()));
+        checks.expect(ends.wait(8s).has_value(),
+                      name + "no end-of-stream after the device came back");
+    }
 }
 
 // The device opens at the sound server's own rate, so a 44.1 kHz file is

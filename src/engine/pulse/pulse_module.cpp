@@ -12,8 +12,7 @@ public:
                                       const OutputSpec *previous, const OutputVolume &volume,
                                       const OutputOptions &options, std::string &error) override
     {
-        return PulseOutput::open(render, userdata, previous, error,
-                                 options.pulseBuffer.value_or(PulseBuffer{}), volume);
+        return PulseOutput::open(render, userdata, previous, error, options.pulseBuffer, volume);
     }
 };
 

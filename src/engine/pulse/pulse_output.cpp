@@ -13,6 +13,9 @@ namespace tarn::engine {
 namespace {
 
 constexpr pa_usec_t kOpenTimeoutUs = 1000 * PA_USEC_PER_MSEC;
+// How long after a stream is ready PipeWire may still reset its volume (see
+// VOLUME in pulse_output.h).
+constexpr pa_usec_t kVolumeClaimUs = 3000 * PA_USEC_PER_MSEC;
 
 struct ProplistDeleter {
     void operator()(pa_proplist *p) const { pa_proplist_free(p); }
@@ -96,7 +99,7 @@ void pulse_detail::TimeEventDeleter::operator()(pa_time_event *e) const
 
 std::unique_ptr<PulseOutput> PulseOutput::open(RenderFn render, void *userdata,
                                                const OutputSpec *previous, std::string &error,
-                                               const PulseBuffer &buffer,
+                                               const std::optional<PulseBuffer> &requested,
                                                const OutputVolume &volume)
 {
     std::unique_ptr<PulseOutput> out(new PulseOutput(render, userdata, volume));
@@ -104,10 +107,13 @@ std::unique_ptr<PulseOutput> PulseOutput::open(RenderFn render, void *userdata,
         return nullptr;
     MainloopLock lock(out->mainloop_.get());
     OutputSpec want{.rate = 0, .channels = 2, .isFloat = true, .bytesPerSample = 4};
-    if (previous != nullptr && previous->rate > 0)
+    const bool keepFormat = previous != nullptr && previous->rate > 0;
+    if (keepFormat)
         want = *previous;
-    else if (!out->learnSinkRate(want.rate, error))
+    if (!out->describeServer(keepFormat ? nullptr : &want.rate, error))
         return nullptr;
+    const PulseBuffer buffer =
+        chooseBuffer(PulseServer{out->serverName_, out->serverRate_}, requested);
     if (!out->openStream(want, buffer, error))
         return nullptr;
     out->deadline_.reset(); // opened: a late deadline must not end anything
@@ -162,14 +168,16 @@ bool PulseOutput::connect(std::string &error)
     return true;
 }
 
-// The default sink's own rate, so that files at that rate are not resampled
+// What the server is (its name and default rate choose the buffer) and the
+// default sink's own rate, so that files at that rate are not resampled
 // anywhere; the server's default rate when the sink cannot be asked.
-bool PulseOutput::learnSinkRate(int &rate, std::string &error)
+bool PulseOutput::describeServer(int *sinkRate, std::string &error)
 {
     struct Answer {
         bool done = false;
         std::uint32_t rate = 0;
         char sink[256] = {}; // the default sink's name (no allocation in callbacks)
+        char server[256] = {};
         pa_threaded_mainloop *mainloop = nullptr;
     } answer;
     answer.mainloop = mainloop_.get();
@@ -179,6 +187,8 @@ bool PulseOutput::learnSinkRate(int &rate, std::string &error)
             a->rate = info->sample_spec.rate;
             if (info->default_sink_name != nullptr)
                 std::strncpy(a->sink, info->default_sink_name, sizeof a->sink - 1);
+            if (info->server_name != nullptr)
+                std::strncpy(a->server, info->server_name, sizeof a->server - 1);
         }
         a->done = true;
         pa_threaded_mainloop_signal(a->mainloop, 0);
@@ -207,6 +217,13 @@ bool PulseOutput::learnSinkRate(int &rate, std::string &error)
         error = contextError("the sound server did not describe itself");
         return false;
     }
+    const auto validRate = [](std::uint32_t rate) {
+        return rate > 0 && rate <= PA_RATE_MAX ? int(rate) : 48000;
+    };
+    serverName_ = answer.server;
+    serverRate_ = validRate(answer.rate);
+    if (sinkRate == nullptr)
+        return true;
     if (answer.sink[0] != '\0') {
         answer.done = false;
         if (!ask(
@@ -215,7 +232,7 @@ bool PulseOutput::learnSinkRate(int &rate, std::string &error)
             return false;
         }
     }
-    rate = answer.rate > 0 && answer.rate <= PA_RATE_MAX ? int(answer.rate) : 48000;
+    *sinkRate = validRate(answer.rate);
     return true;
 }
 
@@ -281,6 +298,10 @@ bool PulseOutput::openStream(const OutputSpec &want, const PulseBuffer &buffer, 
     }
     fullQueue_ = std::int64_t(granted->tlength - std::min(granted->minreq, granted->tlength)) /
                  std::int64_t(frameBytes_);
+    if (isPipeWire(serverName_)) {
+        volumeClaimedUntil_ = pa_rtclock_now() + kVolumeClaimUs;
+        restoreVolume();
+    }
     return true;
 }
 

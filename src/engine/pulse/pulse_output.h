@@ -1,7 +1,8 @@
 // The PulseAudio side of the output: one playback stream on the server's
 // default sink through the client library's asynchronous API. Pause, seek
 // and volume are heard at once because the server corks, flushes and re-mixes
-// what it holds (the sink rewinds); how much it holds is PulseBuffer's choice.
+// what it holds (the sink rewinds; PipeWire: one period of its graph later,
+// whatever the buffer); how much it holds is chooseBuffer()'s choice.
 //
 // THREADS
 //   A pa_threaded_mainloop owns the connection: every libpulse callback runs
@@ -36,15 +37,22 @@
 //   last one the player set (the mixer moved it) is handed to
 //   OutputVolume::changed. While a set of ours is on its way, what the
 //   server says may be an older set of ours, so it is asked again once our
-//   sets are done.
+//   sets are done. On PipeWire a new stream does not keep the volume it
+//   asked for: it plays at full volume, and the reset may come a moment
+//   after the stream is ready, later under load. So there the volume is set
+//   again once the stream is ready, and in its first seconds full volume is
+//   taken for that reset and set back, not passed on as the mixer's (any
+//   other volume is the mixer's).
 #pragma once
 
 #include "engine/audio_output.h"
 #include "engine/output_options.h"
+#include "engine/pulse/pulse_buffer.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <pulse/def.h>
@@ -84,11 +92,12 @@ public:
     // already prepared stays valid), else stereo 32-bit float at the default
     // sink's rate. Waits about a second at most: a server that does not
     // answer by then counts as none. Null with `error` set on failure.
-    // The stream starts at `volume.gain`.
-    static std::unique_ptr<PulseOutput> open(RenderFn render, void *userdata,
-                                             const OutputSpec *previous, std::string &error,
-                                             const PulseBuffer &buffer = PulseBuffer{},
-                                             const OutputVolume &volume = OutputVolume{});
+    // The buffer is chooseBuffer()'s for this server, given `requested`
+    // (TARN_PULSE_BUFFER_MS). The stream starts at `volume.gain`.
+    static std::unique_ptr<PulseOutput>
+    open(RenderFn render, void *userdata, const OutputSpec *previous, std::string &error,
+         const std::optional<PulseBuffer> &requested = std::nullopt,
+         const OutputVolume &volume = OutputVolume{});
     ~PulseOutput() override { close(); }
     PulseOutput(const PulseOutput &) = delete;
     PulseOutput &operator=(const PulseOutput &) = delete;
@@ -127,7 +136,9 @@ private:
     {
     }
     bool connect(std::string &error);
-    bool learnSinkRate(int &rate, std::string &error);
+    // Asks the server what it is (onPipeWire_, graphRate_) and, with
+    // `sinkRate` given, the default sink's rate.
+    bool describeServer(int *sinkRate, std::string &error);
     bool openStream(const OutputSpec &want, const PulseBuffer &buffer, std::string &error);
     // Waits on the main loop (lock held) until `done` holds, the connection
     // fails or the open deadline passes; true when `done` holds.
@@ -143,6 +154,7 @@ private:
     void armRefillTimer();                     // lock held: ends a refill after a quiet spell
     void stopRefillTimer();                    // lock held
     std::int64_t queuedLocked() const;         // lock held
+    void restoreVolume();                      // lock held: set ownVolume_ on the server again
     void watchVolume();                        // lock held: follow the mixer's changes
     void askVolume();                          // lock held: what the server has now
     void noteVolume(const pa_cvolume &volume); // lock held
@@ -165,6 +177,8 @@ private:
     void *userdata_;
     OutputVolume volume_; // the gain to open at, and whom to tell of the mixer's changes
     OutputSpec spec_;
+    std::string serverName_; // as the server calls itself
+    int serverRate_ = 0;     // its default rate (the graph's on PipeWire)
     std::size_t frameBytes_ = 0;
     std::int64_t fullQueue_ = 0; // frames queued when the server has all it asks for
     bool threadRunning_ = false; // the owner's thread only (open and close)
@@ -194,10 +208,11 @@ private:
     bool deadlinePassed_ = false;    // main loop lock
     mutable std::int64_t heard_ = 0; // main loop lock: the last handed - queued given out
     // Volume states, guarded by the main loop's lock.
-    pa_cvolume ownVolume_{};    // the stream's volume as last set: by us, or by the mixer
-    int setsPending_ = 0;       // sets of ours the server has not confirmed yet
-    bool askingVolume_ = false; // a sink input query is on its way ...
-    bool askAgain_ = false;     // ... and another one is due after it
+    pa_cvolume ownVolume_{};           // the stream's volume as last set: by us, or by the mixer
+    int setsPending_ = 0;              // sets of ours the server has not confirmed yet
+    bool askingVolume_ = false;        // a sink input query is on its way ...
+    bool askAgain_ = false;            // ... and another one is due after it
+    pa_usec_t volumeClaimedUntil_ = 0; // PipeWire: until then, other volumes are set back
     std::atomic<std::int64_t> handed_{0};
     std::atomic<bool> starving_{false}; // render had less than the server asked for
     std::atomic<bool> lost_{false};     // the connection or the stream failed

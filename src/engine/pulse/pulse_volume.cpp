@@ -48,6 +48,14 @@ bool PulseOutput::setGain(float gain)
     return true;
 }
 
+void PulseOutput::restoreVolume()
+{
+    if (release(pa_context_set_sink_input_volume(context_.get(), pa_stream_get_index(stream_.get()),
+                                                 &ownVolume_, &PulseOutput::volumeSetCallback,
+                                                 this)))
+        ++setsPending_;
+}
+
 void PulseOutput::watchVolume()
 {
     if (volume_.changed == nullptr)
@@ -72,6 +80,11 @@ void PulseOutput::noteVolume(const pa_cvolume &volume)
 {
     if (pa_cvolume_valid(&volume) == 0 || sameVolume(volume, ownVolume_))
         return; // our own set, or nothing new
+    if (volumeClaimedUntil_ != 0 && pa_rtclock_now() < volumeClaimedUntil_ &&
+        pa_cvolume_is_norm(&volume) != 0) {
+        restoreVolume(); // PipeWire's reset of a new stream, not the mixer
+        return;
+    }
     ownVolume_ = volume;
     volume_.changed(volume_.userdata, float(pa_sw_volume_to_linear(pa_cvolume_max(&volume))));
 }

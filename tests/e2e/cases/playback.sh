@@ -3,7 +3,9 @@
 # the sink and read in the window: the tone and caption of a double-clicked
 # entry, the volume bar's law (-12.5 dB at half, silence at 0), Pause holding
 # sound and time, a seek with the slider, Stop rewinding, the automatic
-# advance, the end-of-playlist line and Repeat wrapping to the first entry.
+# advance, the end-of-playlist line and Repeat wrapping to the first entry;
+# and the stream as the sound server lists it: its volume the bar's, and on
+# PipeWire a latency of at least one period of the graph.
 source "$(dirname "$0")/../lib.sh"
 # 440 Hz for 60 s, then 660 Hz for 60 s: a seek is heard as the jump. Long,
 # so that a second is a few pixels on the slider.
@@ -28,6 +30,11 @@ shot playing
 
 log "volume: the bar at 1250 (the saved value) against full"
 must "the saved volume is not shown as 50 %" label_shown '^Volume 50 %$'
+must "the stream's volume in the mixer is not the bar's -12.5 dB" stream_volume_db -12.50
+if [[ $TARN_E2E_SOUND == pipewire ]]; then
+  must "the player's stream leads by less than one period of PipeWire's graph" stream_leads_period
+  log "on PipeWire: $seen"
+fi
 sleep 0.6
 half=$(level_db 0.5)
 drag "scroll bar" "" 0.5 1.2

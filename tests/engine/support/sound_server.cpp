@@ -96,10 +96,10 @@ bool PrivateSoundServer::start()
     return running();
 }
 
-void PrivateSoundServer::stop()
+void PrivateSoundServer::stop(bool crash)
 {
     if (pid_ > 0) {
-        kill(pid_, SIGTERM);
+        kill(pid_, crash ? SIGKILL : SIGTERM);
         kill(pid_, SIGCONT); // a frozen server ends too
         int status = 0;
         waitpid(pid_, &status, 0);

@@ -36,8 +36,9 @@ public:
 
     // False when pulseaudio is not installed or did not come up.
     bool running() const { return pid_ > 0 && ready_; }
-    // Ends the server, as when the sound server crashes or is restarted.
-    void stop();
+    // Ends the server, as when the sound server is restarted; with `crash`
+    // it is killed (SIGKILL), as when it crashes.
+    void stop(bool crash = false);
     // Starts it again on the same socket; returns running().
     bool start();
     // Stops the server process (SIGSTOP) so that it accepts connections but
