@@ -36,7 +36,7 @@ int main(int argc, char **argv)
         return 2;
     }
     using namespace tarn::engine;
-    applyEngineEnvironment(argv[0]); // the codec module's file
+    applyEngineEnvironment(argv[0], ::getenv); // the codec module's file
     const double burst = std::atof(argv[2]);
     const double total = std::atof(argv[3]);
     const AudioFormat format; // what the engine asks of a device by default

@@ -24,7 +24,7 @@ int main(int argc, char **argv)
         return 2;
     }
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 30;
-    tarn::engine::Engine engine(tarn::engine::applyEngineEnvironment(argv[0]));
+    tarn::engine::Engine engine(tarn::engine::applyEngineEnvironment(argv[0], ::getenv));
     std::mt19937 rng(12345);
     std::uniform_int_distribution<int> pause(20000, 120000); // µs
     std::vector<double> ms;

@@ -506,7 +506,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s FILE [REPEATS] [RECORD_LATENCY_MS]\n", argv[0]);
         return 2;
     }
-    const tarn::engine::EngineOptions options = tarn::engine::applyEngineEnvironment(argv[0]);
+    const tarn::engine::EngineOptions options =
+        tarn::engine::applyEngineEnvironment(argv[0], ::getenv);
     const std::string file = argv[1];
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 12;
     const int recordLatencyMs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 2000;

@@ -109,7 +109,7 @@ int main(int argc, char **argv)
             qFatal("cannot write %s", qPrintable(tpl));
     }
 
-    EngineAdapter engine(engine::applyEngineEnvironment(argv[0]));
+    EngineAdapter engine(engine::applyEngineEnvironment(argv[0], ::getenv));
     test::FakeDialogs dialogs;
     test::FakeMessages messages;
     test::FakeSettings settings;

@@ -110,7 +110,7 @@ int main(int argc, char *argv[])
 
     // ---- The engine's settings from the environment; bad values are said on stderr.
     const tarn::engine::EngineOptions fromEnvironment =
-        tarn::engine::applyEngineEnvironment("tarn-player");
+        tarn::engine::applyEngineEnvironment("tarn-player", ::getenv);
     tarn::engine::EngineOptions engineOptions = fromEnvironment;
     engineOptions.preloadOutput = false; // once the window is up, below
     tarn::EngineAdapter engine(engineOptions);

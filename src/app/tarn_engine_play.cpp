@@ -284,7 +284,7 @@ int main(int argc, char **argv)
         return 2;
     }
     const tarn::engine::EngineOptions engineOptions =
-        tarn::engine::applyEngineEnvironment("tarn-engine-play");
+        tarn::engine::applyEngineEnvironment("tarn-engine-play", ::getenv);
     // Block the signals before any thread starts so that every thread
     // inherits the mask and only the signal thread receives them; SDL must
     // not install its own handlers either.

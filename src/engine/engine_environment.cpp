@@ -1,7 +1,6 @@
 #include "engine/engine_environment.h"
 
 #include <charconv>
-#include <cstdlib>
 #include <string_view>
 
 namespace tarn::engine {
@@ -62,7 +61,7 @@ const char *const kEngineEnvironmentHelp =
 EngineEnvironment readEngineEnvironment(const EnvironmentLookup &lookup)
 {
     const auto get = [&lookup](const char *name) -> std::string_view {
-        const char *value = lookup ? lookup(name) : std::getenv(name);
+        const char *value = lookup(name);
         return value != nullptr ? value : "";
     };
     EngineEnvironment env;
@@ -92,9 +91,10 @@ EngineEnvironment readEngineEnvironment(const EnvironmentLookup &lookup)
     return env;
 }
 
-EngineOptions applyEngineEnvironment(const char *program, std::FILE *report)
+EngineOptions applyEngineEnvironment(const char *program, const EnvironmentLookup &lookup,
+                                     std::FILE *report)
 {
-    EngineEnvironment env = readEngineEnvironment();
+    EngineEnvironment env = readEngineEnvironment(lookup);
     for (const std::string &problem : env.problems)
         std::fprintf(report, "%s: %s\n", program, problem.c_str());
     useModuleFiles(std::move(env.modules));

@@ -30,18 +30,19 @@ struct EngineEnvironment {
     std::vector<std::string> problems; // one line each, in words for people
 };
 
-// The value of an environment variable, or null when it is not set.
+// The value of an environment variable, or null when it is not set: the
+// program's entry point passes ::getenv; tests pass a table.
 using EnvironmentLookup = std::function<const char *(const char *name)>;
 
-// Reads the variables above through `lookup` (the process's environment
-// when not given).
-EngineEnvironment readEngineEnvironment(const EnvironmentLookup &lookup = {});
+// Reads the variables above through `lookup`.
+EngineEnvironment readEngineEnvironment(const EnvironmentLookup &lookup);
 
-// Reads the process's environment, prints each problem on `report` as
+// Reads the variables through `lookup`, prints each problem on `report` as
 // "PROGRAM: PROBLEM", makes the module files the process's
 // (useModuleFiles) and returns the engine's options with the output chosen.
 // Called once, at the start of main().
-EngineOptions applyEngineEnvironment(const char *program, std::FILE *report = stderr);
+EngineOptions applyEngineEnvironment(const char *program, const EnvironmentLookup &lookup,
+                                     std::FILE *report = stderr);
 
 // The variables, for a program's --help: one line each, ending in a newline.
 extern const char *const kEngineEnvironmentHelp;

@@ -18,12 +18,17 @@ namespace {
 
 using Env = std::map<std::string, std::string>;
 
-tarn::engine::EngineEnvironment read(const Env &env)
+tarn::engine::EnvironmentLookup lookupIn(const Env &env)
 {
-    return tarn::engine::readEngineEnvironment([&env](const char *name) -> const char * {
+    return [&env](const char *name) -> const char * {
         const auto found = env.find(name);
         return found != env.end() ? found->second.c_str() : nullptr;
-    });
+    };
+}
+
+tarn::engine::EngineEnvironment read(const Env &env)
+{
+    return tarn::engine::readEngineEnvironment(lookupIn(env));
 }
 
 std::string show(const std::optional<PulseBuffer> &b)
@@ -114,11 +119,11 @@ void readsEachVariable(Checks &checks)
 // the program's name; the module files read but not made the process's.
 void applySaysProblemsAndSetsModules(Checks &checks)
 {
-    setenv("TARN_AUDIO_OUTPUT", "pulse-audio", 1);
-    setenv("TARN_CODEC_MODULE", "/elsewhere/libtarn-ffmpeg.so", 1);
+    const Env env = {{"TARN_AUDIO_OUTPUT", "pulse-audio"},
+                     {"TARN_CODEC_MODULE", "/elsewhere/libtarn-ffmpeg.so"}};
     std::FILE *report = std::tmpfile();
     const tarn::engine::EngineOptions options =
-        tarn::engine::applyEngineEnvironment("tarn-player", report);
+        tarn::engine::applyEngineEnvironment("tarn-player", lookupIn(env), report);
     std::rewind(report);
     char line[512] = {};
     const bool read = std::fgets(line, sizeof line, report) != nullptr;

@@ -41,7 +41,7 @@ using namespace tarn::engine;
 
 // The codec module's file (TARN_CODEC_MODULE), read as a program's main()
 // reads it, before the first input.
-[[maybe_unused]] const bool kEnvironmentRead = (applyEngineEnvironment("fuzz_decode"), true);
+[[maybe_unused]] const bool kEnvironmentRead = (applyEngineEnvironment("fuzz_decode", ::getenv), true);
 
 constexpr double kMaxSeconds = 10; // of sound per open
 constexpr int kMaxPictures = 60;

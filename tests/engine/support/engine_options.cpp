@@ -2,6 +2,8 @@
 
 #include "engine/engine_environment.h"
 
+#include <cstdlib>
+
 namespace tarn::test {
 
 namespace {
@@ -11,7 +13,7 @@ namespace {
 // decode or read tags without an engine need them too.
 const engine::EngineOptions &fromEnvironment()
 {
-    static const engine::EngineOptions options = engine::applyEngineEnvironment("test");
+    static const engine::EngineOptions options = engine::applyEngineEnvironment("test", ::getenv);
     return options;
 }
 
